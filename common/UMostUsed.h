@@ -1,0 +1,21 @@
+// Small utility routines; the platform's services are reached from here only.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A text describing the running operating system (kernel or distribution, with version).
+QString GetOSVersionText();
+
+// The login name of the real user; "Unknown" when there is none.
+QString GetLoginUserName();
+
+// The fixed file version embedded in the file as "a.b.c.d"; empty when it has none.
+QString GetFileVersionString(const QString& fileName);
+
+// True while either Ctrl key is down.
+bool IsCtrlKeyDown();
+
+// Replaces list's contents by the lines of the resource: lines end at CR, LF, CR LF or
+// NUL, a NUL ends the text, a final line end adds no entry. Windows-1251 text.
+void LoadStringsFromResource(QStringList& list, const QString& resourceName);

@@ -1,0 +1,18 @@
+// Decoding of plain-text files whose encoding is not declared.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace moratutor::codecs {
+
+enum class TextEncoding { Utf8Bom, Utf16LE, Utf16BE, Utf8, Windows1251 };
+
+// The encoding the bytes are read in: a UTF-8 byte-order mark means UTF-8, a UTF-16
+// byte-order mark UTF-16 of that order, valid UTF-8 is UTF-8, anything else Windows-1251.
+TextEncoding DetectEncoding(std::string_view bytes);
+
+// The text of the bytes, byte-order mark removed, line breaks as they were.
+std::u16string DecodeText(std::string_view bytes);
+
+}  // namespace moratutor::codecs

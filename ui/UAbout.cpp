@@ -1,0 +1,4 @@
+// Placeholder so the tree builds; replaced by the real About window.
+#include "UAbout.h"
+
+void ShowAbout() {}

@@ -1,0 +1,6 @@
+// Placeholder so the tree builds; replaced by the real preferences code.
+#include "UMain.h"
+
+QString TFMain::FormPreferencesPath() const { return {}; }
+void TFMain::LoadPreferences() {}
+void TFMain::SavePreferences() {}
