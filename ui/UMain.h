@@ -113,6 +113,8 @@ public:
 
     // Preferences file.
     QString FormPreferencesPath() const;
+    // Tests point the window at a file of their own; empty means the normal rule.
+    static void SetPreferencesPathOverride(const QString& path);
     void LoadPreferences();
     void SavePreferences();
 

@@ -4,3 +4,4 @@
 QString TFMain::FormPreferencesPath() const { return {}; }
 void TFMain::LoadPreferences() {}
 void TFMain::SavePreferences() {}
+void TFMain::SetPreferencesPathOverride(const QString&) {}
