@@ -1,0 +1,118 @@
+#include "ReplaceStep.h"
+
+#include "Searcher.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace moratutor::detail {
+namespace {
+
+// Where the step writes its result: back into the text it reads (the result can only
+// shrink there, so the write position never overtakes the read position), or a new string.
+class Output {
+public:
+    Output(std::u16string& text, bool inPlace) : text_(text), inPlace_(inPlace) {
+        if (!inPlace_) fresh_.reserve(text.size());
+    }
+    void Append(const char16_t* from, std::size_t count) {
+        if (count == 0) return;
+        if (inPlace_) {
+            char16_t* to = text_.data() + written_;
+            if (to != from) std::memmove(to, from, count * sizeof(char16_t));
+            written_ += count;
+        } else {
+            fresh_.append(from, count);
+        }
+    }
+    void Finish() {
+        if (inPlace_)
+            text_.resize(written_);
+        else
+            text_.swap(fresh_);
+    }
+
+private:
+    std::u16string& text_;
+    bool inPlace_;
+    std::size_t written_ = 0;
+    std::u16string fresh_;
+};
+
+void RaiseCount(std::int32_t* counter) {
+    if (counter && *counter < std::numeric_limits<std::int32_t>::max()) ++*counter;
+}
+
+std::uint32_t Draw(StepEnvironment& env, std::uint32_t n) {
+    return env.RandomBelow ? env.RandomBelow(n) : RandomBelow(n);
+}
+
+}  // namespace
+
+std::u16string ProgressText(std::u16string_view pattern, int percent) {
+    std::u16string out;
+    if (pattern == u" ") {
+        out = u"Замена пробелов: ";
+    } else {
+        out = u"Замена слога «";
+        out += pattern;
+        out += u"»: ";
+    }
+    const std::string digits = std::to_string(percent);
+    out.append(digits.begin(), digits.end());
+    out += u'%';
+    return out;
+}
+
+void ReplaceInText(StepEnvironment& env, std::u16string& text, std::u16string_view syllable,
+                   std::u16string_view hiragana, std::u16string_view katakana, unsigned flags) {
+    const Searcher searcher(syllable, (flags & rfCaseInsensitive) != 0);
+    const bool allOccurrences = (flags & rfAllOccurrences) != 0;
+    const std::u16string& pattern = searcher.Pattern();
+    const bool spacePattern = pattern == u" ";
+    const std::size_t length = text.size();
+    const std::size_t syllableLength = syllable.size();
+    if (length == 0) return;
+
+    std::size_t found = searcher.Find(text.data(), length, 0);
+    if (found == Searcher::npos) return;
+
+    Output out(text, hiragana.size() <= syllableLength && katakana.size() <= syllableLength);
+    const char16_t* const source = text.data();  // stays valid: the text is not resized before Finish
+    std::size_t rest = 0;                           // where the unconsumed text begins
+    int shownPercent = -1;
+    while (found != Searcher::npos) {
+        // How far the step has come: the text up to the end of the previous occurrence.
+        const int percent =
+            static_cast<int>(std::nearbyint(static_cast<double>(rest) * 100.0 / static_cast<double>(length)));
+        bool keep = false;
+        if (env.SnowballMode) {
+            const std::uint32_t r = Draw(env, 10);
+            keep = r > static_cast<std::uint32_t>(percent / 10) && !spacePattern;
+        }
+        out.Append(source + rest, found - rest);
+        if (keep) {
+            out.Append(source + found, syllableLength);
+        } else {
+            std::u16string_view kana = hiragana;
+            if (env.CurrentKanaMode == kmKatakana)
+                kana = katakana;
+            else if (env.CurrentKanaMode == kmRandomKana)
+                kana = Draw(env, 2) == 0 ? hiragana : katakana;
+            out.Append(kana.data(), kana.size());
+            RaiseCount(env.ReplacementCount);
+        }
+        rest = found + syllableLength;
+        if (percent != shownPercent && env.ShowProgressText) {
+            env.ShowProgressText(ProgressText(pattern, percent));
+            shownPercent = percent;
+        }
+        if (!allOccurrences) break;
+        found = searcher.Find(source, length, rest);
+    }
+    out.Append(source + rest, length - rest);
+    out.Finish();
+}
+
+}  // namespace moratutor::detail
