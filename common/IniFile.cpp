@@ -1,1 +1,329 @@
 #include "IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace moratutor {
+
+namespace detail {
+namespace {
+
+// A preferences file is a few hundred bytes; anything far larger is not one of ours and is
+// neither loaded into memory nor overwritten.
+constexpr qint64 kMaxIniFileSize = 16 * 1024 * 1024;
+
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+// Windows-1251 bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order.
+constexpr char16_t kCp1251High[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+};
+
+char16_t Cp1251ToUnicode(unsigned char byte) {
+    if (byte < 0x80) return byte;
+    if (byte < 0xC0) return kCp1251High[byte - 0x80];
+    return char16_t(0x0410 + (byte - 0xC0));
+}
+
+char UnicodeToCp1251(char16_t ch) {
+    if (ch < 0x80) return char(ch);
+    if (ch >= 0x0410 && ch <= 0x044F) return char(0xC0 + (ch - 0x0410));
+    for (int i = 0; i < 64; ++i)
+        if (kCp1251High[i] == ch && ch != 0xFFFD) return char(0x80 + i);
+    return '?';
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// [begin, end) of bytes with the blanks at both sides removed.
+void TrimRange(const QByteArray& text, qsizetype& begin, qsizetype& end) {
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+}
+
+bool IsValidUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString ignored = decoder(bytes);
+    return !decoder.hasError();
+}
+
+bool HasLineBreakOrNul(const QString& text) {
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0));
+}
+
+bool SameName(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) == 0; }
+
+}  // namespace
+}  // namespace detail
+
+bool ParseIniFlag(QStringView text, bool defaultValue) {
+    const QStringView t = text.trimmed();
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ++i;
+    bool hex = false;
+    if (i < t.size() && (t[i] == u'$' || t[i] == u'x' || t[i] == u'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < t.size() && t[i] == u'0' && (t[i + 1] == u'x' || t[i + 1] == u'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i == t.size()) return defaultValue;  // empty, or a sign or prefix alone
+    bool nonZero = false;
+    for (; i < t.size(); ++i) {
+        const char16_t c = t[i].unicode();
+        const bool digit = (c >= u'0' && c <= u'9') ||
+                           (hex && ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')));
+        if (!digit) return defaultValue;
+        if (c != u'0') nonZero = true;
+    }
+    return nonZero;
+}
+
+struct IniFile::Parsed {
+    enum Kind { Other, Section, Key } kind = Other;
+    QString name;
+    qsizetype valueBegin = 0;  // byte range of the trimmed value in a key line
+    qsizetype valueEnd = 0;
+};
+
+IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
+    const QFileInfo info(fileName);
+    if (fileName.isEmpty()) {
+        readFailed_ = true;
+        return;
+    }
+    if (!info.exists()) return;
+    if (!info.isFile() || info.size() > detail::kMaxIniFileSize) {
+        readFailed_ = true;
+        return;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        readFailed_ = true;
+        return;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        readFailed_ = true;
+        return;
+    }
+    if (bytes.startsWith(detail::kUtf8Bom)) {
+        bom_ = bytes.left(3);
+        bytes.remove(0, 3);
+    }
+    utf8_ = !bom_.isEmpty() || detail::IsValidUtf8(bytes);
+
+    bool endSeen = false;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype lf = bytes.indexOf('\n', start);
+        Line line;
+        if (lf < 0) {
+            line.text = bytes.mid(start);
+            start = bytes.size();
+        } else {
+            const bool crlf = lf > start && bytes[lf - 1] == '\r';
+            line.text = bytes.mid(start, lf - start - (crlf ? 1 : 0));
+            line.end = crlf ? QByteArray("\r\n") : QByteArray("\n");
+            if (!endSeen) {
+                newLine_ = line.end;
+                endSeen = true;
+            }
+            start = lf + 1;
+        }
+        lines_.push_back(std::move(line));
+    }
+}
+
+QString IniFile::Decode(const QByteArray& bytes) const {
+    if (utf8_) return QString::fromUtf8(bytes);
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) text.append(QChar(detail::Cp1251ToUnicode(static_cast<unsigned char>(c))));
+    return text;
+}
+
+QByteArray IniFile::Encode(const QString& text) const {
+    if (utf8_) return text.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const QChar c : text) bytes.append(detail::UnicodeToCp1251(c.unicode()));
+    return bytes;
+}
+
+IniFile::Parsed IniFile::Parse(const Line& line) const {
+    Parsed parsed;
+    const QByteArray& text = line.text;
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    detail::TrimRange(text, begin, end);
+    if (begin == end) return parsed;
+    const char first = text[begin];
+    if (first == '[') {
+        qsizetype close = text.indexOf(']', begin + 1);
+        if (close < 0 || close > end) close = end;
+        qsizetype nameBegin = begin + 1;
+        qsizetype nameEnd = close;
+        detail::TrimRange(text, nameBegin, nameEnd);
+        parsed.kind = Parsed::Section;
+        parsed.name = Decode(text.mid(nameBegin, nameEnd - nameBegin));
+        return parsed;
+    }
+    if (first == ';' || first == '#') return parsed;  // comment
+    const qsizetype eq = text.indexOf('=', begin);
+    if (eq < 0 || eq >= end) return parsed;
+    qsizetype keyBegin = begin;
+    qsizetype keyEnd = eq;
+    detail::TrimRange(text, keyBegin, keyEnd);
+    if (keyBegin == keyEnd) return parsed;
+    parsed.kind = Parsed::Key;
+    parsed.name = Decode(text.mid(keyBegin, keyEnd - keyBegin));
+    parsed.valueBegin = eq + 1;
+    parsed.valueEnd = end;
+    detail::TrimRange(text, parsed.valueBegin, parsed.valueEnd);
+    return parsed;
+}
+
+qsizetype IniFile::FindSection(const QString& section) const {
+    const QString wanted = section.trimmed();
+    for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
+        const Parsed p = Parse(lines_[i]);
+        if (p.kind == Parsed::Section && detail::SameName(p.name, wanted)) return i;
+    }
+    return -1;
+}
+
+qsizetype IniFile::SectionEnd(qsizetype sectionIndex) const {
+    qsizetype i = sectionIndex + 1;
+    while (i < qsizetype(lines_.size()) && Parse(lines_[i]).kind != Parsed::Section) ++i;
+    return i;
+}
+
+qsizetype IniFile::FindKey(qsizetype sectionIndex, const QString& key) const {
+    const QString wanted = key.trimmed();
+    const qsizetype end = SectionEnd(sectionIndex);
+    for (qsizetype i = sectionIndex + 1; i < end; ++i) {
+        const Parsed p = Parse(lines_[i]);
+        if (p.kind == Parsed::Key && detail::SameName(p.name, wanted)) return i;
+    }
+    return -1;
+}
+
+QString IniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
+    const qsizetype s = FindSection(section);
+    if (s < 0) return defaultValue;
+    const qsizetype k = FindKey(s, key);
+    if (k < 0) return defaultValue;
+    const Parsed p = Parse(lines_[k]);
+    return Decode(lines_[k].text.mid(p.valueBegin, p.valueEnd - p.valueBegin));
+}
+
+bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
+    // A missing key reads as empty, which gives the default as well.
+    return ParseIniFlag(ReadString(section, key, QString()), defaultValue);
+}
+
+void IniFile::InsertLine(qsizetype index, const QByteArray& text) {
+    // A last line without its line end gets one before anything follows it.
+    if (index > 0 && lines_[index - 1].end.isEmpty()) lines_[index - 1].end = newLine_;
+    lines_.insert(lines_.begin() + index, Line{text, newLine_});
+}
+
+void IniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    const QString sectionName = section.trimmed();
+    const QString keyName = key.trimmed();
+    if (sectionName.isEmpty() || detail::HasLineBreakOrNul(sectionName) || sectionName.contains(QLatin1Char(']')))
+        throw std::invalid_argument("IniFile: bad section name");
+    if (keyName.isEmpty() || detail::HasLineBreakOrNul(keyName) || keyName.contains(QLatin1Char('=')) ||
+        keyName.startsWith(QLatin1Char('[')) || keyName.startsWith(QLatin1Char(';')) ||
+        keyName.startsWith(QLatin1Char('#')))
+        throw std::invalid_argument("IniFile: bad key name");
+    if (detail::HasLineBreakOrNul(value)) throw std::invalid_argument("IniFile: bad value");
+
+    const QByteArray keyLine = Encode(keyName) + '=' + Encode(value);
+    const qsizetype s = FindSection(sectionName);
+    if (s < 0) {
+        if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty()) InsertLine(qsizetype(lines_.size()), {});
+        InsertLine(qsizetype(lines_.size()), '[' + Encode(sectionName) + ']');
+        InsertLine(qsizetype(lines_.size()), keyLine);
+        return;
+    }
+    const qsizetype k = FindKey(s, keyName);
+    if (k >= 0) {
+        Line& line = lines_[k];
+        const Parsed p = Parse(line);
+        line.text = line.text.left(p.valueBegin) + Encode(value) + line.text.mid(p.valueEnd);
+        return;
+    }
+    // After the section's last key, so that blank lines and comments that lead into the
+    // next section stay with it.
+    qsizetype after = s;
+    const qsizetype end = SectionEnd(s);
+    for (qsizetype i = s + 1; i < end; ++i)
+        if (Parse(lines_[i]).kind == Parsed::Key) after = i;
+    InsertLine(after + 1, keyLine);
+}
+
+void IniFile::WriteBool(const QString& section, const QString& key, bool value) {
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QByteArray IniFile::Contents() const {
+    QByteArray bytes = bom_;
+    for (const Line& line : lines_) bytes += line.text + line.end;
+    return bytes;
+}
+
+bool IniFile::Save() const {
+    // Overwriting a file we could not read would lose whatever it holds.
+    if (readFailed_) return false;
+    const QFileInfo info(fileName_);
+    if (!QDir().mkpath(info.absolutePath())) return false;
+    QSaveFile file(fileName_);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    const QByteArray bytes = Contents();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir,
+                              const PreferencesPathChecks& checks) {
+    QString name = loginName;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.replace(QChar(0), QLatin1Char('_'));
+    if (name.isEmpty()) name = QStringLiteral("Unknown");
+    const QString fileName = name + QStringLiteral(".ini");
+    const QString besideExe = QDir(exeDir).filePath(fileName);
+    if (configDir.isEmpty() || checks.fileExists(besideExe) || checks.dirWritable(exeDir)) return besideExe;
+    return QDir(configDir).filePath(fileName);
+}
+
+QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir) {
+    PreferencesPathChecks checks;
+    checks.fileExists = [](const QString& path) { return QFileInfo::exists(path); };
+    // access() also answers for read-only mounts and for root, where mode bits say little.
+    checks.dirWritable = [](const QString& dir) {
+        return QFileInfo(dir).isDir() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
+    };
+    return ChoosePreferencesPath(exeDir, loginName, configDir, checks);
+}
+
+}  // namespace moratutor

@@ -1,2 +1,89 @@
-// Placeholder so the tree builds; replaced by the real INI file service.
+// An INI file kept in memory line by line, so that saving it changes only the values
+// written and leaves comments, unknown keys, unknown sections and blank lines byte for byte.
 #pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+#include <vector>
+
+namespace moratutor {
+
+// A flag value as the preferences file holds it: a whole number with an optional sign, in
+// decimal or in hexadecimal marked by "$", "x", "X", "0x" or "0X"; any number other than 0
+// is on. Anything else (empty, "yes", "1.0", a sign or prefix without digits) gives
+// defaultValue. Blanks around the text are ignored. Numbers of any length are accepted.
+bool ParseIniFlag(QStringView text, bool defaultValue);
+
+class IniFile {
+public:
+    // Reads the file now. A missing file is an empty file; a file that exists but cannot be
+    // read is empty too, but then Save() refuses, so that its contents are never lost.
+    explicit IniFile(const QString& fileName);
+
+    const QString& FileName() const { return fileName_; }
+    bool ReadFailed() const { return readFailed_; }
+
+    // Section and key names are matched without regard to case, blanks around them and
+    // around the value trimmed; the first matching section and the first matching key in
+    // it win. A missing key gives defaultValue.
+    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
+
+    // Replaces the key's value in place, or adds the key after the last key of its section,
+    // or adds the section at the end of the file. Names must be non-empty and free of line
+    // breaks; a key must not contain "=", a section not "]", a value no line breaks:
+    // std::invalid_argument otherwise.
+    void WriteString(const QString& section, const QString& key, const QString& value);
+    void WriteBool(const QString& section, const QString& key, bool value);  // "1" or "0"
+
+    // The bytes Save() writes.
+    QByteArray Contents() const;
+
+    // Writes the whole file to a temporary file beside it and renames that over the file,
+    // creating the folder when it is missing. On failure returns false, the file on disk is
+    // as it was and no temporary file is left.
+    bool Save() const;
+
+private:
+    struct Line {
+        QByteArray text;  // without its line end
+        QByteArray end;   // "\n", "\r\n", or empty for a last line without one
+    };
+    struct Parsed;
+
+    Parsed Parse(const Line& line) const;
+    // Index of the first header line of the section, or -1.
+    qsizetype FindSection(const QString& section) const;
+    // Index of the first line of the next section after the header at sectionIndex.
+    qsizetype SectionEnd(qsizetype sectionIndex) const;
+    qsizetype FindKey(qsizetype sectionIndex, const QString& key) const;
+    void InsertLine(qsizetype index, const QByteArray& text);
+    QString Decode(const QByteArray& bytes) const;
+    QByteArray Encode(const QString& text) const;
+
+    QString fileName_;
+    QByteArray bom_;  // a UTF-8 byte-order mark the file started with, kept as it was
+    std::vector<Line> lines_;
+    QByteArray newLine_ = "\n";  // the file's own line end, kept for lines added
+    bool utf8_ = true;           // otherwise the file is Windows-1251
+    bool readFailed_ = false;
+};
+
+// Where a per-user preferences file lives: "<exeDir>/<loginName>.ini" when that file exists
+// or exeDir is writable (the portable layout), otherwise "<configDir>/<loginName>.ini" (an
+// installed program whose folder users cannot write). An empty configDir keeps exeDir.
+// Characters that cannot stand in a file name are replaced in the login name by "_".
+struct PreferencesPathChecks {
+    std::function<bool(const QString& path)> fileExists;
+    std::function<bool(const QString& dir)> dirWritable;
+};
+QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir,
+                              const PreferencesPathChecks& checks);
+
+// The same with the real file system's answers.
+QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir);
+
+}  // namespace moratutor
