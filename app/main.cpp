@@ -1,11 +1,4 @@
-// Placeholder so the tree builds; replaced by the real start-up.
-#include <QApplication>
+// Start-up of the program.
+#include "UMainApplication.h"
 
-#include "UMain.h"
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    TFMain w;
-    w.show();
-    return app.exec();
-}
+int main(int argc, char** argv) { return moratutor::ui::RunMoratutor(argc, argv); }

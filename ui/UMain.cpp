@@ -1,5 +1,460 @@
-// Placeholder so the tree builds; replaced by the real main window.
+// The main window: construction of its controls, actions and menus, creation and
+// destruction handlers, and the resize arithmetic.
 #include "UMain.h"
 
-TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {}
-TFMain::~TFMain() = default;
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "MessageBoxes.h"
+#include "UMostUsed.h"
+
+namespace {
+
+// Client size at the window's initial size; the window never gets smaller.
+constexpr int kClientWidth = 760;
+constexpr int kClientHeight = 522;
+
+const char* const kGroupCaptions[11] = {
+    "А, И, У, Э, О",      "Ка, Ки, Ку, Кэ, Ко", "Са, Си, Су, Сэ, Со", "Та, Ти, Цу, Тэ, То",
+    "На, Ни, Ну, Нэ, Но", "Ха, Хи, Фу, Хэ, Хо", "Ма, Ми, Му, Мэ, Мо", "Ра, Ри, Ру, Рэ, Ро",
+    "Я, Ю, Ё, Ва, вО, Н", "Нигори/Ханнигори",   "Ёон (…я, …ю, …ё)",
+};
+
+QAction* MakeAction(QObject* owner, const char* name, const char* caption, int image,
+                    const QKeySequence& shortcut = {}) {
+    auto* action = new QAction(QString::fromUtf8(caption), owner);
+    action->setObjectName(QString::fromLatin1(name));
+    if (image >= 0) action->setIcon(TFMain::imgsToLLicons(image));
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        // Keys belong to the main menu's items: the window decides when they act.
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    return action;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& caption, int top) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(name);
+    box->setGeometry(16, top, 121, 17);
+    return box;
+}
+
+QTextEdit* MakePane(QWidget* parent, const char* name) {
+    auto* pane = new QTextEdit(parent);
+    pane->setObjectName(QString::fromLatin1(name));
+    pane->setGeometry(8, 16, 568, 197);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    pane->setLineWrapMode(QTextEdit::WidgetWidth);
+    // Tab moves on to the next control, as in the other controls of the window.
+    pane->setTabChangesFocus(true);
+    pane->setContextMenuPolicy(Qt::CustomContextMenu);
+    return pane;
+}
+
+}  // namespace
+
+QIcon TFMain::imgsToLLicons(int index) {
+    if (index < 0 || index > 12) return {};
+    return QIcon(QStringLiteral(":/toolbar/%1.svg").arg(index));
+}
+
+TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("FMain"));
+    // The platform's nearest small sans-serif face, 8 points; the condensed cut keeps the
+    // group captions within their 121 pixels.
+    QFont windowFont = QApplication::font();
+    windowFont.setPointSize(8);
+    windowFont.setStretch(QFont::SemiCondensed);
+    setFont(windowFont);
+
+    IdleTimer = new QTimer(this);
+    IdleTimer->setSingleShot(true);
+    IdleTimer->setInterval(0);
+    connect(IdleTimer, &QTimer::timeout, this, [this] { moratutor::ui::RunGuarded([this] { UpdateActions(); }); });
+
+    CreateActions();
+    CreateMenus();
+    CreateControls();
+
+    ClientArea->setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(width() / 2, height() / 2));
+    }
+
+    moratutor::ui::RunGuarded([this] { FormCreate(); });
+    ConnectSignals();
+    ApplyAnchors();
+    FormResize();
+}
+
+TFMain::~TFMain() {
+    moratutor::ui::RunGuarded([this] { FormDestroy(); });
+}
+
+void TFMain::CreateActions() {
+    actLoadTextFromFile = MakeAction(this, "actLoadTextFromFile", "Загрузить текст из файла…", 0, QKeySequence(Qt::CTRL | Qt::Key_O));
+    actSaveTextToFile = MakeAction(this, "actSaveTextToFile", "Сохранить текст в файл…", 1, QKeySequence(Qt::CTRL | Qt::Key_S));
+    actSelectAllCharacters = MakeAction(this, "actSelectAllCharacters", "Выбрать все группы слогов", 2);
+    actDeselectAllCharacters = MakeAction(this, "actDeselectAllCharacters", "Отменить выбор всех групп слогов", 3);
+    actReplaceWithHiragana = MakeAction(this, "actReplaceWithHiragana", "Заменить слоги на Хирагану", -1);
+    actReplaceWithKatakana = MakeAction(this, "actReplaceWithKatakana", "Заменить слоги на Катакану", -1);
+    actReplaceWithRandomKana = MakeAction(this, "actReplaceWithRandomKana", "Заменить слоги, используя всю азбуку Кана", -1);
+    actQuit = MakeAction(this, "actQuit", "Выход", 4, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    actHelp = MakeAction(this, "actHelp", "Справка", 5, QKeySequence(Qt::Key_F1));
+    actAbout = MakeAction(this, "actAbout", "О программе", 6);
+    EditUndo = MakeAction(this, "EditUndo", "Отменить", 8);
+    EditCut = MakeAction(this, "EditCut", "Вырезать", 9);
+    EditCopy = MakeAction(this, "EditCopy", "Копировать", 10);
+    EditPaste = MakeAction(this, "EditPaste", "Вставить", 11);
+    EditDelete = MakeAction(this, "EditDelete", "Удалить", 12);
+    EditSelectAll = MakeAction(this, "EditSelectAll", "Выделить всё", -1);
+    actWordWrapChange = MakeAction(this, "actWordWrapChange", "Перенос по словам", -1);
+    actWordWrapChange->setCheckable(true);
+    // The panes' own keys (Ctrl+Z, Ctrl+C, ...) do the editing; the actions have none.
+}
+
+void TFMain::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+
+    menuFile = bar->addMenu(QStringLiteral("Файл"));
+    menuFile->setObjectName(QStringLiteral("menuFile"));
+    menuFile->addAction(actLoadTextFromFile);
+    menuFile->addAction(actSaveTextToFile);
+    menuFile->addSeparator();
+    menuFile->addAction(actQuit);
+
+    menuEdit = bar->addMenu(QStringLiteral("Правка"));
+    menuEdit->setObjectName(QStringLiteral("menuEdit"));
+    menuEdit->addAction(EditUndo);
+    menuEdit->addSeparator();
+    menuEdit->addAction(EditCut);
+    menuEdit->addAction(EditCopy);
+    menuEdit->addAction(EditPaste);
+    menuEdit->addAction(EditDelete);
+    menuEdit->addSeparator();
+    menuEdit->addAction(actSelectAllCharacters);
+    menuEdit->addAction(actDeselectAllCharacters);
+    menuEdit->addSeparator();
+    menuEdit->addAction(actReplaceWithHiragana);
+    menuEdit->addAction(actReplaceWithKatakana);
+    menuEdit->addAction(actReplaceWithRandomKana);
+    menuEdit->addSeparator();
+    menuEdit->addAction(EditSelectAll);
+
+    menuHelp = bar->addMenu(QStringLiteral("Справка"));
+    menuHelp->setObjectName(QStringLiteral("menuHelp"));
+    menuHelp->addAction(actHelp);
+    menuHelp->addSeparator();
+    menuHelp->addAction(actAbout);
+
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    PopupMenu->addAction(EditUndo);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(EditCut);
+    PopupMenu->addAction(EditCopy);
+    PopupMenu->addAction(EditPaste);
+    PopupMenu->addAction(EditDelete);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(EditSelectAll);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(actWordWrapChange);
+}
+
+void TFMain::CreateControls() {
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(ClientArea);
+
+    // Created in tab order: source text, groups, options, converted text.
+    grpbxSourceText = new QGroupBox(QStringLiteral(" Исходный текст "), ClientArea);
+    grpbxSourceText->setObjectName(QStringLiteral("grpbxSourceText"));
+    grpbxSourceText->setGeometry(168, 32, 584, 221);
+    richSourceTextAnsi = MakePane(grpbxSourceText, "richSourceTextAnsi");
+
+    grpbxCharacters = new QGroupBox(QStringLiteral(" Замена слогов "), ClientArea);
+    grpbxCharacters->setObjectName(QStringLiteral("grpbxCharacters"));
+    grpbxCharacters->setGeometry(8, 32, 153, 297);
+    for (int n = 1; n <= 11; ++n) {
+        chkbxCharacters[static_cast<std::size_t>(n - 1)] =
+            MakeCheckBox(grpbxCharacters, QStringLiteral("chkbxCharacters%1").arg(n),
+                         QString::fromUtf8(kGroupCaptions[n - 1]), 24 + 24 * (n - 1));
+    }
+    chkbxCharacters[9]->setEnabled(false);
+
+    grpbxAdvanced = new QGroupBox(QStringLiteral(" Дополнительно "), ClientArea);
+    grpbxAdvanced->setObjectName(QStringLiteral("grpbxAdvanced"));
+    grpbxAdvanced->setGeometry(8, 336, 153, 105);
+    chkbxSnowball = MakeCheckBox(grpbxAdvanced, QStringLiteral("chkbxSnowball"), QStringLiteral("Режим «Snowball»"), 24);
+    chkbxSnowball->setToolTip(QStringLiteral("Включить преобразование текста с постепенным увеличением количества заменённых слогов"));
+    chkbxReplaceE = MakeCheckBox(grpbxAdvanced, QStringLiteral("chkbxReplaceE"), QStringLiteral("Замена «Э» и «Е»"), 48);
+    chkbxReplaceE->setToolTip(QStringLiteral("Заменять не только слоги, оканчивающиеся на «Э», но также и оканчивающиеся на «Е»"));
+    chkbxReplaceSpaces = MakeCheckBox(grpbxAdvanced, QStringLiteral("chkbxReplaceSpaces"), QStringLiteral("Замена пробелов"), 72);
+    chkbxReplaceSpaces->setToolTip(QStringLiteral("Сделать ширину пробелов равной ширине знаков каны"));
+
+    grpbxConvertedText = new QGroupBox(QStringLiteral(" Преобразованный текст "), ClientArea);
+    grpbxConvertedText->setObjectName(QStringLiteral("grpbxConvertedText"));
+    grpbxConvertedText->setGeometry(168, 293, 584, 221);
+    richConvertedTextUnicode = MakePane(grpbxConvertedText, "richConvertedTextUnicode");
+
+    ToolBar = new QToolBar(ClientArea);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setMovable(false);
+    ToolBar->setFloatable(false);
+    ToolBar->setIconSize(QSize(16, 16));
+    ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar->setContentsMargins(0, 0, 0, 0);
+    ToolBar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"));
+    const auto addButton = [this](QAction* action) {
+        ToolBar->addAction(action);
+        if (QWidget* button = ToolBar->widgetForAction(action)) {
+            button->setFixedSize(23, 22);
+            button->setObjectName(QStringLiteral("tbtn") + action->objectName().mid(3));
+        }
+    };
+    const auto addSeparator = [this] {
+        QAction* separator = ToolBar->addSeparator();
+        if (QWidget* widget = ToolBar->widgetForAction(separator)) widget->setFixedSize(8, 22);
+    };
+    addButton(actLoadTextFromFile);
+    addButton(actSaveTextToFile);
+    addSeparator();
+    addButton(actSelectAllCharacters);
+    addButton(actDeselectAllCharacters);
+    addSeparator();
+    addButton(actHelp);
+    addButton(actAbout);
+    addSeparator();
+    addButton(actQuit);
+    if (QLayout* layout = ToolBar->layout()) {
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+    }
+    ToolBar->setGeometry(8, 2, 185, 22);
+
+    const auto makeSpeedButton = [this](const char* name, QAction* action, int left) {
+        auto* button = new QPushButton(action->text(), ClientArea);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setGeometry(left, 260, 201, 25);
+        button->setEnabled(action->isEnabled());
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::changed, button, [button, action] {
+            button->setText(action->text());
+            button->setToolTip(action->toolTip());
+            button->setEnabled(action->isEnabled());
+        });
+        return button;
+    };
+    spdbtnReplaceWithHiragana = makeSpeedButton("spdbtnReplaceWithHiragana", actReplaceWithHiragana, 248);
+    spdbtnReplaceWithKatakana = makeSpeedButton("spdbtnReplaceWithKatakana", actReplaceWithKatakana, 464);
+
+    lblProgress = new QLabel(ClientArea);
+    lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    lblProgress->setGeometry(8, 481, 153, 13);
+    lblProgress->setAutoFillBackground(true);  // paints its whole background itself
+
+    ProgressBar = new QProgressBar(ClientArea);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setGeometry(8, 497, 153, 17);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+
+    // Tab order: source pane, groups, options, converted pane (tool bar and bar take no focus).
+    QWidget* previous = richSourceTextAnsi;
+    const auto chain = [&previous](QWidget* next) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    };
+    for (QCheckBox* box : chkbxCharacters) chain(box);
+    chain(chkbxSnowball);
+    chain(chkbxReplaceE);
+    chain(chkbxReplaceSpaces);
+    chain(richConvertedTextUnicode);
+
+    // The converted pane shows kana; Cyrillic and Latin stay in the window's face.
+    for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode}) {
+        QFont paneFont = font();
+        paneFont.setPointSize(10);
+        if (pane == richConvertedTextUnicode) {
+            paneFont.setFamilies({paneFont.family(), QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                                  QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP")});
+        }
+        pane->setFont(paneFont);
+        pane->document()->setDefaultFont(paneFont);
+    }
+
+    ClientArea->installEventFilter(this);
+    grpbxSourceText->installEventFilter(this);
+    grpbxConvertedText->installEventFilter(this);
+}
+
+void TFMain::ConnectSignals() {
+    using moratutor::ui::RunGuarded;
+    // Items that carry a key act only while their top-level menu is enabled, so during
+    // a run (menus disabled) Ctrl+O, Ctrl+S, Ctrl+Q and F1 do nothing.
+    const auto bind = [this](QAction* action, QMenu* menu, void (TFMain::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, menu, handler] {
+            if (menu && !menu->isEnabled()) return;
+            RunGuarded([this, handler] { (this->*handler)(); });
+        });
+    };
+    bind(actLoadTextFromFile, menuFile, &TFMain::actLoadTextFromFileExecute);
+    bind(actSaveTextToFile, menuFile, &TFMain::actSaveTextToFileExecute);
+    bind(actQuit, menuFile, &TFMain::actQuitExecute);
+    bind(actSelectAllCharacters, menuEdit, &TFMain::actSelectAllCharactersExecute);
+    bind(actDeselectAllCharacters, menuEdit, &TFMain::actDeselectAllCharactersExecute);
+    bind(actReplaceWithHiragana, nullptr, &TFMain::actReplaceWithHiraganaExecute);
+    bind(actReplaceWithKatakana, nullptr, &TFMain::actReplaceWithKatakanaExecute);
+    bind(actReplaceWithRandomKana, nullptr, &TFMain::actReplaceWithRandomKanaExecute);
+    bind(actHelp, menuHelp, &TFMain::actHelpExecute);
+    bind(actAbout, menuHelp, &TFMain::actAboutExecute);
+    bind(actWordWrapChange, nullptr, &TFMain::actWordWrapChangeExecute);
+
+    connect(EditUndo, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->undo(); }); });
+    connect(EditCut, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->cut(); }); });
+    connect(EditCopy, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->copy(); }); });
+    connect(EditPaste, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->paste(); }); });
+    connect(EditDelete, &QAction::triggered, this, [this] {
+        RunEditAction([](QTextEdit* p) {
+            QTextCursor cursor = p->textCursor();
+            cursor.removeSelectedText();
+            p->setTextCursor(cursor);
+        });
+    });
+    connect(EditSelectAll, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->selectAll(); }); });
+
+    // Everything the idle rules read: ticks, texts, selection, undo state, clipboard, focus.
+    for (QCheckBox* box : chkbxCharacters) connect(box, &QCheckBox::toggled, this, &TFMain::ScheduleUpdateActions);
+    for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode}) {
+        connect(pane, &QTextEdit::textChanged, this, &TFMain::ScheduleUpdateActions);
+        connect(pane, &QTextEdit::selectionChanged, this, &TFMain::ScheduleUpdateActions);
+        connect(pane, &QTextEdit::undoAvailable, this, &TFMain::ScheduleUpdateActions);
+        connect(pane, &QTextEdit::customContextMenuRequested, this,
+                [this, pane](const QPoint& pos) { ShowPanePopupMenu(pane, pos); });
+    }
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, &TFMain::ScheduleUpdateActions);
+    connect(qApp, &QApplication::focusChanged, this, &TFMain::FocusChanged);
+    // Menus opened by mouse or keyboard show the rules' current result.
+    for (QMenu* menu : {menuFile, menuEdit, menuHelp})
+        connect(menu, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateActions(); }); });
+}
+
+void TFMain::FormCreate() {
+    using moratutor::ui::ApplicationTitle;
+    if (NeedsWindows9xNotice(GetOSVersionText())) {
+        moratutor::ui::ShowMessageBox(this, QMessageBox::Warning,
+                                      QStringLiteral("При запуске программы ") + ApplicationTitle() +
+                                          QStringLiteral(" под операционной системой семейства Windows 9x возможно "
+                                                         "некорректное отображение некоторых символов."));
+    }
+    moratutor::SeedRandomFromClock();
+    PreferencesPath = FormPreferencesPath();
+    LoadPreferences();
+    setWindowTitle(ApplicationTitle());
+    actHelp->setText(QStringLiteral("Справка: ") + ApplicationTitle());
+    for (QAction* action : {actLoadTextFromFile, actSaveTextToFile, actSelectAllCharacters, actDeselectAllCharacters,
+                            actReplaceWithHiragana, actReplaceWithKatakana, actReplaceWithRandomKana, actQuit, actHelp,
+                            actAbout, EditUndo, EditCut, EditCopy, EditPaste, EditDelete, EditSelectAll,
+                            actWordWrapChange})
+        action->setToolTip(action->text());
+    actReplaceWithHiragana->setEnabled(false);
+    actReplaceWithKatakana->setEnabled(false);
+    actSaveTextToFile->setEnabled(false);
+    lblProgress->setText(QString());
+    richSourceTextAnsi->clear();
+    richConvertedTextUnicode->clear();
+}
+
+void TFMain::FormDestroy() {
+    // Once only, whichever way the window goes.
+    if (FormDestroyDone) return;
+    FormDestroyDone = true;
+    SavePreferences();
+}
+
+bool TFMain::NeedsWindows9xNotice(const QString& osVersionText) {
+    return osVersionText.startsWith(QStringLiteral("Windows 95"));
+}
+
+void TFMain::ApplyAnchors() {
+    const int width = ClientArea->width();
+    const int height = ClientArea->height();
+    // Left-top-right group boxes keep their right margin of 8 pixels.
+    grpbxSourceText->resize(width - grpbxSourceText->x() - 8, grpbxSourceText->height());
+    grpbxConvertedText->resize(width - grpbxConvertedText->x() - 8, grpbxConvertedText->height());
+    // Left-bottom controls keep their distance from the bottom edge.
+    lblProgress->move(lblProgress->x(), height - (kClientHeight - 481));
+    ProgressBar->move(ProgressBar->x(), height - (kClientHeight - 497));
+}
+
+void TFMain::FormResize() {
+    QGroupBox* S = grpbxSourceText;
+    QGroupBox* C = grpbxConvertedText;
+    QPushButton* H = spdbtnReplaceWithHiragana;
+    QPushButton* K = spdbtnReplaceWithKatakana;
+    const int clientWidth = ClientArea->width();
+    const int clientHeight = ClientArea->height();
+
+    const int sourceHeight = (clientHeight - S->y() - H->height() - 24) / 2;
+    S->resize(S->width(), sourceHeight);
+    C->setGeometry(C->x(), S->y() + S->height() + H->height() + 16, C->width(), S->height());
+    H->move(H->x(), S->y() + S->height() + 8);
+    const int w = (clientWidth - S->x() - 8) / 2;
+    H->move(S->x() + w - 8 - H->width(), H->y());
+    K->move(S->x() + w + 8, H->y());
+}
+
+bool TFMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (watched == ClientArea) {
+            ApplyAnchors();
+            moratutor::ui::RunGuarded([this] { FormResize(); });
+        } else if (watched == grpbxSourceText || watched == grpbxConvertedText) {
+            // Panes fill their group boxes on all four sides.
+            auto* box = static_cast<QWidget*>(watched);
+            QTextEdit* pane = watched == grpbxSourceText ? richSourceTextAnsi : richConvertedTextUnicode;
+            pane->setGeometry(8, 16, box->width() - 16, box->height() - 24);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    ScheduleUpdateActions();
+}
+
+void TFMain::closeEvent(QCloseEvent* event) {
+    // Closing in the middle of a run would tear the window down under the run's feet:
+    // the close waits until the run has ended.
+    if (Running) {
+        CloseRequestedDuringRun = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}

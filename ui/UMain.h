@@ -2,10 +2,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "moratutor/Engine.h"
 
@@ -13,11 +15,14 @@ class QAction;
 class QCheckBox;
 class QFileDialog;
 class QGroupBox;
+class QIcon;
 class QLabel;
 class QMenu;
+class QPoint;
 class QProgressBar;
 class QPushButton;
 class QTextEdit;
+class QTimer;
 class QToolBar;
 
 // Hands a file path, web address or "mailto:" link to the desktop's default handler.
@@ -120,4 +125,56 @@ public:
 
     // The help page's path for an executable path: extension replaced by ".htm".
     static QString HelpPagePath(const QString& executablePath);
+
+    // --- Window: construction, idle update, run (UMain.cpp, UMainActions.cpp, UMainRun.cpp) ---
+
+    // The central widget; its size is the client size FormResize works with.
+    QWidget* ClientArea = nullptr;
+
+    // Image list imgsToLLicons: 13 images, 0..12, drawn 16 x 16.
+    static QIcon imgsToLLicons(int index);
+
+    // Runs UpdateActions once the current burst of events is handled.
+    void ScheduleUpdateActions();
+    // The pane the edit actions act on: the one that has (or last had) the keyboard focus
+    // within this window; nullptr when focus moved elsewhere.
+    QTextEdit* FocusedPane() const;
+    // True from DisableAllControls to EnableAllControls of a run.
+    bool IsRunning() const { return Running; }
+
+    // The source pane's text exactly as shown: paragraph ends as "\n", U+2028 kept,
+    // no-break spaces kept.
+    std::u16string SourceTextUnicode() const;
+    // Replaces the converted pane's content; default attributes, caret at the start.
+    void SetConvertedText(const std::u16string& text);
+
+    // The engine's callbacks.
+    void ShowProgressText(const std::u16string& text);
+    void StepProgress();
+    void PumpMessages();
+
+    // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
+    static bool NeedsWindows9xNotice(const QString& osVersionText);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateControls();
+    void ConnectSignals();
+    void ApplyAnchors();
+    void ShowPanePopupMenu(QTextEdit* pane, const QPoint& pos);
+    void FocusChanged(QWidget* old, QWidget* now);
+    void RunEditAction(void (*operation)(QTextEdit*));
+
+    QTimer* IdleTimer = nullptr;
+    QPointer<QTextEdit> LastFocusedPane;
+    bool Running = false;
+    bool CloseRequestedDuringRun = false;
+    bool FormDestroyDone = false;
+    std::u16string LastProgressText;
 };

@@ -1,0 +1,124 @@
+// The main window's idle rules, the edit actions, word wrap, group selection, Quit, About.
+#include "UMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "MessageBoxes.h"
+#include "UAbout.h"
+
+void TFMain::ScheduleUpdateActions() {
+    // One run of the rules per burst of changes: the zero timer fires once the queue is empty.
+    if (IdleTimer && !IdleTimer->isActive()) IdleTimer->start();
+}
+
+QTextEdit* TFMain::FocusedPane() const {
+    QTextEdit* pane = LastFocusedPane.data();
+    if (!pane || !pane->isEnabled()) return nullptr;
+    return pane;
+}
+
+void TFMain::FocusChanged(QWidget*, QWidget* now) {
+    if (now == richSourceTextAnsi || now == richConvertedTextUnicode) {
+        LastFocusedPane = static_cast<QTextEdit*>(now);
+        GetWordWrapState(LastFocusedPane);
+    } else if (now && now->window() == this) {
+        // Another control of this window took the focus. A popup menu or a dialog is a
+        // window of its own and leaves the pane as the one the edit actions act on.
+        LastFocusedPane = nullptr;
+    }
+    ScheduleUpdateActions();
+}
+
+void TFMain::UpdateActions() {
+    // A run keeps its controls disabled until it ends; it asks for the rules again then.
+    if (Running) return;
+
+    // Edit actions follow the focused pane.
+    QTextEdit* pane = FocusedPane();
+    const bool hasSelection = pane && pane->textCursor().hasSelection();
+    EditUndo->setEnabled(pane && pane->document()->isUndoAvailable());
+    EditCut->setEnabled(hasSelection);
+    EditCopy->setEnabled(hasSelection);
+    EditDelete->setEnabled(hasSelection);
+    EditPaste->setEnabled(pane && pane->canPaste());
+    EditSelectAll->setEnabled(pane && !pane->document()->isEmpty());
+
+    const auto ticked = [this](int n) { return chkbxCharacters[static_cast<std::size_t>(n - 1)]->isChecked(); };
+    QCheckBox* voiced = chkbxCharacters[9];
+    if (ticked(2) || ticked(3) || ticked(4) || ticked(6)) {
+        voiced->setEnabled(true);
+    } else {
+        voiced->setEnabled(false);
+        voiced->setChecked(false);
+    }
+    QCheckBox* yoon = chkbxCharacters[10];
+    if (ticked(2) || ticked(3) || ticked(4) || ticked(5) || ticked(6) || ticked(7) || ticked(8)) {
+        yoon->setEnabled(true);
+    } else {
+        yoon->setEnabled(false);
+        yoon->setChecked(false);
+    }
+
+    const bool hasSource = !richSourceTextAnsi->document()->isEmpty();
+    actReplaceWithHiragana->setEnabled(hasSource);
+    actReplaceWithKatakana->setEnabled(hasSource);
+    actReplaceWithRandomKana->setEnabled(hasSource);
+    actSaveTextToFile->setEnabled(!richConvertedTextUnicode->document()->isEmpty());
+
+    // The buttons follow their actions again after a run enabled them all.
+    spdbtnReplaceWithHiragana->setEnabled(actReplaceWithHiragana->isEnabled());
+    spdbtnReplaceWithKatakana->setEnabled(actReplaceWithKatakana->isEnabled());
+}
+
+void TFMain::RunEditAction(void (*operation)(QTextEdit*)) {
+    moratutor::ui::RunGuarded([this, operation] {
+        if (QTextEdit* pane = FocusedPane()) operation(pane);
+        ScheduleUpdateActions();
+    });
+}
+
+void TFMain::ShowPanePopupMenu(QTextEdit* pane, const QPoint& pos) {
+    if (!pane->isEnabled()) return;
+    pane->setFocus(Qt::PopupFocusReason);
+    LastFocusedPane = pane;
+    GetWordWrapState(pane);
+    moratutor::ui::RunGuarded([this] { UpdateActions(); });
+    PopupMenu->exec(pane->viewport()->mapToGlobal(pos));
+}
+
+void TFMain::GetWordWrapState(QTextEdit* sender) {
+    if (!sender) return;
+    actWordWrapChange->setChecked(sender->lineWrapMode() != QTextEdit::NoWrap);
+}
+
+void TFMain::actWordWrapChangeExecute() {
+    QTextEdit* pane = FocusedPane();
+    if (!pane) {
+        // The item toggled its own check mark; nothing changed, so put it back.
+        actWordWrapChange->setChecked(!actWordWrapChange->isChecked());
+        return;
+    }
+    const bool wrapped = pane->lineWrapMode() != QTextEdit::NoWrap;
+    pane->setLineWrapMode(wrapped ? QTextEdit::NoWrap : QTextEdit::WidgetWidth);
+    GetWordWrapState(pane);
+}
+
+void TFMain::actSelectAllCharactersExecute() {
+    for (QCheckBox* box : chkbxCharacters) box->setChecked(true);
+}
+
+void TFMain::actDeselectAllCharactersExecute() {
+    for (QCheckBox* box : chkbxCharacters) box->setChecked(false);
+}
+
+void TFMain::actQuitExecute() {
+    if (close()) QCoreApplication::quit();
+}
+
+void TFMain::actAboutExecute() { ShowAbout(); }

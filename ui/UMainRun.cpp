@@ -1,0 +1,147 @@
+// The conversion run: from the replace command to the closing report.
+#include "UMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolBar>
+
+#include <algorithm>
+
+#include "MessageBoxes.h"
+
+using moratutor::KanaMode;
+
+void TFMain::actReplaceWithHiraganaExecute() { ReplaceActionExecute(moratutor::kmHiragana); }
+void TFMain::actReplaceWithKatakanaExecute() { ReplaceActionExecute(moratutor::kmKatakana); }
+void TFMain::actReplaceWithRandomKanaExecute() { ReplaceActionExecute(moratutor::kmRandomKana); }
+
+moratutor::OptionSet TFMain::CurrentOptions() const {
+    moratutor::OptionSet options;
+    for (std::size_t i = 0; i < chkbxCharacters.size(); ++i) options.Characters[i] = chkbxCharacters[i]->isChecked();
+    options.ReplaceE = chkbxReplaceE->isChecked();
+    options.ReplaceSpaces = chkbxReplaceSpaces->isChecked();
+    return options;
+}
+
+std::int32_t TFMain::GetProgressLength() const { return moratutor::GetProgressLength(CurrentOptions()); }
+
+void TFMain::DisableAllControls() {
+    for (QWidget* w : std::initializer_list<QWidget*>{menuFile, menuEdit, menuHelp, ToolBar}) w->setEnabled(false);
+    for (QCheckBox* box : chkbxCharacters) box->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces, richSourceTextAnsi,
+                                                      richConvertedTextUnicode, spdbtnReplaceWithHiragana,
+                                                      spdbtnReplaceWithKatakana})
+        w->setEnabled(false);
+    QCoreApplication::processEvents();
+}
+
+void TFMain::EnableAllControls() {
+    for (QWidget* w : std::initializer_list<QWidget*>{menuFile, menuEdit, menuHelp, ToolBar}) w->setEnabled(true);
+    for (QCheckBox* box : chkbxCharacters) box->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces, richSourceTextAnsi,
+                                                      richConvertedTextUnicode, spdbtnReplaceWithHiragana,
+                                                      spdbtnReplaceWithKatakana})
+        w->setEnabled(true);
+    QCoreApplication::processEvents();
+}
+
+std::u16string TFMain::SourceTextUnicode() const {
+    // toPlainText() would turn no-break spaces into spaces, which the table treats
+    // differently; the raw text holds exactly what the pane shows.
+    const QString raw = richSourceTextAnsi->document()->toRawText();
+    std::u16string text(reinterpret_cast<const char16_t*>(raw.utf16()), static_cast<std::size_t>(raw.size()));
+    for (char16_t& c : text) {
+        // Paragraph ends and the frame marks of tables are line breaks; U+2028 stays.
+        if (c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1') c = u'\n';
+    }
+    return text;
+}
+
+void TFMain::SetConvertedText(const std::u16string& text) {
+    // Straight into the document: no character format of earlier content or of the
+    // caret survives, and the pane lays the text out once.
+    QTextDocument* document = richConvertedTextUnicode->document();
+    document->setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    richConvertedTextUnicode->setTextCursor(QTextCursor(document));
+    richConvertedTextUnicode->setCurrentCharFormat(QTextCharFormat());
+}
+
+void TFMain::ShowProgressText(const std::u16string& text) {
+    // Called at every occurrence found; the label changes far less often than that.
+    if (text == LastProgressText) return;
+    LastProgressText = text;
+    lblProgress->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    lblProgress->repaint();
+}
+
+void TFMain::StepProgress() { ProgressBar->setValue(ProgressBar->value() + 1); }
+
+void TFMain::PumpMessages() { QCoreApplication::processEvents(); }
+
+void TFMain::ReplaceActionExecute(KanaMode mode) {
+    if (Running) return;  // a second run never starts inside the first one
+    if (std::none_of(chkbxCharacters.begin(), chkbxCharacters.end(), [](QCheckBox* box) { return box->isChecked(); })) {
+        moratutor::ui::ShowMessageBox(
+            this, QMessageBox::Warning,
+            QStringLiteral("Перед преобразованием выберите хотя бы одну группу слогов для замены."));
+        return;
+    }
+
+    Running = true;
+    const auto finish = [this] {
+        Running = false;
+        LastProgressText.clear();
+        EnableAllControls();
+        if (richConvertedTextUnicode->isEnabled()) richConvertedTextUnicode->setFocus(Qt::OtherFocusReason);
+        ScheduleUpdateActions();
+        if (CloseRequestedDuringRun) {
+            CloseRequestedDuringRun = false;
+            close();
+        }
+    };
+    try {
+        DisableAllControls();
+
+        ProgressBar->setMinimum(0);
+        const std::int32_t steps = GetProgressLength();
+        // A range of 0..0 would show the busy animation; with no steps the bar stays empty.
+        ProgressBar->setMaximum(std::max(steps, 1));
+        ProgressBar->setValue(0);
+
+        ReplacementCount = 0;
+        CurrentKanaMode = mode;
+        std::u16string text = SourceTextUnicode();
+
+        moratutor::StepEnvironment env;
+        env.SnowballMode = chkbxSnowball->isChecked();
+        env.CurrentKanaMode = CurrentKanaMode;
+        env.ReplacementCount = &ReplacementCount;
+        env.RandomBelow = [](std::uint32_t n) { return moratutor::RandomBelow(n); };
+        env.ShowProgressText = [this](const std::u16string& t) { ShowProgressText(t); };
+        env.StepProgress = [this] { StepProgress(); };
+        env.PumpMessages = [this] { PumpMessages(); };
+        moratutor::ReplaceWithKanaUnicode(env, CurrentOptions(), text);
+
+        lblProgress->setText(QStringLiteral("Загрузка…"));
+        QCoreApplication::processEvents();
+        SetConvertedText(text);
+        lblProgress->setText(QString());
+
+        moratutor::ui::ShowMessageBox(
+            this, QMessageBox::Information,
+            QStringLiteral("Преобразование текста завершено. Произведено замен: %1.").arg(ReplacementCount));
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
