@@ -1,2 +1,159 @@
-// Placeholder so the tree builds; replaced by the real converter.
-int main() { return 0; }
+// moratutor-convert: the conversion engine for batch work and scripts.
+#include "CommandLine.h"
+
+#include "moratutor/Engine.h"
+#include "moratutor/TextDecoder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace moratutor;
+
+constexpr const char* kNoGroup = "Перед преобразованием выберите хотя бы одну группу слогов для замены.";
+
+// Reads everything from the descriptor; false with errno set on failure.
+bool ReadAll(int fd, std::string& out) {
+    char buffer[1 << 16];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// UTF-8 without byte-order mark; every code unit is kept, line breaks included. A lone
+// surrogate cannot be written in UTF-8 and becomes U+FFFD.
+std::string EncodeUtf8(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    const auto put = [&](char32_t cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            put(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            put(0xFFFD);
+        } else {
+            put(c);
+        }
+    }
+    return out;
+}
+
+int Run(const std::vector<std::string>& args) {
+    convert::Settings settings;
+    try {
+        settings = convert::ParseCommandLine(args);
+    } catch (const convert::UsageError& e) {
+        std::cerr << "moratutor-convert: " << e.what() << "\n" << convert::kUsage;
+        return 2;
+    }
+    if (settings.Help) {
+        std::cout << convert::kUsage << convert::kHelpExample;
+        return std::cout.flush() ? 0 : 1;
+    }
+    if (!settings.Options.AnyGroup()) {
+        std::cerr << kNoGroup << "\n";
+        return 2;
+    }
+
+    std::string bytes;
+    if (settings.File == "-") {
+        if (!ReadAll(STDIN_FILENO, bytes)) {
+            std::cerr << "Cannot read standard input. " << std::strerror(errno) << "\n";
+            return 1;
+        }
+    } else {
+        const int fd = ::open(settings.File.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool ok = fd >= 0 && ReadAll(fd, bytes);
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        if (!ok) {
+            std::cerr << "Cannot open file \"" << settings.File << "\". " << std::strerror(error) << "\n";
+            return 1;
+        }
+    }
+
+    if (settings.Seed)
+        SeedRandom(*settings.Seed);
+    else
+        SeedRandomFromClock();
+
+    std::u16string text = codecs::DecodeText(bytes);
+    bytes.clear();
+    bytes.shrink_to_fit();
+
+    std::int32_t replacements = 0;
+    std::int64_t steps = 0;
+    StepEnvironment env;
+    env.SnowballMode = settings.Snowball;
+    env.CurrentKanaMode = settings.Kana;
+    env.ReplacementCount = &replacements;
+    env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
+    env.StepProgress = [&steps] { ++steps; };
+    ReplaceWithKanaUnicode(env, settings.Options, text);
+
+    // Nothing is written before the whole text is converted.
+    const std::string output = EncodeUtf8(text);
+    text.clear();
+    if (!WriteAll(STDOUT_FILENO, output)) {
+        std::cerr << "Cannot write the converted text. " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        std::cerr << "moratutor-convert: " << e.what() << "\n";
+        return 1;
+    }
+}

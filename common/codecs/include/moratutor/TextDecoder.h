@@ -15,4 +15,8 @@ TextEncoding DetectEncoding(std::string_view bytes);
 // The text of the bytes, byte-order mark removed, line breaks as they were.
 std::u16string DecodeText(std::string_view bytes);
 
+// The bytes read as Windows-1251, whatever they look like. Every byte gives one character;
+// 0x98, which the code page leaves unassigned, gives U+0098 as on Windows.
+std::u16string DecodeWindows1251(std::string_view bytes);
+
 }  // namespace moratutor::codecs

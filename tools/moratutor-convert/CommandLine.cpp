@@ -1,0 +1,136 @@
+#include "CommandLine.h"
+
+#include <charconv>
+
+namespace moratutor::convert {
+
+const char* const kUsage =
+    "Usage: moratutor-convert [--groups LIST] [--replace-e] [--replace-spaces] [--snowball]\n"
+    "                         [--kana hiragana|katakana|random] [--seed N] [--stats] [FILE]\n";
+
+const char* const kHelpExample =
+    "\n"
+    "Rewrites the chosen Cyrillic syllables of a Russian text in Japanese kana.\n"
+    "Reads FILE, or standard input without FILE or with \"-\"; writes UTF-8 to standard output.\n"
+    "\n"
+    "  --groups LIST     syllable groups 1 to 11: \"1,2,5-9\" or \"all\"\n"
+    "  --replace-e       also replace syllables written with \"е\"\n"
+    "  --replace-spaces  replace every space by an ideographic space (U+3000)\n"
+    "  --snowball        the further into the text, the more syllables are replaced\n"
+    "  --kana MODE       hiragana (the default), katakana or random\n"
+    "  --seed N          reproducible Snowball draws and random kana\n"
+    "  --stats           print \"replacements=N steps=M\" to standard error\n"
+    "  --help            show this text\n"
+    "\n"
+    "Example:\n"
+    "  moratutor-convert --groups 1-4,9 --kana katakana story.txt > story-kana.txt\n";
+
+namespace {
+
+int ParseGroupNumber(const std::string& list, const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < 1 || value > 11)
+        throw UsageError("bad group list \"" + list + "\": groups are numbers from 1 to 11");
+    return value;
+}
+
+std::uint64_t ParseSeed(const std::string& text) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end)
+        throw UsageError("bad seed \"" + text + "\": expected a whole number from 0 to 18446744073709551615");
+    return value;
+}
+
+KanaMode ParseKana(const std::string& text) {
+    if (text == "hiragana") return kmHiragana;
+    if (text == "katakana") return kmKatakana;
+    if (text == "random") return kmRandomKana;
+    throw UsageError("bad kana \"" + text + "\": expected hiragana, katakana or random");
+}
+
+}  // namespace
+
+void ParseGroupList(const std::string& list, OptionSet& options) {
+    if (list.empty()) return;  // no group: reported as such by the caller
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = list.find(',', start);
+        const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (item == "all") {
+            options.Characters.fill(true);
+        } else {
+            const std::size_t dash = item.find('-');
+            const int first = ParseGroupNumber(list, item.substr(0, dash));
+            const int last = dash == std::string::npos ? first : ParseGroupNumber(list, item.substr(dash + 1));
+            if (last < first)
+                throw UsageError("bad group list \"" + list + "\": the range " + item + " runs backwards");
+            for (int g = first; g <= last; ++g) options.Characters[static_cast<std::size_t>(g - 1)] = true;
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+}
+
+Settings ParseCommandLine(const std::vector<std::string>& args) {
+    Settings settings;
+    bool haveFile = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg == "-" || arg.rfind("-", 0) != 0) {
+            if (haveFile) throw UsageError("more than one input file given: \"" + arg + "\"");
+            settings.File = arg;
+            haveFile = true;
+            continue;
+        }
+        // "--name=value" is the same as "--name value".
+        std::optional<std::string> inlineValue;
+        if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        const auto value = [&]() -> std::string {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= args.size()) throw UsageError("option " + arg + " needs a value");
+            return args[++i];
+        };
+        const auto noValue = [&] {
+            if (inlineValue) throw UsageError("option " + arg + " takes no value");
+        };
+        if (arg == "--groups") {
+            ParseGroupList(value(), settings.Options);
+        } else if (arg == "--kana") {
+            settings.Kana = ParseKana(value());
+        } else if (arg == "--seed") {
+            settings.Seed = ParseSeed(value());
+        } else if (arg == "--replace-e") {
+            noValue();
+            settings.Options.ReplaceE = true;
+        } else if (arg == "--replace-spaces") {
+            noValue();
+            settings.Options.ReplaceSpaces = true;
+        } else if (arg == "--snowball") {
+            noValue();
+            settings.Snowball = true;
+        } else if (arg == "--stats") {
+            noValue();
+            settings.Stats = true;
+        } else if (arg == "--help" || arg == "-h") {
+            noValue();
+            settings.Help = true;
+        } else {
+            throw UsageError("unknown option " + arg);
+        }
+    }
+    return settings;
+}
+
+}  // namespace moratutor::convert
