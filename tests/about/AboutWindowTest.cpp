@@ -1,0 +1,388 @@
+// The About window, the haiku draw, the links and the help page.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QEnterEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+#include "MessageBoxes.h"
+#include "UAbout.h"
+#include "UMain.h"
+#include "UMostUsed.h"
+#include "moratutor/Engine.h"
+
+// Takes the URLs the program hands to the desktop instead of opening them.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+class AboutWindowTest : public QObject {
+    Q_OBJECT
+
+    UrlCatcher catcher;
+    QTemporaryDir temp;
+
+    static QStringList Collection() {
+        QStringList lines;
+        LoadStringsFromResource(lines, QStringLiteral("HAIKU"));
+        return lines;
+    }
+
+    static QColor TextColour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
+
+    static void Hover(QLabel* label, bool enter) {
+        if (enter) {
+            QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+            QCoreApplication::sendEvent(label, &event);
+        } else {
+            QEvent event(QEvent::Leave);
+            QCoreApplication::sendEvent(label, &event);
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        for (const char* scheme : {"mailto", "https", "http", "file"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+        moratutor::ui::SetMessageSink([](QMessageBox::Icon, const QString&, const QString& text) {
+            QFAIL(qPrintable(QStringLiteral("unexpected message box: ") + text));
+        });
+    }
+
+    void cleanupTestCase() {
+        for (const char* scheme : {"mailto", "https", "http", "file"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+
+    void init() { catcher.urls.clear(); }
+
+    void captionVersionAndTexts() {
+        TFAbout about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
+        QCOMPARE(about.size(), QSize(401, 219));
+        // This test links the program's resources, so it carries the version block too.
+        QCOMPARE(about.grpbxAbout->title(), QStringLiteral(" Версия 1.2.19.137 "));
+        QCOMPARE(about.lblCaption->text(), QStringLiteral("Moratutor"));
+        QVERIFY(about.lblCaption->font().bold());
+        QCOMPARE(about.lblHint->text(), QStringLiteral("Лучший способ изучения каны"));
+        QCOMPARE(about.lblEMail->text(), QStringLiteral("e-mail:"));
+        QCOMPARE(about.lblMadeFor->text(), QStringLiteral("специально для:"));
+        QCOMPARE(about.lblSendEMail->text(), moratutor::about::AuthorMailAddress());
+        QCOMPARE(about.lblGoToURL->text(), moratutor::about::WebAddress());
+        QVERIFY(about.lblCopyright->text().contains(QStringLiteral("Moratutor")));
+        QCOMPARE(about.lblSendEMail->toolTip(), QStringLiteral("Пишите письма мелким шрифтом"));
+        QCOMPARE(about.lblGoToURL->toolTip(), QStringLiteral("Самоучитель Японского языка"));
+        QCOMPARE(about.tbtnClose->toolTip(), QStringLiteral("Закрыть (Esc)"));
+        QVERIFY(!about.tbtnClose->icon().isNull());
+    }
+
+    void layout() {
+        TFAbout about;
+        struct Place {
+            QWidget* widget;
+            const char* name;
+            QPoint topLeft;
+        };
+        const std::vector<Place> places = {
+            {about.grpbxAbout, "grpbxAbout", {8, 8}},       {about.lblCaption, "lblCaption", {72, 24}},
+            {about.imgMainIcon, "imgMainIcon", {24, 24}},   {about.lblHint, "lblHint", {72, 44}},
+            {about.Bevel1, "Bevel1", {8, 64}},              {about.lblCopyright, "lblCopyright", {24, 72}},
+            {about.lblEMail, "lblEMail", {24, 88}},         {about.lblSendEMail, "lblSendEMail", {58, 88}},
+            {about.lblGoToURL, "lblGoToURL", {111, 104}},   {about.lblMadeFor, "lblMadeFor", {24, 104}},
+            {about.ToolBar, "ToolBar", {8, 189}},
+        };
+        for (const Place& place : places) {
+            QCOMPARE(place.widget->objectName(), QString::fromLatin1(place.name));
+            QCOMPARE(place.widget->y(), place.topLeft.y());
+            // A link moves right only as far as a wider face pushes its caption.
+            if (place.widget == about.lblSendEMail || place.widget == about.lblGoToURL)
+                QVERIFY(place.widget->x() >= place.topLeft.x());
+            else
+                QCOMPARE(place.widget->x(), place.topLeft.x());
+        }
+        QCOMPARE(about.grpbxAbout->size(), QSize(385, 177));
+        QCOMPARE(about.imgMainIcon->size(), QSize(32, 32));
+        QCOMPARE(about.tbtnClose->size(), QSize(23, 22));
+        QCOMPARE(about.lblHaiku->objectName(), QStringLiteral("lblHaiku"));
+        QCOMPARE(about.tbtnClose->objectName(), QStringLiteral("tbtnClose"));
+        // The links must not run into each other or past the group box.
+        QVERIFY(about.lblGoToURL->geometry().right() < about.grpbxAbout->width());
+        QVERIFY(about.lblMadeFor->geometry().right() < about.lblGoToURL->x());
+        QVERIFY(about.lblEMail->geometry().right() < about.lblSendEMail->x());
+    }
+
+    void haikuLabelKeepsItsRightEdge() {
+        TFAbout about;
+        const QStringList lines = Collection();
+        // The shortest and the longest haiku: the right edge stays, the label grows left.
+        QString shortest = lines.first(), longest = lines.first();
+        for (const QString& line : lines) {
+            if (line.size() < shortest.size())
+                shortest = line;
+            if (line.size() > longest.size())
+                longest = line;
+        }
+        for (const QString& line : {shortest, longest}) {
+            QString haiku = line;
+            haiku.replace(u'|', u'\r');
+            about.SetHaikuText(haiku);
+            QCOMPARE(about.lblHaiku->x() + about.lblHaiku->width(), moratutor::about::kHaikuRightEdge);
+            QCOMPARE(about.lblHaiku->y(), moratutor::about::kHaikuTop);
+            QCOMPARE(about.lblHaiku->text().count(u'\n'), 2);
+            QVERIFY(about.lblHaiku->x() > 0);
+            // Below every other control of the group box.
+            QVERIFY(about.lblHaiku->y() > about.lblGoToURL->geometry().bottom());
+            QVERIFY(about.lblHaiku->geometry().bottom() < about.grpbxAbout->height());
+        }
+        QVERIFY(!about.lblHaiku->isEnabled());
+        QVERIFY(about.lblHaiku->alignment().testFlag(Qt::AlignRight));
+        QVERIFY(!about.lblHaiku->wordWrap());
+    }
+
+    void everyHaikuGivesThreeDisplayLines() {
+        const QStringList lines = Collection();
+        QVERIFY(lines.size() >= 100);
+        for (int i = 0; i < lines.size(); ++i) {
+            const QString haiku = moratutor::about::detail::GetRandomHaikuWith([i](std::uint32_t) { return i; });
+            const QStringList verses = haiku.split(u'\r');
+            QCOMPARE(verses.size(), 3);
+            QVERIFY(!haiku.contains(u'|'));
+            QVERIFY(!haiku.contains(u'\n'));
+            for (const QString& verse : verses)
+                QVERIFY(!verse.isEmpty());
+            QCOMPARE(verses.join(u'|'), lines[i]);
+        }
+    }
+
+    void firstAndLastLineCanBeDrawnWithOneDraw() {
+        const QStringList lines = Collection();
+        const auto n = static_cast<std::uint32_t>(lines.size());
+        for (const std::uint32_t pick : {0u, n - 1}) {
+            int draws = 0;
+            std::uint32_t askedFor = 0;
+            const QString haiku = moratutor::about::detail::GetRandomHaikuWith([&](std::uint32_t below) {
+                ++draws;
+                askedFor = below;
+                return pick;
+            });
+            QCOMPARE(draws, 1);
+            QCOMPARE(askedFor, n);
+            QCOMPARE(QString(haiku).replace(u'\r', u'|'), lines[static_cast<qsizetype>(pick)]);
+        }
+        // A draw outside the collection is an error, not a read past its end.
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range,
+                                 moratutor::about::detail::GetRandomHaikuWith([n](std::uint32_t) { return n; }));
+    }
+
+    void eachShowingTakesOneDrawFromTheProgramsGenerator() {
+        const QStringList lines = Collection();
+        const auto n = static_cast<std::uint32_t>(lines.size());
+        for (const std::uint64_t seed : {1u, 77u, 20261208u}) {
+            moratutor::SeedRandom(seed);
+            const std::uint32_t first = moratutor::RandomBelow(n);
+            const std::uint32_t after = moratutor::RandomBelow(1000000);
+
+            moratutor::SeedRandom(seed);
+            TFAbout about;
+            QString expected = lines[static_cast<qsizetype>(first)];
+            QCOMPARE(about.lblHaiku->text(), expected.replace(u'|', u'\n'));
+            QCOMPARE(moratutor::RandomBelow(1000000), after);
+        }
+    }
+
+    void mailAndWebLinks() {
+        TFAbout about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QTest::mouseClick(about.lblSendEMail, Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::mouseClick(about.lblGoToURL, Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(catcher.urls.size(), 2);
+        QCOMPARE(catcher.urls[0].toString(), QStringLiteral("mailto:moratutor@example.org?subject=Moratutor"));
+        QCOMPARE(catcher.urls[0].query(), QStringLiteral("subject=") + moratutor::ui::ApplicationTitle());
+        QCOMPARE(catcher.urls[1].toString(), about.lblGoToURL->text());
+        // Other buttons and the other labels open nothing.
+        QTest::mouseClick(about.lblSendEMail, Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mouseClick(about.lblCopyright, Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(catcher.urls.size(), 2);
+        QVERIFY(about.isVisible());
+        QCOMPARE(moratutor::about::MailLinkTarget(), QStringLiteral("mailto:moratutor@example.org?subject=Moratutor"));
+    }
+
+    void linkHoverLook() {
+        TFAbout about;
+        const QColor blue(0, 0, 255), red(255, 0, 0);
+        for (QLabel* link : {about.lblSendEMail, about.lblGoToURL}) {
+            QCOMPARE(TextColour(link), blue);
+            QVERIFY(!link->font().underline());
+            QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+        }
+        const QString text = about.lblSendEMail->text();
+        const QSize size = about.lblSendEMail->size();
+        Hover(about.lblSendEMail, true);
+        QCOMPARE(TextColour(about.lblSendEMail), red);
+        QVERIFY(about.lblSendEMail->font().underline());
+        QVERIFY(!about.lblSendEMail->font().bold());
+        QCOMPARE(about.lblSendEMail->text(), text);
+        QCOMPARE(about.lblSendEMail->size(), size);
+        // Straight from one link onto the other.
+        Hover(about.lblSendEMail, false);
+        Hover(about.lblGoToURL, true);
+        QCOMPARE(TextColour(about.lblSendEMail), blue);
+        QVERIFY(!about.lblSendEMail->font().underline());
+        QCOMPARE(TextColour(about.lblGoToURL), red);
+        QVERIFY(about.lblGoToURL->font().underline());
+        Hover(about.lblGoToURL, false);
+        QCOMPARE(TextColour(about.lblGoToURL), blue);
+        QVERIFY(!about.lblGoToURL->font().underline());
+        // The handlers ignore anything that is not a label.
+        const QFont buttonFont = about.tbtnClose->font();
+        about.LabelMouseEnter(about.tbtnClose);
+        QCOMPARE(about.tbtnClose->font(), buttonFont);
+        about.LabelMouseEnter(nullptr);
+    }
+
+    void escClosesEnterDoesNot() {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_A}) {
+            TFAbout about;
+            about.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&about));
+            QTest::keyClick(&about, key);
+            QVERIFY2(about.isVisible(), qPrintable(QKeySequence(key).toString()));
+        }
+        TFAbout about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QTest::keyClick(&about, Qt::Key_Escape);
+        QVERIFY(!about.isVisible());
+    }
+
+    void closeButtonCloses() {
+        TFAbout about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QTest::mouseClick(about.tbtnClose, Qt::LeftButton);
+        QVERIFY(!about.isVisible());
+    }
+
+    void showAboutRunsTheWholeCycle() {
+        // Twice: each showing builds a new window and frees it.
+        for (int showing = 0; showing < 2; ++showing) {
+            QPointer<TFAbout> seen;
+            bool modal = false;
+            QTimer::singleShot(0, [&] {
+                seen = FAbout;
+                QVERIFY(seen);
+                modal = seen->isModal();
+                QTest::keyClick(seen, Qt::Key_Escape);
+            });
+            ShowAbout();
+            QVERIFY(modal);
+            QVERIFY(FAbout == nullptr);
+            QVERIFY(seen.isNull());  // freed
+        }
+    }
+
+    void portraitWhileCtrlIsHeld() {
+        auto picture = [](const char* path) {
+            return QPixmap(QString::fromLatin1(path)).toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+        const QImage icon = picture(":/about/icon32.png");
+        const QImage portrait = picture(":/about/ME.bmp");
+        QVERIFY(icon != portrait);
+        QCOMPARE(portrait.size(), QSize(32, 32));
+        QCOMPARE(icon.size(), QSize(32, 32));
+        auto shown = [](const TFAbout& about) {
+            return about.imgMainIcon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+
+        QWidget keyboard;
+        keyboard.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&keyboard));
+        QTest::keyPress(keyboard.windowHandle(), Qt::Key_Control, Qt::ControlModifier);
+        QVERIFY(IsCtrlKeyDown());
+        {
+            TFAbout about;
+            QCOMPARE(shown(about), portrait);
+            // Letting go of Ctrl later changes nothing.
+            QTest::keyRelease(keyboard.windowHandle(), Qt::Key_Control, Qt::NoModifier);
+            QCOMPARE(shown(about), portrait);
+        }
+        QVERIFY(!IsCtrlKeyDown());
+        TFAbout about;
+        QCOMPARE(shown(about), icon);
+    }
+
+    void helpPagePathRule_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("no extension") << "/usr/bin/moratutor" << "/usr/bin/moratutor.htm";
+        QTest::newRow("extension") << "/opt/Reader.exe" << "/opt/Reader.htm";
+        QTest::newRow("two dots") << "/opt/a.b.exe" << "/opt/a.b.htm";
+        QTest::newRow("dot in folder only") << "/opt/v1.2/moratutor" << "/opt/v1.2/moratutor.htm";
+        QTest::newRow("windows path") << "C:\\Tools\\Reader.exe" << "C:\\Tools\\Reader.htm";
+        QTest::newRow("windows dotted folder") << "C:\\a.b\\prog" << "C:\\a.b\\prog.htm";
+        QTest::newRow("bare name") << "moratutor" << "moratutor.htm";
+        QTest::newRow("trailing dot") << "/opt/prog." << "/opt/prog.htm";
+    }
+
+    void helpPagePathRule() {
+        QFETCH(QString, program);
+        QFETCH(QString, page);
+        QCOMPARE(TFMain::HelpPagePath(program), page);
+    }
+
+    void helpOpensThePageBesideTheProgram() {
+        TFMain::SetPreferencesPathOverride(temp.filePath(QStringLiteral("prefs.ini")));
+        {
+            TFMain window;
+            window.actHelp->trigger();
+        }
+        TFMain::SetPreferencesPathOverride(QString());
+        QCOMPARE(catcher.urls.size(), 1);
+        QCOMPARE(catcher.urls[0],
+                 QUrl::fromLocalFile(TFMain::HelpPagePath(QCoreApplication::applicationFilePath())));
+    }
+
+    void shellOpenFileTargets() {
+        ShellOpenFile(QStringLiteral("/tmp/some page.htm"));
+        ShellOpenFile(QStringLiteral("https://moratutor.example.org/"));
+        ShellOpenFile(QStringLiteral("mailto:a@example.org?subject=Moratutor"));
+        ShellOpenFile(QString());  // nothing to open: nothing happens
+        QCOMPARE(catcher.urls.size(), 3);
+        QCOMPARE(catcher.urls[0], QUrl::fromLocalFile(QStringLiteral("/tmp/some page.htm")));
+        QCOMPARE(catcher.urls[1], QUrl(QStringLiteral("https://moratutor.example.org/")));
+        QCOMPARE(catcher.urls[2].scheme(), QStringLiteral("mailto"));
+        QCOMPARE(catcher.urls[2].path(), QStringLiteral("a@example.org"));
+    }
+
+    void applicationIconHasFourSizes() {
+        const QIcon icon = moratutor::about::ApplicationIcon();
+        const QList<QSize> sizes = icon.availableSizes();
+        for (const int size : {16, 24, 32, 48})
+            QVERIFY(sizes.contains(QSize(size, size)));
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
+    AboutWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "AboutWindowTest.moc"
