@@ -7,8 +7,9 @@
 namespace moratutor::codecs {
 
 // EF BB BF, then every line of text encoded as UTF-8 and followed by CR LF. Line breaks
-// are CR LF, lone CR, lone LF and U+2028; a final break adds no empty line; a lone
-// surrogate is written as U+FFFD.
+// are CR LF, lone CR, lone LF, U+2028 and the editor's paragraph separator U+2029; a
+// final break adds no empty line, an empty text gives the byte-order mark alone. A
+// surrogate pair becomes one four-byte sequence, a lone surrogate U+FFFD.
 std::string EncodeUtf8Document(std::u16string_view text);
 
 }  // namespace moratutor::codecs

@@ -1,0 +1,201 @@
+// What the RTF reader makes of each construct, and how it copes with bad input.
+#include "GuiEnvironment.h"
+#include "RtfReader.h"
+
+#include <QFont>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using moratutor::rtf::ReadRtf;
+using moratutor::rtf::RtfReadLimits;
+using moratutor::rtf::RtfReadStatus;
+
+namespace {
+
+QString ReadText(const std::string& rtf) {
+    QTextDocument document;
+    EXPECT_EQ(ReadRtf(rtf, document), RtfReadStatus::Ok) << rtf;
+    return document.toRawText();
+}
+
+// The character format of the first character of text in the document.
+QTextCharFormat FormatOf(const QTextDocument& document, const QString& text) {
+    const QTextCursor found = document.find(text);
+    EXPECT_FALSE(found.isNull()) << text.toStdString();
+    QTextCursor at(const_cast<QTextDocument*>(&document));
+    at.setPosition(found.selectionStart() + 1);
+    return at.charFormat();
+}
+
+struct TextCase {
+    const char* name;
+    std::string rtf;
+    std::u16string text;
+};
+
+class RtfTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(RtfTextTest, ReadsText) {
+    const TextCase& c = GetParam();
+    EXPECT_EQ(ReadText(c.rtf), QString::fromStdU16String(c.text));
+}
+
+const TextCase kTextCases[] = {
+    {"PlainAscii", R"({\rtf1 Hello, world})", u"Hello, world"},
+    {"DelimiterSpaceIsNotText", R"({\rtf1\b Hello\b0 })", u"Hello"},
+    {"FileLineEndsAreNotText", "{\\rtf1 ab\r\ncd\nef}", u"abcdef"},
+    {"BackslashNewlineIsParagraph", "{\\rtf1 ab\\\ncd}", u"ab\u2029cd"},
+    {"AnsiCpg1251Hex", R"({\rtf1\ansi\ansicpg1251 \'cf\'f0\'e8\'e2\'e5\'f2})", u"Привет"},
+    {"DefaultCodePageIs1252", R"({\rtf1\ansi \'e9\'80})", u"é€"},
+    {"FontCharset204", R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0 Arial;}{\f1\fcharset204 Arial Cyr;}}\f0 \'e9\f1 \'e9})",
+     u"éй"},
+    {"FontCharset128DoubleByte", R"({\rtf1\ansi{\fonttbl{\f1\fcharset128 MS Mincho;}}\f1 \'82\'a0\'83\'41})", u"あア"},
+    {"FontCharset134DoubleByte", R"({\rtf1\ansi{\fonttbl{\f0\fcharset134 SimSun;}}\f0 \'d6\'d0\'ce\'c4})", u"中文"},
+    {"FontCodePageOverridesCharset", R"({\rtf1\ansi{\fonttbl{\f0\fcharset0\cpg1251 X;}}\f0 \'ff})", u"я"},
+    {"AnsiCpg932RawBytes", "{\\rtf1\\ansi\\ansicpg932 \x82\xa0}", u"あ"},
+    {"PlainRestoresDefaultFont", R"({\rtf1\ansi\deff1{\fonttbl{\f0\fcharset0 A;}{\f1\fcharset204 B;}}\f0 \'e9\plain \'e9})",
+     u"éй"},
+    {"UnicodePositive", R"({\rtf1 \u1071?\u12354?})", u"Яあ"},
+    {"UnicodeNegative", R"({\rtf1 \u-223?})", u"\uFF21"},
+    {"SurrogatePair", R"({\rtf1 \u-10179?\u-8704?})", u"\U0001F600"},
+    {"LoneSurrogateBecomesReplacement", R"({\rtf1 a\u-10179?b})", u"a\uFFFDb"},
+    {"Uc0SkipsNothing", R"({\rtf1\uc0\u1071 x})", u"Яx"},
+    {"Uc2SkipsTwo", R"({\rtf1\uc2\u1071\'cf\'f0x})", u"Яx"},
+    {"UcIsGroupScoped", R"({\rtf1{\uc2\u1071 ab}\u1071 ab})", u"ЯЯb"},
+    {"SkipEndsAtGroupEnd", R"({\rtf1\uc3\u1071{x}})", u"Яx"},
+    {"SkipCountsControlWord", R"({\rtf1\u1071\emdash z})", u"Яz"},
+    {"SkipCountsBinAsOne", R"({\rtf1\u1071\bin2 xyz})", u"Яz"},
+    {"ParLineTab", R"({\rtf1 a\par b\line c\tab d})", u"a\u2029b\u2028c\td"},
+    {"Symbols", R"({\rtf1 \~\emdash\endash\lquote\rquote\ldblquote\rdblquote\bullet\_})",
+     u"\u00A0\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u2011"},
+    {"EscapedCharacters", R"({\rtf1 \\\{\}})", u"\\{}"},
+    {"TablesAreNotText",
+     R"({\rtf1{\fonttbl{\f0\fswiss Arial;}}{\colortbl;\red1\green2\blue3;}{\stylesheet{\s0 Normal;}}x})", u"x"},
+    {"FontTableWithoutGroups", R"({\rtf1{\fonttbl\f0\fswiss Helvetica;\f1\fcharset204 X;}\f1 \'e9})", u"й"},
+    {"StarredDestinationSkipped", R"({\rtf1 a{\*\unknown hidden{deeper}}b})", u"ab"},
+    {"InfoSkipped", R"({\rtf1{\info{\title T}{\author A}}x})", u"x"},
+    {"PictSkipped", R"({\rtf1 a{\pict\pngblip 89504e47}b})", u"ab"},
+    {"BinSkipsExactBytes", "{\\rtf1 a{\\pict\\bin3 }{\\}b}", u"ab"},
+    {"BinPastEnd", R"({\rtf1 a\bin99 xyz)", u"a"},
+    {"HyperlinkKeepsResult", R"({\rtf1 see {\field{\*\fldinst {HYPERLINK "http://x/"}}{\fldrslt {\ul link}}} now})",
+     u"see link now"},
+    {"UnstarredFieldInstructionSkipped", R"({\rtf1{\field{\fldinst PAGE}{\fldrslt 7}}})", u"7"},
+    {"HiddenText", R"({\rtf1 a\v hidden\v0 b})", u"ab"},
+    {"UnknownDestinationShowsText", R"({\rtf1{\foo text}})", u"text"},
+    {"Truncated", R"({\rtf1 abc{\b de)", u"abcde"},
+    {"ExtraClosingBraceEndsDocument", R"({\rtf1 a}b})", u"a"},
+    {"UndeclaredFontAndColour", R"({\rtf1\f9\cf7\highlight5 x})", u"x"},
+    {"BadHexDigits", R"({\rtf1 \'zz\'4})", u"zz"},
+    {"ControlCharactersAreNotText", R"({\rtf1 a\u1?b\u13?c)", u"abc"},
+    {"HugeNumbersSaturate", R"({\rtf1\fs99999999999999999999 x\u99999999999999999?y})", u"x\uFFFFy"},
+    {"ParagraphSeparatorByNumber", R"({\rtf1 a\u8233?b})", u"a\u2029b"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Constructs, RtfTextTest, ::testing::ValuesIn(kTextCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RtfReaderFormat, CharacterFormatting) {
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(R"({\rtf1{\fonttbl{\f0 Arial;}{\f1 DejaVu Serif;}}{\colortbl;\red255\green0\blue0;)"
+                      R"(\red0\green0\blue255;}\f1\fs30\b\i\ul\strike\cf1\highlight2 X\plain Y})",
+                      document),
+              RtfReadStatus::Ok);
+    const QTextCharFormat x = FormatOf(document, "X");
+    EXPECT_EQ(x.fontWeight(), QFont::Bold);
+    EXPECT_TRUE(x.fontItalic());
+    EXPECT_TRUE(x.fontUnderline());
+    EXPECT_TRUE(x.fontStrikeOut());
+    EXPECT_EQ(x.fontFamilies().toStringList(), QStringList{"DejaVu Serif"});
+    EXPECT_DOUBLE_EQ(x.fontPointSize(), 15.0);
+    EXPECT_EQ(x.foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(x.background().color(), QColor(0, 0, 255));
+
+    const QTextCharFormat y = FormatOf(document, "Y");
+    EXPECT_NE(y.fontWeight(), QFont::Bold);
+    EXPECT_FALSE(y.fontItalic());
+    EXPECT_FALSE(y.fontUnderline());
+    EXPECT_FALSE(y.fontStrikeOut());
+    EXPECT_FALSE(y.hasProperty(QTextFormat::ForegroundBrush));
+}
+
+TEST(RtfReaderFormat, GroupsRestoreAndZeroTurnsOff) {
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(R"({\rtf1 {\b A\i B}C\ul D\ulnone E\ul F\ul0 G\strike H\strike0 I\uldb J\ulc1 K})", document),
+              RtfReadStatus::Ok);
+    EXPECT_EQ(FormatOf(document, "A").fontWeight(), QFont::Bold);
+    EXPECT_TRUE(FormatOf(document, "B").fontItalic());
+    EXPECT_NE(FormatOf(document, "C").fontWeight(), QFont::Bold);
+    EXPECT_FALSE(FormatOf(document, "C").fontItalic());
+    EXPECT_TRUE(FormatOf(document, "D").fontUnderline());
+    EXPECT_FALSE(FormatOf(document, "E").fontUnderline());
+    EXPECT_TRUE(FormatOf(document, "F").fontUnderline());
+    EXPECT_FALSE(FormatOf(document, "G").fontUnderline());
+    EXPECT_TRUE(FormatOf(document, "H").fontStrikeOut());
+    EXPECT_FALSE(FormatOf(document, "I").fontStrikeOut());
+    EXPECT_TRUE(FormatOf(document, "J").fontUnderline());
+    EXPECT_TRUE(FormatOf(document, "K").fontUnderline());  // \ulc is the underline's colour only
+}
+
+TEST(RtfReaderFormat, ParagraphAlignment) {
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(R"({\rtf1\pard\qc A\par\pard\qr B\par\pard C\par\qj D\par{\pard\qc E}})", document),
+              RtfReadStatus::Ok);
+    const Qt::Alignment expected[] = {Qt::AlignHCenter, Qt::AlignRight, Qt::AlignLeft, Qt::AlignJustify,
+                                      Qt::AlignHCenter};
+    QTextBlock block = document.begin();
+    for (const Qt::Alignment alignment : expected) {
+        ASSERT_TRUE(block.isValid());
+        EXPECT_EQ(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask, alignment) << block.text().toStdString();
+        block = block.next();
+    }
+}
+
+TEST(RtfReaderFormat, SubscriptAndSuperscript) {
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(R"({\rtf1 a\sub b\super c\nosupersub d})", document), RtfReadStatus::Ok);
+    EXPECT_EQ(FormatOf(document, "b").verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_EQ(FormatOf(document, "c").verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(FormatOf(document, "d").verticalAlignment(), QTextCharFormat::AlignNormal);
+}
+
+TEST(RtfReaderLimits, DeepNestingIsRefusedAndLeavesTheDocument) {
+    QTextDocument document;
+    document.setPlainText("kept");
+    const std::string deep = "{\\rtf1 x" + std::string(1000, '{') + "y" + std::string(1000, '}') + "}";
+    EXPECT_EQ(ReadRtf(deep, document), RtfReadStatus::TooDeep);
+    EXPECT_EQ(document.toRawText(), "kept");
+}
+
+TEST(RtfReaderLimits, NestingWithinTheLimitIsRead) {
+    QTextDocument document;
+    const std::string nested = "{\\rtf1 x" + std::string(400, '{') + "y" + std::string(400, '}') + "}";
+    EXPECT_EQ(ReadRtf(nested, document), RtfReadStatus::Ok);
+    EXPECT_EQ(document.toRawText(), "xy");
+}
+
+TEST(RtfReaderLimits, SizeAndSignature) {
+    QTextDocument document;
+    RtfReadLimits small;
+    small.MaxBytes = 16;
+    EXPECT_EQ(ReadRtf("{\\rtf1 0123456789abcdef}", document, small), RtfReadStatus::TooLarge);
+    EXPECT_EQ(ReadRtf("plain text", document), RtfReadStatus::NotRtf);
+    EXPECT_EQ(ReadRtf("{\\rt", document), RtfReadStatus::NotRtf);
+    EXPECT_TRUE(document.isEmpty());
+    EXPECT_TRUE(moratutor::rtf::LooksLikeRtf("{\\rtf"));
+    EXPECT_FALSE(moratutor::rtf::LooksLikeRtf(" {\\rtf1"));
+}
+
+TEST(RtfReaderLimits, AppendsAtTheEnd) {
+    QTextDocument document;
+    document.setPlainText("before ");
+    ASSERT_EQ(ReadRtf(R"({\rtf1 after})", document), RtfReadStatus::Ok);
+    EXPECT_EQ(document.toRawText(), "before after");
+}
+
+}  // namespace
