@@ -1,0 +1,202 @@
+// Runs the built moratutor-convert as a user would: arguments, standard input, exit code.
+#include "moratutor/Engine.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::string_literals;
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class ConverterCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = ::testing::TempDir() + "moratutor-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        for (const char* name : {"in", "out", "err", "file"}) ::unlink((dir_ + "/" + name).c_str());
+        ::rmdir(dir_.c_str());
+    }
+
+    std::string Path(const char* name) const { return dir_ + "/" + name; }
+
+    void WriteFile(const std::string& path, const std::string& bytes) const {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // Runs the converter with `input` on standard input.
+    Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+        WriteFile(Path("in"), input);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, Path("in").c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, Path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, Path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<std::string> all{MORATUTOR_CONVERT_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        Outcome o;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            ADD_FAILURE() << "cannot start " << argv[0];
+            return o;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        o.out = ReadFile(Path("out"));
+        o.err = ReadFile(Path("err"));
+        return o;
+    }
+
+    std::string dir_;
+};
+
+const std::string kNoGroup = "Перед преобразованием выберите хотя бы одну группу слогов для замены.\n";
+
+TEST_F(ConverterCli, RefusalsAndTheirExitCodes) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int code;
+        std::string errStart;  // what standard error begins with
+        bool usage;            // whether the usage follows
+    };
+    const Case cases[] = {
+        {"no groups", {}, 2, kNoGroup, false},
+        {"empty group list", {"--groups", ""}, 2, kNoGroup, false},
+        {"only options", {"--replace-spaces", "--replace-e", "--snowball"}, 2, kNoGroup, false},
+        {"group 0", {"--groups", "0"}, 2, "moratutor-convert: bad group list \"0\"", true},
+        {"group 12", {"--groups", "1,12"}, 2, "moratutor-convert: bad group list \"1,12\"", true},
+        {"backward range", {"--groups", "5-3"}, 2, "moratutor-convert: bad group list \"5-3\"", true},
+        {"empty item", {"--groups", "1,,2"}, 2, "moratutor-convert: bad group list", true},
+        {"not a number", {"--groups", "x"}, 2, "moratutor-convert: bad group list", true},
+        {"missing value", {"--groups"}, 2, "moratutor-convert: option --groups needs a value", true},
+        {"bad kana", {"--groups", "1", "--kana", "romaji"}, 2, "moratutor-convert: bad kana \"romaji\"", true},
+        {"bad seed", {"--groups", "1", "--seed", "-4"}, 2, "moratutor-convert: bad seed \"-4\"", true},
+        {"unknown option", {"--groups", "1", "--fast"}, 2, "moratutor-convert: unknown option --fast", true},
+        {"flag with a value", {"--groups=1", "--stats=yes"}, 2, "moratutor-convert: option --stats takes no value", true},
+        {"two files", {"--groups", "1", "a", "b"}, 2, "moratutor-convert: more than one input file", true},
+        {"missing file", {"--groups", "1", "/nonexistent/x.txt"}, 1,
+         "Cannot open file \"/nonexistent/x.txt\". No such file or directory\n", false},
+        {"a folder", {"--groups", "1", "/"}, 1, "Cannot open file \"/\". Is a directory\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome o = Run(c.args, "ка");
+        EXPECT_EQ(o.code, c.code);
+        EXPECT_EQ(o.out, "");  // nothing is written when the run fails
+        EXPECT_EQ(o.err.substr(0, c.errStart.size()), c.errStart) << o.err;
+        EXPECT_EQ(o.err.find("Usage: moratutor-convert") != std::string::npos, c.usage) << o.err;
+        if (!c.usage) {
+            EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << "one line: " << o.err;
+        }
+    }
+}
+
+TEST_F(ConverterCli, HelpShowsUsageAndExample) {
+    const Outcome o = Run({"--help"});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(o.out.rfind("Usage: moratutor-convert [--groups LIST]", 0), 0u);
+    EXPECT_NE(o.out.find("Example:\n  moratutor-convert "), std::string::npos);
+    EXPECT_EQ(o.err, "");
+}
+
+TEST_F(ConverterCli, ConvertsWithOptionsAndReportsStats) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+        std::string stats;
+    };
+    const Case cases[] = {
+        {{"--groups", "9", "--stats"}, "Оん думал を んей\r\n", "replacements=3 steps=6\n"},
+        {{"--groups=9", "--replace-spaces", "--stats"}, "Оん　думал　を　んей\r\n", "replacements=6 steps=7\n"},
+        {{"--groups", "1", "--kana", "katakana", "--stats"}, "オн дウмアл オ ней\r\n", "replacements=4 steps=5\n"},
+        {{"--groups", "all", "--replace-e", "--replace-spaces", "--stats"}, "おん　дうまл　を　ねй\r\n",
+         "replacements=9 steps=121\n"},
+        {{"--groups", "1,5-6,9"}, "おん дうмあл を んей\r\n", ""},
+    };
+    // The input ends with CR LF, which must come out untouched.
+    const std::string input = "Он думал о ней\r\n";
+    for (const Case& c : cases) {
+        const Outcome o = Run(c.args, input);
+        EXPECT_EQ(o.code, 0);
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(o.err, c.stats);
+    }
+}
+
+TEST_F(ConverterCli, DecodesEveryKindOfInputAlike) {
+    const std::string utf8 = "Кёто\r\nТокио\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"UTF-8", utf8},
+        {"UTF-8 with mark", "\xEF\xBB\xBF" + utf8},
+        {"UTF-16 LE", "\xFF\xFE\x1A\x04\x51\x04\x42\x04\x3E\x04\r\0\n\0\x22\x04\x3E\x04\x3A\x04\x38\x04\x3E\x04\n\0"s},
+        {"UTF-16 BE", "\xFE\xFF\x04\x1A\x04\x51\x04\x42\x04\x3E\0\r\0\n\x04\x22\x04\x3E\x04\x3A\x04\x38\x04\x3E\0\n"s},
+        {"Windows-1251", "\xCA\xB8\xF2\xEE\r\n\xD2\xEE\xEA\xE8\xEE\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(Path("file"), c.bytes);
+        for (const std::string& source : {Path("file"), "-"s}) {
+            const Outcome o = Run({"--groups", "1,2,4,11", source}, c.bytes);
+            EXPECT_EQ(o.code, 0);
+            EXPECT_EQ(o.out, "きょと\r\nときお\n");  // UTF-8, no mark, breaks as they came
+        }
+    }
+}
+
+TEST_F(ConverterCli, SeedMakesRunsReproducible) {
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += "Какая-то сказка о снеге, и гуси на пруду. ";
+    const std::vector<std::string> options = {"--groups", "all", "--snowball", "--kana", "random", "--stats"};
+    const auto withSeed = [&](const char* seed) {
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {"--seed", seed});
+        return Run(args, text);
+    };
+    const Outcome a = withSeed("12345"), b = withSeed("12345"), c = withSeed("54321");
+    EXPECT_EQ(a.code, 0);
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_EQ(a.err, b.err);
+    EXPECT_NE(a.out, c.out);
+    // Snowball leaves some syllables in place, and random kana writes both scripts.
+    EXPECT_NE(a.out.find("ка"), std::string::npos);
+    EXPECT_NE(a.out.find("か"), std::string::npos);
+    EXPECT_NE(a.out.find("カ"), std::string::npos);
+}
+
+}  // namespace
