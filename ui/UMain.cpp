@@ -105,6 +105,7 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     ConnectSignals();
     ApplyAnchors();
     FormResize();
+    ScheduleUpdateActions();
 }
 
 TFMain::~TFMain() {
@@ -332,6 +333,7 @@ void TFMain::ConnectSignals() {
     bind(actHelp, menuHelp, &TFMain::actHelpExecute);
     bind(actAbout, menuHelp, &TFMain::actAboutExecute);
     bind(actWordWrapChange, nullptr, &TFMain::actWordWrapChangeExecute);
+    for (QAction* action : {actLoadTextFromFile, actSaveTextToFile, actQuit, actHelp}) action->installEventFilter(this);
 
     connect(EditUndo, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->undo(); }); });
     connect(EditCut, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->cut(); }); });
@@ -429,6 +431,13 @@ void TFMain::FormResize() {
 }
 
 bool TFMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut) {
+        // A key acts only while its main-menu item and the menu above it are enabled.
+        QMenu* menu = nullptr;
+        if (watched == actLoadTextFromFile || watched == actSaveTextToFile || watched == actQuit) menu = menuFile;
+        else if (watched == actHelp) menu = menuHelp;
+        if (menu && !menu->isEnabled()) return true;
+    }
     if (event->type() == QEvent::Resize) {
         if (watched == ClientArea) {
             ApplyAnchors();

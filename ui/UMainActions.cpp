@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 #include "MessageBoxes.h"
@@ -118,7 +119,9 @@ void TFMain::actDeselectAllCharactersExecute() {
 }
 
 void TFMain::actQuitExecute() {
-    if (close()) QCoreApplication::quit();
+    // Ends the loop the program runs in; with no loop running (a window driven by a test)
+    // closing is all there is to do.
+    if (close() && QThread::currentThread()->loopLevel() > 0) QCoreApplication::quit();
 }
 
 void TFMain::actAboutExecute() { ShowAbout(); }

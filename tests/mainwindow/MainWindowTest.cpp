@@ -1,0 +1,553 @@
+// Drives the real main window on the offscreen platform: controls, idle rules, layout,
+// word wrap, edit actions, conversion runs and the error box.
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "MessageBoxes.h"
+#include "UMain.h"
+#include "UMainApplication.h"
+#include "UMostUsed.h"
+
+namespace {
+
+struct ShownBox {
+    QMessageBox::Icon icon;
+    QString caption;
+    QString text;
+};
+
+const QString kReportPrefix = QStringLiteral("Преобразование текста завершено. Произведено замен: ");
+const QString kRefusal = QStringLiteral("Перед преобразованием выберите хотя бы одну группу слогов для замены.");
+
+// Ticks groups given as numbers 1..11.
+void Tick(TFMain& w, std::initializer_list<int> groups) {
+    for (int n : groups) w.chkbxCharacters[static_cast<std::size_t>(n - 1)]->setChecked(true);
+}
+
+void Idle() {
+    // The idle rules run from a zero timer; two passes let any follow-up run too.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+QString RawText(const QTextEdit* pane) {
+    QString text = pane->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+// Throws from its event handler, as a faulty handler would.
+class ThrowingWidget : public QWidget {
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) throw moratutor::ui::Error(QStringLiteral("Файл не найден"));
+        return QWidget::event(e);
+    }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<TFMain> w;
+    std::vector<ShownBox> boxes;
+    std::function<void()> onBox;  // runs while a box would be open
+
+    void Activate() {
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+    void FocusPane(QTextEdit* pane) {
+        Activate();
+        pane->setFocus(Qt::OtherFocusReason);
+        Idle();
+        QCOMPARE(QApplication::focusWidget(), pane);
+    }
+    // Sets the client area to the given size through the window's own size.
+    void SetClientSize(int width, int height) {
+        w->resize(width, height + w->menuBar()->height());
+        Idle();
+        QCOMPARE(w->ClientArea->size(), QSize(width, height));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        TFMain::SetPreferencesPathOverride(dir.filePath(QStringLiteral("prefs.ini")));
+        moratutor::ui::SetMessageSink([this](QMessageBox::Icon icon, const QString& caption, const QString& text) {
+            boxes.push_back({icon, caption, text});
+            if (onBox) onBox();
+        });
+    }
+
+    void init() {
+        QFile::remove(dir.filePath(QStringLiteral("prefs.ini")));
+        boxes.clear();
+        onBox = nullptr;
+        w = std::make_unique<TFMain>();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        Idle();
+    }
+
+    void cleanup() {
+        onBox = nullptr;
+        w.reset();
+    }
+
+    void createdWithNamesCaptionsAndHints() {
+        QCOMPARE(w->windowTitle(), QStringLiteral("Moratutor"));
+        QCOMPARE(w->actHelp->text(), QStringLiteral("Справка: Moratutor"));
+        QCOMPARE(w->actHelp->toolTip(), QStringLiteral("Справка: Moratutor"));
+        for (QAction* a : w->findChildren<QAction*>()) {
+            if (!a->objectName().isEmpty()) QCOMPARE(a->toolTip(), a->text());
+        }
+        const char* names[] = {"ToolBar", "grpbxCharacters", "grpbxAdvanced", "chkbxSnowball", "chkbxReplaceE",
+                               "chkbxReplaceSpaces", "lblProgress", "ProgressBar", "grpbxSourceText",
+                               "richSourceTextAnsi", "spdbtnReplaceWithHiragana", "spdbtnReplaceWithKatakana",
+                               "grpbxConvertedText", "richConvertedTextUnicode", "chkbxCharacters1",
+                               "chkbxCharacters11", "menuFile", "menuEdit", "menuHelp", "PopupMenu", "MainMenu"};
+        for (const char* name : names) QVERIFY2(w->findChild<QWidget*>(QString::fromLatin1(name)), name);
+        QCOMPARE(w->chkbxCharacters[10]->text(), QStringLiteral("Ёон (…я, …ю, …ё)"));
+        QCOMPARE(w->spdbtnReplaceWithHiragana->text(), QStringLiteral("Заменить слоги на Хирагану"));
+        QCOMPARE(w->ToolBar->geometry(), QRect(8, 2, 185, 22));
+        QCOMPARE(w->ClientArea->size(), QSize(760, 522));
+        QCOMPARE(w->ClientArea->minimumSize(), QSize(760, 522));
+        QCOMPARE(w->richSourceTextAnsi->font().pointSize(), 10);
+        QCOMPARE(w->richConvertedTextUnicode->font().pointSize(), 10);
+        for (int i = 0; i <= 12; ++i) QVERIFY2(!TFMain::imgsToLLicons(i).isNull(), qPrintable(QString::number(i)));
+        // Start-up state: empty panes, so nothing to convert or save; group 10 waits for its bases.
+        QVERIFY(!w->actReplaceWithHiragana->isEnabled());
+        QVERIFY(!w->spdbtnReplaceWithKatakana->isEnabled());
+        QVERIFY(!w->actSaveTextToFile->isEnabled());
+        QVERIFY(!w->chkbxCharacters[9]->isEnabled());
+        QVERIFY(boxes.empty());  // no Windows 9x notice on this system
+    }
+
+    void windows9xNoticeOnlyOnThatFamily_data() {
+        QTest::addColumn<QString>("os");
+        QTest::addColumn<bool>("notice");
+        QTest::newRow("linux") << QStringLiteral("Linux 6.1.0 (Debian GNU/Linux 12)") << false;
+        QTest::newRow("nt") << QStringLiteral("Windows NT 5.1 (Build 2600: Service Pack 3)") << false;
+        QTest::newRow("9x") << QStringLiteral("Windows 95 4.10 (Build 2222: A )") << true;
+        QTest::newRow("this machine") << GetOSVersionText() << false;
+    }
+    void windows9xNoticeOnlyOnThatFamily() {
+        QFETCH(QString, os);
+        QFETCH(bool, notice);
+        QCOMPARE(TFMain::NeedsWindows9xNotice(os), notice);
+    }
+
+    void resizeArithmetic_data() {
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<QRect>("source");
+        QTest::addColumn<QRect>("converted");
+        QTest::addColumn<QPoint>("hiragana");
+        QTest::addColumn<QPoint>("katakana");
+        QTest::addColumn<QPoint>("label");
+        QTest::newRow("initial") << QSize(760, 522) << QRect(168, 32, 584, 220) << QRect(168, 293, 584, 220)
+                                 << QPoint(251, 260) << QPoint(468, 260) << QPoint(8, 481);
+        QTest::newRow("one taller") << QSize(760, 523) << QRect(168, 32, 584, 221) << QRect(168, 294, 584, 221)
+                                    << QPoint(251, 261) << QPoint(468, 261) << QPoint(8, 482);
+        QTest::newRow("large") << QSize(1001, 700) << QRect(168, 32, 825, 309) << QRect(168, 382, 825, 309)
+                               << QPoint(371, 349) << QPoint(588, 349) << QPoint(8, 659);
+    }
+    void resizeArithmetic() {
+        QFETCH(QSize, client);
+        QFETCH(QRect, source);
+        QFETCH(QRect, converted);
+        QFETCH(QPoint, hiragana);
+        QFETCH(QPoint, katakana);
+        QFETCH(QPoint, label);
+        SetClientSize(client.width(), client.height());
+        QCOMPARE(w->grpbxSourceText->geometry(), source);
+        QCOMPARE(w->grpbxConvertedText->geometry(), converted);
+        QCOMPARE(w->spdbtnReplaceWithHiragana->pos(), hiragana);
+        QCOMPARE(w->spdbtnReplaceWithKatakana->pos(), katakana);
+        QCOMPARE(w->lblProgress->pos(), label);
+        QCOMPARE(w->ProgressBar->pos(), label + QPoint(0, 16));
+        QCOMPARE(w->grpbxCharacters->geometry(), QRect(8, 32, 153, 297));
+        // Panes fill their group boxes on all four sides.
+        QCOMPARE(w->richSourceTextAnsi->geometry(), QRect(8, 16, source.width() - 16, source.height() - 24));
+        QCOMPARE(w->richConvertedTextUnicode->geometry(), QRect(8, 16, source.width() - 16, source.height() - 24));
+    }
+
+    void windowCannotShrinkBelowInitialSize() {
+        w->resize(300, 200);
+        Idle();
+        QCOMPARE(w->ClientArea->size(), QSize(760, 522));
+    }
+
+    void groupRules_data() {
+        QTest::addColumn<QList<int>>("ticked");
+        QTest::addColumn<bool>("voicedEnabled");
+        QTest::addColumn<bool>("yoonEnabled");
+        QTest::newRow("none") << QList<int>{} << false << false;
+        QTest::newRow("1 5 7 8 9") << QList<int>{1, 5, 7, 8, 9} << false << true;
+        QTest::newRow("1 9") << QList<int>{1, 9} << false << false;
+        QTest::newRow("2") << QList<int>{2} << true << true;
+        QTest::newRow("3") << QList<int>{3} << true << true;
+        QTest::newRow("4") << QList<int>{4} << true << true;
+        QTest::newRow("6") << QList<int>{6} << true << true;
+        QTest::newRow("5") << QList<int>{5} << false << true;
+        QTest::newRow("8") << QList<int>{8} << false << true;
+    }
+    void groupRules() {
+        QFETCH(QList<int>, ticked);
+        QFETCH(bool, voicedEnabled);
+        QFETCH(bool, yoonEnabled);
+        // Both dependent groups ticked first: a rule that disables one must clear it too.
+        w->chkbxCharacters[9]->setChecked(true);
+        w->chkbxCharacters[10]->setChecked(true);
+        for (int n : ticked) Tick(*w, {n});
+        Idle();
+        QCOMPARE(w->chkbxCharacters[9]->isEnabled(), voicedEnabled);
+        QCOMPARE(w->chkbxCharacters[10]->isEnabled(), yoonEnabled);
+        QCOMPARE(w->chkbxCharacters[9]->isChecked(), voicedEnabled);
+        QCOMPARE(w->chkbxCharacters[10]->isChecked(), yoonEnabled);
+    }
+
+    void clearedDependentGroupStaysClearedWhenBaseComesBack() {
+        Tick(*w, {2, 10});
+        Idle();
+        QVERIFY(w->chkbxCharacters[9]->isChecked());
+        w->chkbxCharacters[1]->setChecked(false);
+        Idle();
+        QVERIFY(!w->chkbxCharacters[9]->isEnabled());
+        QVERIFY(!w->chkbxCharacters[9]->isChecked());
+        Tick(*w, {2});
+        Idle();
+        QVERIFY(w->chkbxCharacters[9]->isEnabled());
+        QVERIFY(!w->chkbxCharacters[9]->isChecked());
+    }
+
+    void selectAndDeselectAllGroups() {
+        w->actSelectAllCharacters->trigger();
+        Idle();
+        for (QCheckBox* box : w->chkbxCharacters) {
+            QVERIFY(box->isChecked());
+            QVERIFY(box->isEnabled());
+        }
+        w->actDeselectAllCharacters->trigger();
+        Idle();
+        for (QCheckBox* box : w->chkbxCharacters) QVERIFY(!box->isChecked());
+        QVERIFY(!w->chkbxCharacters[9]->isEnabled());
+        QVERIFY(!w->chkbxCharacters[10]->isEnabled());
+    }
+
+    void replaceAndSaveActionsFollowPanes_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("converted");
+        QTest::addColumn<bool>("replace");
+        QTest::addColumn<bool>("save");
+        QTest::newRow("both empty") << QString() << QString() << false << false;
+        QTest::newRow("single space") << QStringLiteral(" ") << QString() << true << false;
+        QTest::newRow("converted only") << QString() << QStringLiteral("か") << false << true;
+        QTest::newRow("both") << QStringLiteral("ка") << QStringLiteral("か") << true << true;
+    }
+    void replaceAndSaveActionsFollowPanes() {
+        QFETCH(QString, source);
+        QFETCH(QString, converted);
+        QFETCH(bool, replace);
+        QFETCH(bool, save);
+        w->richSourceTextAnsi->setPlainText(source);
+        w->richConvertedTextUnicode->setPlainText(converted);
+        Idle();
+        for (QAction* a : {w->actReplaceWithHiragana, w->actReplaceWithKatakana, w->actReplaceWithRandomKana})
+            QCOMPARE(a->isEnabled(), replace);
+        QCOMPARE(w->spdbtnReplaceWithHiragana->isEnabled(), replace);
+        QCOMPARE(w->spdbtnReplaceWithKatakana->isEnabled(), replace);
+        QCOMPARE(w->actSaveTextToFile->isEnabled(), save);
+        QCOMPARE(w->ToolBar->widgetForAction(w->actSaveTextToFile)->isEnabled(), save);
+    }
+
+    void editActionsFollowFocusedPane() {
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("Кот и кит"));
+        FocusPane(w->richSourceTextAnsi);
+        QVERIFY(w->EditSelectAll->isEnabled());
+        QVERIFY(!w->EditCopy->isEnabled());
+        QVERIFY(!w->EditUndo->isEnabled());  // setting the text is not an edit
+
+        w->EditSelectAll->trigger();
+        Idle();
+        QVERIFY(w->EditCopy->isEnabled());
+        QVERIFY(w->EditCut->isEnabled());
+        QVERIFY(w->EditDelete->isEnabled());
+        w->EditCopy->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Кот и кит"));
+        Idle();
+        QVERIFY(w->EditPaste->isEnabled());
+
+        w->EditDelete->trigger();
+        Idle();
+        QCOMPARE(w->richSourceTextAnsi->toPlainText(), QString());
+        QVERIFY(w->EditUndo->isEnabled());
+        QVERIFY(!w->EditSelectAll->isEnabled());
+        w->EditUndo->trigger();
+        QCOMPARE(w->richSourceTextAnsi->toPlainText(), QStringLiteral("Кот и кит"));
+
+        // The converted pane is a pane of its own: paste goes there once it has the focus.
+        FocusPane(w->richConvertedTextUnicode);
+        w->EditPaste->trigger();
+        QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("Кот и кит"));
+
+        // A check box taking the focus leaves no pane to act on.
+        w->chkbxSnowball->setFocus();
+        Idle();
+        for (QAction* a : {w->EditUndo, w->EditCut, w->EditCopy, w->EditPaste, w->EditDelete, w->EditSelectAll})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+    }
+
+    void wordWrapPerPane() {
+        FocusPane(w->richSourceTextAnsi);
+        QVERIFY(w->actWordWrapChange->isChecked());
+        w->actWordWrapChange->trigger();
+        QCOMPARE(w->richSourceTextAnsi->lineWrapMode(), QTextEdit::NoWrap);
+        QCOMPARE(w->richConvertedTextUnicode->lineWrapMode(), QTextEdit::WidgetWidth);
+        QVERIFY(!w->actWordWrapChange->isChecked());
+
+        // The check mark follows the pane that receives the focus.
+        FocusPane(w->richConvertedTextUnicode);
+        QVERIFY(w->actWordWrapChange->isChecked());
+        FocusPane(w->richSourceTextAnsi);
+        QVERIFY(!w->actWordWrapChange->isChecked());
+
+        // With neither pane focused the item changes nothing, its check mark included.
+        w->chkbxReplaceE->setFocus();
+        Idle();
+        w->actWordWrapChange->trigger();
+        QVERIFY(!w->actWordWrapChange->isChecked());
+        QCOMPARE(w->richSourceTextAnsi->lineWrapMode(), QTextEdit::NoWrap);
+        QCOMPARE(w->richConvertedTextUnicode->lineWrapMode(), QTextEdit::WidgetWidth);
+    }
+
+    void refusalWhenNoGroupTicked() {
+        w->chkbxSnowball->setChecked(true);
+        w->chkbxReplaceE->setChecked(true);
+        w->chkbxReplaceSpaces->setChecked(true);
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("Кака"));
+        w->richConvertedTextUnicode->setPlainText(QStringLiteral("earlier"));
+        Idle();
+        w->actReplaceWithHiragana->trigger();
+        QCOMPARE(boxes.size(), std::size_t(1));
+        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes[0].caption, QStringLiteral("Moratutor"));
+        QCOMPARE(boxes[0].text, kRefusal);
+        QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("earlier"));
+        QCOMPARE(w->ProgressBar->value(), 0);
+        QVERIFY(w->chkbxSnowball->isEnabled());
+    }
+
+    void runConvertsAndReports_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QList<int>>("groups");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("steps");
+        QTest::newRow("hiragana") << 0 << QList<int>{2} << QStringLiteral("Кака") << QStringLiteral("かか") << 2 << 5;
+        QTest::newRow("katakana") << 1 << QList<int>{2} << QStringLiteral("Кака") << QStringLiteral("カカ") << 2 << 5;
+        QTest::newRow("nothing found") << 0 << QList<int>{2} << QStringLiteral("Мир") << QStringLiteral("Мир") << 0 << 5;
+        // Characters outside code page 1251 and no-break spaces pass through as they are.
+        QTest::newRow("unicode kept")
+            << 0 << QList<int>{2} << QStringLiteral("ка\u00A0日本 é 😀\nка\u2028ко")
+            << QStringLiteral("か\u00A0日本 é 😀\nか\u2028こ") << 3 << 5;
+        // Only the yoon group: no steps, the text copied unchanged.
+        QTest::newRow("group 11 alone") << 0 << QList<int>{11} << QStringLiteral("Кака") << QStringLiteral("Кака") << 0
+                                        << 0;
+        QTest::newRow("all groups") << 1 << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11} << QStringLiteral("ко")
+                                    << QStringLiteral("コ") << 1 << 107;
+    }
+    void runConvertsAndReports() {
+        QFETCH(int, mode);
+        QFETCH(QList<int>, groups);
+        QFETCH(QString, source);
+        QFETCH(QString, expected);
+        QFETCH(int, count);
+        QFETCH(int, steps);
+        for (int n : groups) Tick(*w, {n});
+        w->richSourceTextAnsi->setPlainText(source);
+        w->richConvertedTextUnicode->setHtml(QStringLiteral("<b>old bold</b>"));
+        w->lblProgress->setText(QStringLiteral("stale"));
+        w->ReplaceActionExecute(static_cast<moratutor::KanaMode>(mode));
+
+        QCOMPARE(boxes.size(), std::size_t(1));
+        QCOMPARE(boxes[0].icon, QMessageBox::Information);
+        QCOMPARE(boxes[0].caption, QStringLiteral("Moratutor"));
+        QCOMPARE(boxes[0].text, kReportPrefix + QString::number(count) + u'.');
+        QCOMPARE(w->ReplacementCount, count);
+        QCOMPARE(int(w->CurrentKanaMode), mode);
+        QCOMPARE(RawText(w->richConvertedTextUnicode), expected);
+        QCOMPARE(RawText(w->richSourceTextAnsi), source);  // never changed by a run
+        // No formatting of the earlier content survives; caret at the start, nothing selected.
+        QVERIFY(!w->richConvertedTextUnicode->document()->begin().charFormat().font().bold());
+        QCOMPARE(w->richConvertedTextUnicode->textCursor().position(), 0);
+        QVERIFY(!w->richConvertedTextUnicode->textCursor().hasSelection());
+        QCOMPARE(w->lblProgress->text(), QString());
+        QCOMPARE(w->ProgressBar->value(), steps);
+        QCOMPARE(w->GetProgressLength(), steps);
+        QVERIFY(w->richConvertedTextUnicode->isEnabled());
+        QVERIFY(w->menuFile->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), w->richConvertedTextUnicode);
+    }
+
+    void randomKanaMixesScripts() {
+        Tick(*w, {2});
+        w->richSourceTextAnsi->setPlainText(QString(200, u'к').replace(QStringLiteral("к"), QStringLiteral("ка")));
+        Idle();
+        w->actReplaceWithRandomKana->trigger();
+        const QString result = w->richConvertedTextUnicode->toPlainText();
+        QCOMPARE(result.size(), 200);
+        QVERIFY(result.contains(u'か'));
+        QVERIFY(result.contains(u'カ'));
+        QCOMPARE(boxes.back().text, kReportPrefix + QStringLiteral("200."));
+    }
+
+    void controlsDisabledDuringRunAndKeysDoNothing() {
+        Tick(*w, {2, 3});
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("Кака сакура"));
+        Idle();
+        Activate();
+
+        QSignalSpy load(w->actLoadTextFromFile, &QAction::triggered);
+        QSignalSpy save(w->actSaveTextToFile, &QAction::triggered);
+        QSignalSpy quit(w->actQuit, &QAction::triggered);
+        QSignalSpy help(w->actHelp, &QAction::triggered);
+        std::vector<QWidget*> lockable = {w->menuFile, w->menuEdit, w->menuHelp, w->ToolBar, w->chkbxSnowball,
+                                          w->chkbxReplaceE, w->chkbxReplaceSpaces, w->richSourceTextAnsi,
+                                          w->richConvertedTextUnicode, w->spdbtnReplaceWithHiragana,
+                                          w->spdbtnReplaceWithKatakana};
+        for (QCheckBox* box : w->chkbxCharacters) lockable.push_back(box);
+
+        int probes = 0;
+        const auto probe = [&] {
+            ++probes;
+            QVERIFY(w->IsRunning());
+            for (QWidget* widget : lockable) QVERIFY2(!widget->isEnabled(), qPrintable(widget->objectName()));
+            // The actions themselves stay as they were.
+            QVERIFY(w->actReplaceWithHiragana->isEnabled());
+            QTest::keyClick(w.get(), Qt::Key_O, Qt::ControlModifier);
+            QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
+            QTest::keyClick(w.get(), Qt::Key_Q, Qt::ControlModifier);
+            QTest::keyClick(w.get(), Qt::Key_F1);
+        };
+        // Fires at the first pump of the run (after DisableAllControls) and again inside the report box.
+        QTimer::singleShot(0, w.get(), probe);
+        onBox = probe;
+        w->spdbtnReplaceWithHiragana->click();
+        QCOMPARE(probes, 2);
+        QCOMPARE(boxes.size(), std::size_t(1));
+        QVERIFY(boxes[0].text.startsWith(kReportPrefix));
+        QCOMPARE(load.count() + save.count() + quit.count() + help.count(), 0);
+        QVERIFY(w->isVisible());
+
+        // After the run the keys work again.
+        onBox = nullptr;
+        Idle();
+        Activate();
+        QVERIFY(w->actSaveTextToFile->isEnabled());
+        QTest::keyClick(w.get(), Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.count(), 1);
+        QVERIFY(!w->isVisible());
+    }
+
+    void progressShownDuringRun() {
+        Tick(*w, {2});
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("ка ка ка ка"));
+        Idle();
+        QStringList seen;
+        QTimer::singleShot(0, w.get(), [&] { seen << w->lblProgress->text(); });
+        onBox = [&] { seen << w->lblProgress->text() << QString::number(w->ProgressBar->value()); };
+        w->actReplaceWithHiragana->trigger();
+        // At the first pump nothing is searched yet; in the box the label is empty and the bar full.
+        QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("5")}));
+        QCOMPARE(w->ProgressBar->maximum(), 5);
+    }
+
+    void closeDuringRunWaitsForItsEnd() {
+        Tick(*w, {2});
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("ка"));
+        Idle();
+        onBox = [&] {
+            QVERIFY(!w->close());
+            QVERIFY(w->isVisible());
+        };
+        w->actReplaceWithHiragana->trigger();
+        QCOMPARE(boxes.size(), std::size_t(1));
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("か"));
+    }
+
+    void errorBoxTextRule_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letter") << QStringLiteral("Файл не найден") << QStringLiteral("Файл не найден.");
+        QTest::newRow("digit") << QStringLiteral("Код 5") << QStringLiteral("Код 5.");
+        QTest::newRow("full stop") << QStringLiteral("Готово.") << QStringLiteral("Готово.");
+        QTest::newRow("bang") << QStringLiteral("Стоп!") << QStringLiteral("Стоп!");
+        QTest::newRow("paren") << QStringLiteral("(x)") << QStringLiteral("(x)");
+        QTest::newRow("comma") << QStringLiteral("a,") << QStringLiteral("a,");
+        QTest::newRow("hyphen") << QStringLiteral("a-") << QStringLiteral("a-");
+        QTest::newRow("slash") << QStringLiteral("a/") << QStringLiteral("a/.");
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void errorBoxTextRule() {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QCOMPARE(moratutor::ui::ErrorBoxText(message), shown);
+    }
+
+    void errorEscapingAHandlerIsShownAndProgramGoesOn() {
+        ThrowingWidget widget;
+        QEvent event(QEvent::User);
+        QCOMPARE(QCoreApplication::sendEvent(&widget, &event), false);
+        QCOMPARE(boxes.size(), std::size_t(1));
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes[0].caption, QStringLiteral("Moratutor"));
+        QCOMPARE(boxes[0].text, QStringLiteral("Файл не найден."));
+        // The window still works.
+        Tick(*w, {2});
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("ка"));
+        Idle();
+        w->actReplaceWithHiragana->trigger();
+        QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("か"));
+    }
+
+    void loginAndSystemTexts() {
+        const QString user = GetLoginUserName();
+        QVERIFY(!user.isEmpty());
+        QVERIFY(!user.contains(u'/'));
+        const QString os = GetOSVersionText();
+        QVERIFY2(os.startsWith(QStringLiteral("Linux ")), qPrintable(os));
+    }
+};
+
+int main(int argc, char** argv) {
+    moratutor::ui::Application app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainWindowTest.moc"
