@@ -2,6 +2,7 @@
 
 #include "CaseFold.h"
 
+#include <atomic>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -9,9 +10,15 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define MORATUTOR_HAVE_WIDE_SCAN 1
+#endif
 
 namespace moratutor::detail {
 namespace {
+
+std::atomic<ScanLevel> scanLimit{ScanLevel::Avx2};
 
 // The code units matching `unit` in the chosen mode; false when there are more than fit.
 bool FillMatches(char16_t unit, const char16_t* upper, std::array<char16_t, 4>& out, int& count) {
@@ -28,6 +35,8 @@ bool FillMatches(char16_t unit, const char16_t* upper, std::array<char16_t, 4>& 
 }
 
 }  // namespace
+
+void LimitScan(ScanLevel level) { scanLimit.store(level, std::memory_order_relaxed); }
 
 Searcher::Searcher(std::u16string_view syllable, bool caseInsensitive)
     : pattern_(syllable), upper_(caseInsensitive ? UpperTable() : nullptr) {
@@ -50,7 +59,7 @@ Searcher::Searcher(std::u16string_view syllable, bool caseInsensitive)
         }
     }
 #if defined(__SSE2__)
-    if (fits0 && fits1) {
+    if (fits0 && fits1 && scanLimit.load(std::memory_order_relaxed) != ScanLevel::Scalar) {
         // [K0 - 1][K1]: K1 = 0 for one-unit patterns.
         static constexpr FindFn table[4][5] = {
             {&FindVector<1, 0>, &FindVector<1, 1>, &FindVector<1, 2>, &FindVector<1, 3>, &FindVector<1, 4>},
@@ -59,6 +68,17 @@ Searcher::Searcher(std::u16string_view syllable, bool caseInsensitive)
             {&FindVector<4, 0>, &FindVector<4, 1>, &FindVector<4, 2>, &FindVector<4, 3>, &FindVector<4, 4>},
         };
         find_ = table[k0 - 1][k1];
+#if defined(MORATUTOR_HAVE_WIDE_SCAN)
+        // 16 units a round where the processor has AVX2; the build itself assumes only SSE2.
+        static constexpr FindFn wide[4][5] = {
+            {&FindWide<1, 0>, &FindWide<1, 1>, &FindWide<1, 2>, &FindWide<1, 3>, &FindWide<1, 4>},
+            {&FindWide<2, 0>, &FindWide<2, 1>, &FindWide<2, 2>, &FindWide<2, 3>, &FindWide<2, 4>},
+            {&FindWide<3, 0>, &FindWide<3, 1>, &FindWide<3, 2>, &FindWide<3, 3>, &FindWide<3, 4>},
+            {&FindWide<4, 0>, &FindWide<4, 1>, &FindWide<4, 2>, &FindWide<4, 3>, &FindWide<4, 4>},
+        };
+        if (scanLimit.load(std::memory_order_relaxed) == ScanLevel::Avx2 && __builtin_cpu_supports("avx2"))
+            find_ = wide[k0 - 1][k1];
+#endif
     }
 #else
     (void)fits0;
@@ -108,6 +128,44 @@ std::size_t Searcher::FindVector(const Searcher& s, const char16_t* text, std::s
             mask &= mask - 1;
         }
         i += 8;
+    }
+    for (; i <= last; ++i)
+        if (s.MatchesFrom(text + i, 0)) return i;
+    return npos;
+}
+#endif
+
+#if defined(MORATUTOR_HAVE_WIDE_SCAN)
+template <int K0, int K1>
+__attribute__((target("avx2"))) std::size_t Searcher::FindWide(const Searcher& s, const char16_t* text,
+                                                                 std::size_t n, std::size_t from) {
+    const std::size_t last = n - s.pattern_.size();
+    const std::size_t checked = K1 > 0 ? 2 : 1;
+    __m256i a[K0 > 0 ? K0 : 1];
+    __m256i b[K1 > 0 ? K1 : 1];
+    for (int k = 0; k < K0; ++k) a[k] = _mm256_set1_epi16(static_cast<short>(s.first_[k]));
+    for (int k = 0; k < K1; ++k) b[k] = _mm256_set1_epi16(static_cast<short>(s.second_[k]));
+
+    std::size_t i = from;
+    // Each round tests the 16 start positions i .. i+15; it loads units up to i+16.
+    while (i + 17 <= n) {
+        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+        __m256i hit = _mm256_cmpeq_epi16(v0, a[0]);
+        for (int k = 1; k < K0; ++k) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi16(v0, a[k]));
+        if constexpr (K1 > 0) {
+            const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 1));
+            __m256i hit1 = _mm256_cmpeq_epi16(v1, b[0]);
+            for (int k = 1; k < K1; ++k) hit1 = _mm256_or_si256(hit1, _mm256_cmpeq_epi16(v1, b[k]));
+            hit = _mm256_and_si256(hit, hit1);
+        }
+        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(hit)) & 0x55555555u;
+        while (mask) {
+            const std::size_t p = i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1);
+            if (p > last) return npos;
+            if (s.MatchesFrom(text + p, checked)) return p;
+            mask &= mask - 1;
+        }
+        i += 16;
     }
     for (; i <= last; ++i)
         if (s.MatchesFrom(text + i, 0)) return i;

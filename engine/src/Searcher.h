@@ -9,6 +9,11 @@
 
 namespace moratutor::detail {
 
+// The fastest scan searchers made from now on may use: AVX2 where the processor has it
+// (the default), SSE2, or one unit at a time. Tests lower it to cover every scan.
+enum class ScanLevel { Scalar, Sse2, Avx2 };
+void LimitScan(ScanLevel level);
+
 class Searcher {
 public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -26,6 +31,12 @@ private:
     using FindFn = std::size_t (*)(const Searcher&, const char16_t*, std::size_t, std::size_t);
     template <int K0, int K1>
     static std::size_t FindVector(const Searcher& s, const char16_t* text, std::size_t n, std::size_t from);
+#if defined(__x86_64__) && defined(__GNUC__)
+    // The same with AVX2, chosen at run time where the processor has it.
+    template <int K0, int K1>
+    __attribute__((target("avx2"))) static std::size_t FindWide(const Searcher& s, const char16_t* text,
+                                                                 std::size_t n, std::size_t from);
+#endif
     static std::size_t FindScalar(const Searcher& s, const char16_t* text, std::size_t n, std::size_t from);
 
     bool MatchesFrom(const char16_t* at, std::size_t first) const {
