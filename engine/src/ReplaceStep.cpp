@@ -44,6 +44,26 @@ void RaiseCount(std::int32_t* counter) {
     if (counter && *counter < std::numeric_limits<std::int32_t>::max()) ++*counter;
 }
 
+// How far into the text `passed` units are, in whole percent, halves to even.
+int PercentAt(std::size_t passed, std::size_t length) {
+    return static_cast<int>(std::nearbyint(static_cast<double>(passed) * 100.0 / static_cast<double>(length)));
+}
+
+// The first position after `passed` whose percent is higher (length + 1 when none is), so the
+// step divides only when the percent can have changed, not at every occurrence.
+std::size_t NextPercentChange(std::size_t passed, std::size_t length) {
+    const int percent = PercentAt(passed, length);
+    std::size_t low = passed + 1, high = length + 1;  // the answer lies in [low, high]
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (PercentAt(mid, length) > percent)
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
+
 std::uint32_t Draw(StepEnvironment& env, std::uint32_t n) {
     return env.RandomBelow ? env.RandomBelow(n) : RandomBelow(n);
 }
@@ -82,10 +102,13 @@ void ReplaceInText(StepEnvironment& env, std::u16string& text, std::u16string_vi
     const char16_t* const source = text.data();  // stays valid: the text is not resized before Finish
     std::size_t rest = 0;                           // where the unconsumed text begins
     int shownPercent = -1;
+    int percent = 0;                 // how far the step has come: the text up to the end of the previous occurrence
+    std::size_t percentChanges = 0;  // where `percent` must be worked out afresh
     while (found != Searcher::npos) {
-        // How far the step has come: the text up to the end of the previous occurrence.
-        const int percent =
-            static_cast<int>(std::nearbyint(static_cast<double>(rest) * 100.0 / static_cast<double>(length)));
+        if (rest >= percentChanges) {
+            percent = PercentAt(rest, length);
+            percentChanges = NextPercentChange(rest, length);
+        }
         bool keep = false;
         if (env.SnowballMode) {
             const std::uint32_t r = Draw(env, 10);
