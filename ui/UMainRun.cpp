@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -67,10 +68,16 @@ std::u16string TFMain::SourceTextUnicode() const {
 }
 
 void TFMain::SetConvertedText(const std::u16string& text) {
-    // Straight into the document: no character format of earlier content or of the
-    // caret survives, and the pane lays the text out once.
-    QTextDocument* document = richConvertedTextUnicode->document();
+    // A fresh document: no character format of earlier content or of the caret survives.
+    // Filled before it is shown, so the pane lays it out from the top in small steps
+    // while the program stays responsive, instead of all at once.
+    auto* document = new QTextDocument(richConvertedTextUnicode);
+    document->setDefaultFont(richConvertedTextUnicode->font());
     document->setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    QPointer<QTextDocument> previous = richConvertedTextUnicode->document();
+    richConvertedTextUnicode->setDocument(document);
+    // The pane frees only the document it made itself; one of ours goes here.
+    if (previous && previous->parent() == richConvertedTextUnicode) delete previous.data();
     richConvertedTextUnicode->setTextCursor(QTextCursor(document));
     richConvertedTextUnicode->setCurrentCharFormat(QTextCharFormat());
 }

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -410,6 +411,28 @@ private slots:
         QVERIFY(w->richConvertedTextUnicode->isEnabled());
         QVERIFY(w->menuFile->isEnabled());
         QCOMPARE(QApplication::focusWidget(), w->richConvertedTextUnicode);
+    }
+
+    void runsKeepWordWrapAndFreeOldResults() {
+        Tick(*w, {2});
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("ка"));
+        w->richConvertedTextUnicode->setLineWrapMode(QTextEdit::NoWrap);
+        Idle();
+        w->actReplaceWithHiragana->trigger();
+        QPointer<QTextDocument> first = w->richConvertedTextUnicode->document();
+        w->actReplaceWithKatakana->trigger();
+        QVERIFY(first.isNull());
+        QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("カ"));
+        QCOMPARE(w->richConvertedTextUnicode->lineWrapMode(), QTextEdit::NoWrap);
+        QCOMPARE(w->richSourceTextAnsi->lineWrapMode(), QTextEdit::WidgetWidth);
+        QCOMPARE(w->richConvertedTextUnicode->document()->defaultFont().pointSize(), 10);
+        // The new content is editable and undoable like any other.
+        FocusPane(w->richConvertedTextUnicode);
+        QTest::keyClicks(w->richConvertedTextUnicode, QStringLiteral("x"));
+        QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("xカ"));
+        Idle();
+        QVERIFY(w->EditUndo->isEnabled());
+        QVERIFY(w->actSaveTextToFile->isEnabled());
     }
 
     void randomKanaMixesScripts() {
