@@ -51,12 +51,14 @@ protected:
     }
 
     // Runs the converter with `input` on standard input.
-    Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+    Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
+                const std::string& outputPath = "") {
         WriteFile(Path("in"), input);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, Path("in").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, Path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string out = outputPath.empty() ? Path("out") : outputPath;
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, Path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::vector<std::string> all{MORATUTOR_CONVERT_PATH};
         all.insert(all.end(), args.begin(), args.end());
@@ -73,7 +75,7 @@ protected:
         int status = 0;
         ::waitpid(pid, &status, 0);
         o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        o.out = ReadFile(Path("out"));
+        if (outputPath.empty()) o.out = ReadFile(Path("out"));
         o.err = ReadFile(Path("err"));
         return o;
     }
@@ -121,6 +123,14 @@ TEST_F(ConverterCli, RefusalsAndTheirExitCodes) {
             EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << "one line: " << o.err;
         }
     }
+}
+
+// A full disk must not pass for success.
+TEST_F(ConverterCli, OutputThatCannotBeWrittenFails) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    const Outcome o = Run({"--groups", "1", "--stats"}, "ааа", "/dev/full");
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.err, "Cannot write the converted text. No space left on device\n");
 }
 
 TEST_F(ConverterCli, HelpShowsUsageAndExample) {
