@@ -127,9 +127,9 @@ protected:
         painter.setFont(font());
         const QRect area = contentsRect();
         const int flags = static_cast<int>(alignment());
-        painter.setPen(palette().color(QPalette::Disabled, QPalette::Light));
+        painter.setPen(palette().color(QPalette::Active, QPalette::Light));
         painter.drawText(area.translated(1, 1), flags, text());
-        painter.setPen(palette().color(QPalette::Disabled, QPalette::Dark));
+        painter.setPen(palette().color(QPalette::Active, QPalette::Dark));
         painter.drawText(area, flags, text());
     }
 };
@@ -174,6 +174,7 @@ void SetLinkLook(QLabel* label, bool hovered) {
 
 QLabel* MakeLink(QWidget* parent, const char* name, const QString& text, int left, int top, const QString& tip) {
     QLabel* label = MakeLabel(parent, name, text, left, top);
+    label->setForegroundRole(QPalette::WindowText);
     label->setCursor(Qt::PointingHandCursor);
     label->setToolTip(tip);
     SetLinkLook(label, false);
@@ -191,7 +192,11 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(401, 219);
     setFont(DialogFont(8));
-    setBackgroundRole(QPalette::Button);
+    // The button-face colour as background; the texts keep their window-text colour.
+    QPalette background = palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        background.setColor(group, QPalette::Window, background.color(group, QPalette::Button));
+    setPalette(background);
     setAutoFillBackground(true);
 
     grpbxAbout = new QGroupBox(this);

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,19 @@ class AboutWindowTest : public QObject {
     }
 
     static QColor TextColour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
+
+    // Whether the label, as drawn, shows text in this colour (anti-aliasing aside).
+    static bool DrawnIn(QLabel* label, const QColor& colour) {
+        const QImage image = label->grab().toImage();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (std::abs(pixel.red() - colour.red()) < 40 && std::abs(pixel.green() - colour.green()) < 40 &&
+                    std::abs(pixel.blue() - colour.blue()) < 40)
+                    return true;
+            }
+        return false;
+    }
 
     static void Hover(QLabel* label, bool enter) {
         if (enter) {
@@ -230,12 +244,15 @@ private slots:
             QCOMPARE(TextColour(link), blue);
             QVERIFY(!link->font().underline());
             QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+            QVERIFY(DrawnIn(link, blue));
+            QVERIFY(!DrawnIn(link, red));
         }
         const QString text = about.lblSendEMail->text();
         const QSize size = about.lblSendEMail->size();
         Hover(about.lblSendEMail, true);
         QCOMPARE(TextColour(about.lblSendEMail), red);
         QVERIFY(about.lblSendEMail->font().underline());
+        QVERIFY(DrawnIn(about.lblSendEMail, red));
         QVERIFY(!about.lblSendEMail->font().bold());
         QCOMPARE(about.lblSendEMail->text(), text);
         QCOMPARE(about.lblSendEMail->size(), size);
