@@ -8,6 +8,7 @@
 #include <unicode/uchar.h>
 
 #include <cmath>
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <string_view>
