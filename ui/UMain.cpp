@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -296,11 +297,16 @@ void TFMain::CreateControls() {
     chain(richConvertedTextUnicode);
 
     // The converted pane shows kana; Cyrillic and Latin stay in the window's face.
+    // The face is the one the window's font resolves to (a generic alias such as
+    // "Sans Serif" would be passed over in a list of families).
+    const QString face = QFontInfo(font()).family();
     for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode}) {
         QFont paneFont = font();
         paneFont.setPointSize(10);
+        paneFont.setStretch(QFont::Unstretched);
+        paneFont.setFamilies({face});
         if (pane == richConvertedTextUnicode) {
-            paneFont.setFamilies({paneFont.family(), QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+            paneFont.setFamilies({face, QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
                                   QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP")});
         }
         pane->setFont(paneFont);

@@ -495,6 +495,17 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void dependentGroupsSettleAfterRun() {
+        Tick(*w, {1});
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("аи"));
+        Idle();
+        w->actReplaceWithKatakana->trigger();
+        Idle();
+        QVERIFY(!w->chkbxCharacters[9]->isEnabled());
+        QVERIFY(!w->chkbxCharacters[10]->isEnabled());
+        QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("アイ"));
+    }
+
     void progressShownDuringRun() {
         Tick(*w, {2});
         w->richSourceTextAnsi->setPlainText(QStringLiteral("ка ка ка ка"));
@@ -520,6 +531,26 @@ private slots:
         QCOMPARE(boxes.size(), std::size_t(1));
         QVERIFY(!w->isVisible());
         QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("か"));
+    }
+
+    void errorInsideRunStillUnlocksWindow() {
+        Tick(*w, {2});
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("ка"));
+        Idle();
+        // The report step fails (as running out of memory would): the error box shows the
+        // message and the window is unlocked all the same.
+        onBox = [this] {
+            if (boxes.size() == 1) throw moratutor::ui::Error(QStringLiteral("Недостаточно памяти"));
+        };
+        w->actReplaceWithHiragana->trigger();
+        QCOMPARE(boxes.size(), std::size_t(2));
+        QCOMPARE(boxes[1].icon, QMessageBox::Critical);
+        QCOMPARE(boxes[1].text, QStringLiteral("Недостаточно памяти."));
+        QVERIFY(!w->IsRunning());
+        for (QWidget* widget : std::initializer_list<QWidget*>{w->menuFile, w->ToolBar, w->chkbxSnowball,
+                                                               w->richSourceTextAnsi, w->spdbtnReplaceWithHiragana})
+            QVERIFY(widget->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), w->richConvertedTextUnicode);
     }
 
     void errorBoxTextRule_data() {
