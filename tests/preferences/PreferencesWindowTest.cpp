@@ -66,6 +66,12 @@ class PreferencesWindowTest : public QObject {
         return std::make_unique<TFMain>();
     }
 
+    // As the program ends: the window closes, then it is destroyed and saves.
+    static void CloseAndDestroy(std::unique_ptr<TFMain>& w) {
+        w->close();
+        w.reset();
+    }
+
     QStringList Entries() const {
         return QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
@@ -96,7 +102,7 @@ private slots:
         QVERIFY(!w->chkbxReplaceE->isChecked());
         QVERIFY(!w->chkbxReplaceSpaces->isChecked());
         QVERIFY(!QFileInfo::exists(path_));
-        w.reset();
+        CloseAndDestroy(w);
         QCOMPARE(ReadBytes(path_), kNewFile);
         QCOMPARE(Entries(), QStringList{QStringLiteral("tester.ini")});
         QVERIFY(boxes_.isEmpty());
@@ -157,7 +163,7 @@ private slots:
         // Group 5 is a base of group 11 only.
         QVERIFY(group11->isChecked());
         QVERIFY(group11->isEnabled());
-        w.reset();
+        CloseAndDestroy(w);
         const moratutor::IniFile saved(path_);
         QCOMPARE(saved.ReadString(QStringLiteral("Characters"), QStringLiteral("10"), {}), QStringLiteral("0"));
         QCOMPARE(saved.ReadString(QStringLiteral("Characters"), QStringLiteral("11"), {}), QStringLiteral("1"));
@@ -175,7 +181,7 @@ private slots:
         w->actWordWrapChange->trigger();
         QVERIFY(!Wraps(w->richSourceTextAnsi));
         QVERIFY(Wraps(w->richConvertedTextUnicode));
-        w.reset();
+        CloseAndDestroy(w);
         const moratutor::IniFile saved(path_);
         QCOMPARE(saved.ReadString(QStringLiteral("Main"), QStringLiteral("WordWrapSourceText"), {}), QStringLiteral("0"));
         QCOMPARE(saved.ReadString(QStringLiteral("Main"), QStringLiteral("WordWrapConvertedText"), {}),
@@ -202,7 +208,7 @@ private slots:
         QVERIFY(file.open(QIODevice::Append));
         file.write("\r\n[Other]\r\nKey=value\r\n");
         file.close();
-        w.reset();
+        CloseAndDestroy(w);
         QCOMPARE(ReadBytes(path_), QByteArray("; written by hand\r\n"
                                               "[Window]\r\n"
                                               "Left=5\r\n"
@@ -237,7 +243,7 @@ private slots:
         WriteBytes(dir_->filePath(QStringLiteral("blocker")), "a file, not a folder");
         path_ = dir_->filePath(QStringLiteral("blocker/tester.ini"));
         auto w = NewWindow();
-        w.reset();
+        CloseAndDestroy(w);
         QCOMPARE(boxes_.size(), 1);
         QCOMPARE(boxes_[0].icon, QMessageBox::Critical);
         QCOMPARE(boxes_[0].text, QStringLiteral("Unable to write to %1.").arg(path_));
@@ -273,7 +279,7 @@ private slots:
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
-    QStandardPaths::setTestMode(true);
+    QStandardPaths::setTestModeEnabled(true);
     PreferencesWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
