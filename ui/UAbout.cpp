@@ -102,14 +102,8 @@ QPixmap SvgPixmap(const QString& path, QSize size) {
     return pixmap;
 }
 
-// The close button shows the main window's "white cross on a red square" when the tool-bar
-// images are there, else the About window's own drawing of it.
-QIcon CloseImage() {
-    for (const QString& path : {QStringLiteral(":/toolbar/7.svg"), QStringLiteral(":/about/close.svg")})
-        if (QFile::exists(path))
-            return QIcon(SvgPixmap(path, QSize(16, 16)));
-    return {};
-}
+// The close button shows image 7 of the main window's image list: a white cross on a red square.
+QIcon CloseImage() { return QIcon(SvgPixmap(QStringLiteral(":/toolbar/7.svg"), QSize(16, 16))); }
 
 // A label drawn disabled the classic way: once in the highlight colour one pixel right and
 // down, then in the shadow colour in place, for an engraved look.

@@ -102,7 +102,16 @@ private slots:
         QCOMPARE(about.lblSendEMail->toolTip(), QStringLiteral("Пишите письма мелким шрифтом"));
         QCOMPARE(about.lblGoToURL->toolTip(), QStringLiteral("Самоучитель Японского языка"));
         QCOMPARE(about.tbtnClose->toolTip(), QStringLiteral("Закрыть (Esc)"));
-        QVERIFY(!about.tbtnClose->icon().isNull());
+        // Image 7 of the main window's list: a white cross on a red square.
+        const QImage close = about.tbtnClose->icon().pixmap(16, 16).toImage();
+        bool red = false, white = false;
+        for (int y = 0; y < close.height(); ++y)
+            for (int x = 0; x < close.width(); ++x) {
+                const QColor c = close.pixelColor(x, y);
+                red = red || (c.alpha() == 255 && c.red() > 160 && c.green() < 90 && c.blue() < 90);
+                white = white || (c.alpha() == 255 && c.red() > 230 && c.green() > 230 && c.blue() > 230);
+            }
+        QVERIFY(red && white);
     }
 
     void layout() {
