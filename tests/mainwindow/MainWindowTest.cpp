@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -586,6 +587,30 @@ private slots:
         Idle();
         w->actReplaceWithHiragana->trigger();
         QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("か"));
+    }
+
+    void destroySavesOnceAndShowsItsError() {
+        const QString prefs = dir.filePath(QStringLiteral("prefs.ini"));
+        w->chkbxCharacters[0]->setChecked(true);
+        w->close();
+        w->FormDestroy();
+        QVERIFY(QFile::exists(prefs));
+        QVERIFY(QFile::remove(prefs));
+        w.reset();  // the destroy work has been done: nothing is written again
+        QVERIFY(!QFile::exists(prefs));
+        QVERIFY(boxes.empty());
+
+        // A preferences path that cannot be written: the error box, and the window goes all the same.
+        QFile blocker(dir.filePath(QStringLiteral("not-a-folder")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        TFMain::SetPreferencesPathOverride(dir.filePath(QStringLiteral("not-a-folder/prefs.ini")));
+        w = std::make_unique<TFMain>();
+        TFMain::SetPreferencesPathOverride(prefs);
+        w.reset();
+        QCOMPARE(boxes.size(), std::size_t(1));
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QVERIFY2(boxes[0].text.endsWith(u'.'), qPrintable(boxes[0].text));
     }
 
     void loginAndSystemTexts() {
