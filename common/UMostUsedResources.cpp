@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -44,6 +45,7 @@ std::uint32_t ReadLittleEndian32(const char* p) {
     return value;
 }
 
+// The version of the first whole block in [data, data + size); empty when there is none.
 QString VersionFromBytes(const char* data, std::size_t size) {
     const auto header = VersionHeader();
     const char* end = data + size;
@@ -70,19 +72,26 @@ QString VersionFromBytes(const char* data, std::size_t size) {
 
 QString GetFileVersionString(const QString& fileName) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    const qint64 size = file.size();
-    if (size <= 0)
-        return {};
-    // Executables are read through a mapping; a file that cannot be mapped is read whole.
-    if (const uchar* mapped = file.map(0, size)) {
-        QString version = VersionFromBytes(reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(size));
-        file.unmap(const_cast<uchar*>(mapped));
-        return version;
+    // Read in pieces rather than mapped: a file that shrinks while it is read must not bring
+    // the program down. Each piece follows the previous one's last bytes, so a block that
+    // straddles two pieces is found whole.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    constexpr std::size_t kCarry = kBlockSize - 1;
+    std::vector<char> buffer(kCarry + kPiece);
+    std::size_t kept = 0;
+    for (;;) {
+        const qint64 got = file.read(buffer.data() + kept, static_cast<qint64>(kPiece));
+        if (got <= 0)
+            return {};
+        const std::size_t filled = kept + static_cast<std::size_t>(got);
+        QString version = VersionFromBytes(buffer.data(), filled);
+        if (!version.isEmpty())
+            return version;
+        kept = std::min(filled, kCarry);
+        std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
     }
-    const QByteArray bytes = file.readAll();
-    return VersionFromBytes(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 bool IsCtrlKeyDown() {

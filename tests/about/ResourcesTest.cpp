@@ -67,6 +67,9 @@ TEST_F(VersionTest, FilesWithAndWithoutVersionInformation) {
         {"largest", filler + VersionBlock(65535, 0, 7, 4096), QStringLiteral("65535.0.7.4096")},
         // The first whole block counts; a header cut short by the end of the file does not.
         {"two-blocks", VersionBlock(2, 0, 0, 1) + VersionBlock(9, 9, 9, 9), QStringLiteral("2.0.0.1")},
+        // Files are read in pieces of 1 MiB: a block across the boundary is still one block.
+        {"across-pieces", QByteArray((1 << 20) - 20, 'y') + VersionBlock(1, 2, 19, 137), QStringLiteral("1.2.19.137")},
+        {"after-first-piece", QByteArray((1 << 20) + 5, 'y') + VersionBlock(5, 4, 3, 2), QStringLiteral("5.4.3.2")},
         {"cut-short", filler + VersionBlock(1, 2, 19, 137).left(51), QString()},
         // The signature alone, without the record version after it, is no block.
         {"signature-only", filler + header.left(4) + QByteArray(60, '\0'), QString()},
