@@ -1,6 +1,166 @@
-// Placeholder so the tree builds; replaced by the real file actions.
+// Loading a text into the source pane, saving the converted text as UTF-8 or RTF.
 #include "UMain.h"
 
-void TFMain::actLoadTextFromFileExecute() {}
-void TFMain::actSaveTextToFileExecute() {}
-void TFMain::SaveDialogTypeChange(const QString&) {}
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QStringList>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <string>
+#include <string_view>
+
+#include "MessageBoxes.h"
+#include "RtfReader.h"
+#include "RtfWriter.h"
+#include "moratutor/TextDecoder.h"
+#include "moratutor/Utf8Writer.h"
+
+namespace {
+
+using moratutor::ui::Error;
+
+const QStringList& OpenFilters() {
+    static const QStringList filters{QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Файлы RTF (*.rtf)")};
+    return filters;
+}
+
+const QStringList& SaveFilters() {
+    static const QStringList filters{QStringLiteral("Текстовый файл UTF-8 (*.txt)"), QStringLiteral("Файл RTF (*.rtf)")};
+    return filters;
+}
+
+// Qt's own dialog on every desktop, so the type-change notification and the default
+// extension behave the same everywhere.
+QFileDialog* MakeFileDialog(QWidget* parent, const char* name, const QStringList& filters) {
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setNameFilters(filters);
+    dialog->setSizeGripEnabled(true);
+    return dialog;
+}
+
+// Empties the dialog's file name; QFileDialog::selectFile ignores an empty name.
+void ClearFileName(QFileDialog* dialog) {
+    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->clear();
+}
+
+QString DisplayPath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
+
+QByteArray ReadWholeFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(DisplayPath(path), file.errorString()));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) throw Error(QStringLiteral("Failed to Load Stream"));
+    return bytes;
+}
+
+// Fills an emptied pane from the bytes of a file: RTF when they begin as RTF does,
+// plain text in whatever encoding the decoder recognises otherwise.
+void LoadIntoPane(QTextEdit& pane, const QByteArray& bytes) {
+    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    QTextDocument* document = pane.document();
+    // A load is not an edit the user could undo; the pane starts a fresh history.
+    document->setUndoRedoEnabled(false);
+    if (moratutor::rtf::LooksLikeRtf(view)) {
+        const moratutor::rtf::RtfReadStatus status = moratutor::rtf::ReadRtf(view, *document);
+        document->setUndoRedoEnabled(true);
+        if (status != moratutor::rtf::RtfReadStatus::Ok) throw Error(QStringLiteral("Failed to Load Stream"));
+    } else {
+        const std::u16string text = moratutor::codecs::DecodeText(view);
+        QTextCursor cursor(document);
+        cursor.insertText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+        document->setUndoRedoEnabled(true);
+    }
+    pane.moveCursor(QTextCursor::Start);
+}
+
+// Replaces the file only once every byte is written: a failed save leaves it as it was.
+void WriteWholeFile(const QString& path, const std::string& bytes, const QString& writeError) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(DisplayPath(path), file.errorString()));
+    }
+    const qint64 size = static_cast<qint64>(bytes.size());
+    if (file.write(bytes.data(), size) != size) {
+        file.cancelWriting();
+        throw Error(writeError);
+    }
+    if (!file.commit()) throw Error(writeError);
+}
+
+// The converted pane's text with every line break as the UTF-8 writer knows one.
+std::u16string PlainTextOf(const QTextDocument& document) {
+    const QString raw = document.toRawText();
+    std::u16string text(reinterpret_cast<const char16_t*>(raw.utf16()), static_cast<std::size_t>(raw.size()));
+    for (char16_t& c : text) {
+        // The editor marks the edges of tables with these; they end lines as well.
+        if (c == u'\uFDD0' || c == u'\uFDD1') c = u'\u2029';
+    }
+    return text;
+}
+
+}  // namespace
+
+void TFMain::actLoadTextFromFileExecute() {
+    if (!OpenDialog) {
+        OpenDialog = MakeFileDialog(this, "OpenDialog", OpenFilters());
+        OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    }
+    OpenDialog->selectNameFilter(OpenFilters().first());
+    if (OpenDialog->exec() != QDialog::Accepted) return;
+    const QStringList chosen = OpenDialog->selectedFiles();
+    if (chosen.isEmpty()) return;
+    const QString path = chosen.first();
+
+    richSourceTextAnsi->clear();
+    const QByteArray bytes = ReadWholeFile(path);
+    LoadIntoPane(*richSourceTextAnsi, bytes);
+
+    ClearFileName(OpenDialog);
+    ProgressBar->setValue(0);
+}
+
+void TFMain::actSaveTextToFileExecute() {
+    if (!SaveDialog) {
+        SaveDialog = MakeFileDialog(this, "SaveDialog", SaveFilters());
+        SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog->setFileMode(QFileDialog::AnyFile);
+        // Qt asks before replacing a file unless told not to; declining returns to the dialog.
+        SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+        connect(SaveDialog, &QFileDialog::filterSelected, this,
+                [this](const QString& filter) { moratutor::ui::RunGuarded([&] { SaveDialogTypeChange(filter); }); });
+    }
+    SaveDialog->selectNameFilter(SaveFilters().first());
+    SaveDialogTypeChange(SaveFilters().first());
+    if (SaveDialog->exec() != QDialog::Accepted) return;
+    const QStringList chosen = SaveDialog->selectedFiles();
+    if (chosen.isEmpty()) return;
+    const QString path = chosen.first();
+
+    // The selected type alone decides the format, whatever the name's extension.
+    if (SaveDialog->selectedNameFilter() == SaveFilters().at(1)) {
+        WriteWholeFile(path, moratutor::rtf::WriteRtf(*richConvertedTextUnicode->document()),
+                       QStringLiteral("Failed to Save Stream"));
+    } else {
+        WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(PlainTextOf(*richConvertedTextUnicode->document())),
+                       QStringLiteral("Stream write error"));
+    }
+    ClearFileName(SaveDialog);
+}
+
+void TFMain::SaveDialogTypeChange(const QString& filter) {
+    if (!SaveDialog) return;
+    SaveDialog->setDefaultSuffix(filter == SaveFilters().at(1) ? QStringLiteral("rtf") : QStringLiteral("txt"));
+}

@@ -1,0 +1,397 @@
+// The load and save actions of the main window, with their dialogs driven as a user would.
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFont>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "MessageBoxes.h"
+#include "UMain.h"
+#include "UMainApplication.h"
+
+namespace {
+
+const QString kTxtType = QStringLiteral("Текстовый файл UTF-8 (*.txt)");
+const QString kRtfType = QStringLiteral("Файл RTF (*.rtf)");
+
+// Runs an action once a modal widget of type T is open, polling the event loop until it is.
+template <typename T>
+void WhenOpen(std::function<void(T*)> act, int triesLeft = 3000) {
+    QTimer::singleShot(10, [act, triesLeft] {
+        auto* widget = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (widget && widget->isVisible()) {
+            act(widget);
+        } else if (triesLeft > 0) {
+            WhenOpen<T>(act, triesLeft - 1);
+        } else {
+            qWarning("the expected dialog never opened");
+        }
+    });
+}
+
+QLineEdit* FileNameEdit(QFileDialog* dialog) { return dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+// Types a name and confirms, as the user does (so Qt's own checks run). A dialog that
+// refuses the name is cancelled unless the caller means to go on with it, so a test
+// fails instead of waiting for ever.
+void TypeAndConfirm(QFileDialog* dialog, const QString& folder, const QString& name, bool keepIfRefused = false) {
+    dialog->setDirectory(folder);
+    FileNameEdit(dialog)->setText(name);
+    static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, with its checks
+    if (dialog->isVisible() && !keepIfRefused) {
+        qWarning("the dialog refused %s", qPrintable(name));
+        dialog->reject();
+    }
+}
+
+// Picks a file type from the dialog's type list with the keyboard.
+void ChooseType(QFileDialog* dialog, int index) {
+    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(combo);
+    while (combo->currentIndex() < index) QTest::keyClick(combo, Qt::Key_Down);
+    while (combo->currentIndex() > index) QTest::keyClick(combo, Qt::Key_Up);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QString RawText(const QTextEdit* pane) { return pane->document()->toRawText(); }
+
+// Limits the size of files this process writes, as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+}  // namespace
+
+class TextFilesWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<TFMain> w;
+    QStringList boxes;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    void Save(std::function<void(QFileDialog*)> drive) {
+        WhenOpen<QFileDialog>(drive);
+        w->actSaveTextToFile->setEnabled(true);
+        w->actSaveTextToFile->trigger();
+    }
+    void Load(std::function<void(QFileDialog*)> drive) {
+        WhenOpen<QFileDialog>(drive);
+        w->actLoadTextFromFile->trigger();
+    }
+    void LoadFile(const QString& name) {
+        Load([this, name](QFileDialog* d) { TypeAndConfirm(d, dir.path(), name); });
+    }
+    void SaveAs(const QString& name, int type) {
+        Save([this, name, type](QFileDialog* d) {
+            ChooseType(d, type);
+            TypeAndConfirm(d, dir.path(), name);
+        });
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        TFMain::SetPreferencesPathOverride(dir.filePath(QStringLiteral("prefs.ini")));
+        moratutor::ui::SetMessageSink(
+            [this](QMessageBox::Icon, const QString&, const QString& text) { boxes.push_back(text); });
+    }
+
+    void init() {
+        boxes.clear();
+        w = std::make_unique<TFMain>();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    }
+
+    void cleanup() {
+        // The offscreen platform leaves the focus in a closed dialog; the dialogs go
+        // first so the window is whole while the focus moves.
+        delete w->OpenDialog;
+        delete w->SaveDialog;
+        w->OpenDialog = w->SaveDialog = nullptr;
+        w.reset();
+    }
+
+    void savesUtf8WithDefaultExtension() {
+        w->richConvertedTextUnicode->setPlainText(QString::fromUtf16(u"a\nяあ\U0001F600"));
+        QString typeAtOpening;
+        QString suffixAtOpening;
+        Save([&](QFileDialog* d) {
+            typeAtOpening = d->selectedNameFilter();
+            suffixAtOpening = d->defaultSuffix();
+            TypeAndConfirm(d, dir.path(), QStringLiteral("plain"));
+        });
+        QCOMPARE(typeAtOpening, kTxtType);
+        QCOMPARE(suffixAtOpening, QStringLiteral("txt"));
+        QCOMPARE(w->SaveDialog->nameFilters(), QStringList({kTxtType, kRtfType}));
+        QVERIFY(w->SaveDialog->testOption(QFileDialog::DontUseNativeDialog));
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(ReadFile(Path("plain.txt")),
+                 QByteArray("\xEF\xBB\xBF" "a\r\n\xD1\x8F\xE3\x81\x82\xF0\x9F\x98\x80\r\n"));
+        QVERIFY(FileNameEdit(w->SaveDialog)->text().isEmpty());
+    }
+
+    void typeChangeSetsExtensionAndFormat() {
+        w->richConvertedTextUnicode->setPlainText(QString::fromUtf16(u"かな Я"));
+        QString suffixAfterChange;
+        Save([&](QFileDialog* d) {
+            ChooseType(d, 1);
+            suffixAfterChange = d->defaultSuffix();
+            TypeAndConfirm(d, dir.path(), QStringLiteral("rich"));
+        });
+        QCOMPARE(suffixAfterChange, QStringLiteral("rtf"));
+        const QByteArray rtf = ReadFile(Path("rich.rtf"));
+        QVERIFY(rtf.startsWith("{\\rtf1"));
+        QVERIFY(rtf.contains("\\u12363?\\u12394? \\u1071?"));
+
+        // The next opening starts again from the first type, with no name.
+        QString typeAtOpening;
+        QString suffixAtOpening;
+        QString nameAtOpening = QStringLiteral("unset");
+        Save([&](QFileDialog* d) {
+            typeAtOpening = d->selectedNameFilter();
+            suffixAtOpening = d->defaultSuffix();
+            nameAtOpening = FileNameEdit(d)->text();
+            d->reject();
+        });
+        QCOMPARE(typeAtOpening, kTxtType);
+        QCOMPARE(suffixAtOpening, QStringLiteral("txt"));
+        QCOMPARE(nameAtOpening, QString());
+    }
+
+    void formatFollowsTypeNotExtension() {
+        w->richConvertedTextUnicode->setPlainText(QStringLiteral("x"));
+        SaveAs(QStringLiteral("x.rtf"), 0);
+        QCOMPARE(ReadFile(Path("x.rtf")), QByteArray("\xEF\xBB\xBFx\r\n"));
+        SaveAs(QStringLiteral("y.txt"), 1);
+        QVERIFY(ReadFile(Path("y.txt")).startsWith("{\\rtf1"));
+        QVERIFY(!QFile::exists(Path("y.txt.rtf")));
+        QVERIFY(!QFile::exists(Path("x.rtf.txt")));
+    }
+
+    void cancelChangesNothing() {
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("source"));
+        w->richConvertedTextUnicode->setPlainText(QStringLiteral("converted"));
+        w->ProgressBar->setValue(5);
+        Save([&](QFileDialog* d) {
+            FileNameEdit(d)->setText(Path("cancelled.txt"));
+            d->reject();
+        });
+        Load([&](QFileDialog* d) { d->reject(); });
+        QVERIFY(!QFile::exists(Path("cancelled.txt")));
+        QCOMPARE(RawText(w->richSourceTextAnsi), QStringLiteral("source"));
+        QCOMPARE(RawText(w->richConvertedTextUnicode), QStringLiteral("converted"));
+        QCOMPARE(w->ProgressBar->value(), 5);
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void replacingAFileAsksFirst() {
+        WriteFile(Path("old.txt"), "old");
+        w->richConvertedTextUnicode->setPlainText(QStringLiteral("new"));
+        bool asked = false;
+        bool stayedOpen = false;
+        Save([&](QFileDialog* d) {
+            WhenOpen<QMessageBox>([&](QMessageBox* box) {
+                asked = true;
+                box->button(QMessageBox::No)->click();
+            });
+            TypeAndConfirm(d, dir.path(), QStringLiteral("old.txt"), true);
+            stayedOpen = d->isVisible();
+            d->reject();
+        });
+        QVERIFY(asked);
+        QVERIFY(stayedOpen);
+        QCOMPARE(ReadFile(Path("old.txt")), QByteArray("old"));
+
+        Save([&](QFileDialog* d) {
+            WhenOpen<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+            TypeAndConfirm(d, dir.path(), QStringLiteral("old.txt"));
+        });
+        QCOMPARE(ReadFile(Path("old.txt")), QByteArray("\xEF\xBB\xBFnew\r\n"));
+    }
+
+    void loadsPlainTextOfEveryKind_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        const QString text = QString::fromUtf16(u"Привет\r\nмир");
+        QByteArray utf16le("\xFF\xFE", 2);
+        QByteArray utf16be("\xFE\xFF", 2);
+        for (const QChar c : text) {
+            const char lo = static_cast<char>(c.unicode() & 0xFF);
+            const char hi = static_cast<char>(c.unicode() >> 8);
+            utf16le.append(lo).append(hi);
+            utf16be.append(hi).append(lo);
+        }
+        QTest::newRow("utf8-bom") << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << "a.txt";
+        QTest::newRow("utf16le-bom") << utf16le << "b.txt";
+        QTest::newRow("utf16be-bom") << utf16be << "c.txt";
+        QTest::newRow("utf8") << text.toUtf8() << "d.txt";
+        QTest::newRow("windows-1251") << QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2\r\n\xEC\xE8\xF0") << "e.txt";
+        QTest::newRow("plain text in an .rtf name") << text.toUtf8() << "f.rtf";
+    }
+
+    void loadsPlainTextOfEveryKind() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        WriteFile(Path(name), bytes);
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("earlier text, to be replaced"));
+        w->richConvertedTextUnicode->setPlainText(QStringLiteral("converted"));
+        w->ProgressBar->setValue(7);
+        QString typeAtOpening;
+        Load([&](QFileDialog* d) {
+            typeAtOpening = d->selectedNameFilter();
+            TypeAndConfirm(d, dir.path(), name);
+        });
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        QCOMPARE(typeAtOpening, QStringLiteral("Текстовые файлы (*.txt)"));
+        QCOMPARE(w->richSourceTextAnsi->toPlainText(), QString::fromUtf16(u"Привет\nмир"));
+        QCOMPARE(RawText(w->richConvertedTextUnicode), QStringLiteral("converted"));
+        QCOMPARE(w->ProgressBar->value(), 0);
+        QVERIFY(FileNameEdit(w->OpenDialog)->text().isEmpty());
+        QCOMPARE(w->OpenDialog->nameFilters(),
+                 QStringList({QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Файлы RTF (*.rtf)")}));
+    }
+
+    void loadsRtfByContent() {
+        WriteFile(Path("styled.txt"), "{\\rtf1\\ansi\\ansicpg1251 plain {\\b \\'e6\\'e8\\'f0}\\par\\qc \\u12354?}");
+        LoadFile(QStringLiteral("styled.txt"));
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        QCOMPARE(RawText(w->richSourceTextAnsi), QString::fromUtf16(u"plain жир\u2029あ"));
+        const QTextCursor bold = w->richSourceTextAnsi->document()->find(QString::fromUtf16(u"жир"));
+        QVERIFY(!bold.isNull());
+        QCOMPARE(bold.charFormat().fontWeight(), int(QFont::Bold));
+        QCOMPARE(w->richSourceTextAnsi->document()->lastBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+                 Qt::AlignHCenter);
+        // A load is not an edit to undo.
+        QVERIFY(!w->richSourceTextAnsi->document()->isUndoAvailable());
+    }
+
+    void ownSavedFilesLoadBack() {
+        const QString text = QString::fromUtf16(u"Я\u3000かな\U0001F600\nконец");
+        w->richConvertedTextUnicode->setPlainText(text);
+        // Names that begin no other file's name, so the dialog's completion stays out of the way.
+        SaveAs(QStringLiteral("own-plain.txt"), 0);
+        LoadFile(QStringLiteral("own-plain.txt"));
+        // Every saved line ends with CR LF, the last one too.
+        QCOMPARE(w->richSourceTextAnsi->toPlainText(), text + u'\n');
+        SaveAs(QStringLiteral("own-rich"), 1);
+        LoadFile(QStringLiteral("own-rich.rtf"));
+        QCOMPARE(w->richSourceTextAnsi->toPlainText(), text);
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void loadErrors() {
+        // A file that vanishes between choosing and reading.
+        WriteFile(Path("gone.txt"), "x");
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("before"));
+        w->ProgressBar->setValue(3);
+        Load([&](QFileDialog* d) {
+            FileNameEdit(d)->setText(Path("gone.txt"));
+            QFile::remove(Path("gone.txt"));
+            static_cast<QDialog*>(d)->done(QDialog::Accepted);  // past the dialog's own checks
+        });
+        QCOMPARE(boxes, QStringList{QStringLiteral("Cannot open file \"%1\". No such file or directory.")
+                                        .arg(Path("gone.txt"))});
+        QVERIFY(w->richSourceTextAnsi->document()->isEmpty());
+        QCOMPARE(w->ProgressBar->value(), 3);
+        QVERIFY(w->OpenDialog->selectedFiles().contains(Path("gone.txt")));
+
+        // RTF nested deeper than the reader takes.
+        boxes.clear();
+        WriteFile(Path("deep.rtf"), "{\\rtf1 " + QByteArray(1000, '{') + "x" + QByteArray(1000, '}') + "}");
+        w->richSourceTextAnsi->setPlainText(QStringLiteral("before"));
+        LoadFile(QStringLiteral("deep.rtf"));
+        QCOMPARE(boxes, QStringList{QStringLiteral("Failed to Load Stream.")});
+        QVERIFY(w->richSourceTextAnsi->document()->isEmpty());
+    }
+
+    void saveErrors() {
+        w->richConvertedTextUnicode->setPlainText(QStringLiteral("converted"));
+        const QString missing = Path("no-such-folder/x.txt");
+        Save([&](QFileDialog* d) {
+            FileNameEdit(d)->setText(missing);
+            static_cast<QDialog*>(d)->done(QDialog::Accepted);  // past the dialog's own checks
+        });
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(missing)), qPrintable(boxes[0]));
+        QVERIFY(boxes[0].size() > QStringLiteral("Cannot create file \"%1\". .").arg(missing).size());
+        QCOMPARE(RawText(w->richConvertedTextUnicode), QStringLiteral("converted"));
+        QVERIFY(w->SaveDialog->selectedFiles().contains(missing));
+    }
+
+    void failedWriteKeepsTheOldFile() {
+        // A text far larger than the size this process may write, as on a full disk.
+        w->richConvertedTextUnicode->setPlainText(QString(200000, u'я'));
+        WriteFile(Path("keep.txt"), "old");
+        WriteFile(Path("keep.rtf"), "old");
+        {
+            const FileSizeLimit limit(4096);
+            Save([&](QFileDialog* d) {
+                WhenOpen<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+                TypeAndConfirm(d, dir.path(), QStringLiteral("keep.txt"));
+            });
+            Save([&](QFileDialog* d) {
+                WhenOpen<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+                ChooseType(d, 1);
+                TypeAndConfirm(d, dir.path(), QStringLiteral("keep.rtf"));
+            });
+        }
+        QCOMPARE(boxes, QStringList({QStringLiteral("Stream write error."), QStringLiteral("Failed to Save Stream.")}));
+        QCOMPARE(ReadFile(Path("keep.txt")), QByteArray("old"));
+        QCOMPARE(ReadFile(Path("keep.rtf")), QByteArray("old"));
+        QCOMPARE(RawText(w->richConvertedTextUnicode), QString(200000, u'я'));
+    }
+};
+
+int main(int argc, char** argv) {
+    moratutor::ui::Application app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
+    QStandardPaths::setTestModeEnabled(true);
+    TextFilesWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TextFilesWindowTest.moc"
