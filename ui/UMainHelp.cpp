@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
@@ -21,7 +22,9 @@ bool IsAddress(const QString& target) {
 void ShellOpenFile(const QString& target) {
     if (target.isEmpty())
         return;
-    const QUrl url = IsAddress(target) ? QUrl(target, QUrl::TolerantMode) : QUrl::fromLocalFile(target);
+    // A relative path means one in the current folder, as the shell would take it.
+    const QUrl url = IsAddress(target) ? QUrl(target, QUrl::TolerantMode)
+                                       : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
     // The desktop's default handler does the rest; that it may find none is not reported.
     QDesktopServices::openUrl(url);
 }

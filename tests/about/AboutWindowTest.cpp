@@ -1,6 +1,7 @@
 // The About window, the haiku draw, the links and the help page.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEnterEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -389,7 +390,9 @@ private slots:
         ShellOpenFile(QStringLiteral("https://moratutor.example.org/"));
         ShellOpenFile(QStringLiteral("mailto:a@example.org?subject=Moratutor"));
         ShellOpenFile(QString());  // nothing to open: nothing happens
-        QCOMPARE(catcher.urls.size(), 3);
+        ShellOpenFile(QStringLiteral("page.htm"));
+        QCOMPARE(catcher.urls.size(), 4);
+        QCOMPARE(catcher.urls[3], QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("page.htm"))));
         QCOMPARE(catcher.urls[0], QUrl::fromLocalFile(QStringLiteral("/tmp/some page.htm")));
         QCOMPARE(catcher.urls[1], QUrl(QStringLiteral("https://moratutor.example.org/")));
         QCOMPARE(catcher.urls[2].scheme(), QStringLiteral("mailto"));
