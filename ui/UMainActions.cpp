@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QThread>
@@ -28,9 +29,9 @@ void TFMain::FocusChanged(QWidget*, QWidget* now) {
     if (now == richSourceTextAnsi || now == richConvertedTextUnicode) {
         LastFocusedPane = static_cast<QTextEdit*>(now);
         GetWordWrapState(LastFocusedPane);
-    } else if (now && now->window() == this) {
-        // Another control of this window took the focus. A popup menu or a dialog is a
-        // window of its own and leaves the pane as the one the edit actions act on.
+    } else if (now && now->window() == this && !qobject_cast<QMenuBar*>(now)) {
+        // Another control of this window took the focus. The menu bar (reached by Alt),
+        // a popup menu or a dialog leaves the pane as the one the edit actions act on.
         LastFocusedPane = nullptr;
     }
     ScheduleUpdateActions();

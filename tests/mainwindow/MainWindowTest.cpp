@@ -314,6 +314,11 @@ private slots:
         w->EditPaste->trigger();
         QCOMPARE(w->richConvertedTextUnicode->toPlainText(), QStringLiteral("Кот и кит"));
 
+        // The menu bar reached from the keyboard keeps the pane as the target.
+        w->menuBar()->setFocus(Qt::MenuBarFocusReason);
+        Idle();
+        QVERIFY(w->EditSelectAll->isEnabled());
+
         // A check box taking the focus leaves no pane to act on.
         w->chkbxSnowball->setFocus();
         Idle();
