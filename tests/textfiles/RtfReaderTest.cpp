@@ -2,6 +2,7 @@
 #include "GuiEnvironment.h"
 #include "RtfReader.h"
 
+#include <QFile>
 #include <QFont>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -184,6 +185,12 @@ TEST(RtfReaderLimits, SizeAndSignature) {
     RtfReadLimits small;
     small.MaxBytes = 16;
     EXPECT_EQ(ReadRtf("{\\rtf1 0123456789abcdef}", document, small), RtfReadStatus::TooLarge);
+    RtfReadLimits fewParagraphs;
+    fewParagraphs.MaxParagraphs = 3;
+    EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d}", document, fewParagraphs), RtfReadStatus::Ok);
+    EXPECT_EQ(document.blockCount(), 4);
+    document.clear();
+    EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d\\par e}", document, fewParagraphs), RtfReadStatus::TooLarge);
     EXPECT_EQ(ReadRtf("plain text", document), RtfReadStatus::NotRtf);
     EXPECT_EQ(ReadRtf("{\\rt", document), RtfReadStatus::NotRtf);
     EXPECT_TRUE(document.isEmpty());
@@ -196,6 +203,51 @@ TEST(RtfReaderLimits, AppendsAtTheEnd) {
     document.setPlainText("before ");
     ASSERT_EQ(ReadRtf(R"({\rtf1 after})", document), RtfReadStatus::Ok);
     EXPECT_EQ(document.toRawText(), "before after");
+}
+
+// Documents shaped as the common word processors write them (the fuzzer's seeds).
+struct SampleCase {
+    const char* file;
+    std::u16string text;
+};
+
+class RtfSampleTest : public ::testing::TestWithParam<SampleCase> {};
+
+TEST_P(RtfSampleTest, ReadsSample) {
+    QFile file(QStringLiteral(MORATUTOR_RTF_SAMPLES "/") + QString::fromLatin1(GetParam().file));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(ReadText(bytes.toStdString()), QString::fromStdU16String(GetParam().text));
+}
+
+const SampleCase kSamples[] = {
+    {"wordpad.rtf", u"Привет\u2029мир underline x\tend\u2028next\u2029"},
+    {"word.rtf", u"Привет あいあ\u00A0link text\u2029\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0\u00AD\u2011\u2029\u2029"},
+    {"libreoffice.rtf", u"Привет あ\U0001F600\u2029ア\u2029"},
+    {"textedit.rtf", u"Hello При\u2029あい\u2029bold"},
+    {"gb.rtf", u"中文中가あ"},
+};
+
+INSTANTIATE_TEST_SUITE_P(WordProcessors, RtfSampleTest, ::testing::ValuesIn(kSamples),
+                         [](const auto& info) {
+                             std::string name = info.param.file;
+                             return name.substr(0, name.find('.'));
+                         });
+
+TEST(RtfReaderFormat, WordPadSample) {
+    QFile file(QStringLiteral(MORATUTOR_RTF_SAMPLES "/wordpad.rtf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(file.readAll().toStdString(), document), RtfReadStatus::Ok);
+    const QTextCharFormat title = FormatOf(document, QString::fromUtf16(u"Привет"));
+    EXPECT_EQ(title.fontWeight(), QFont::Bold);
+    EXPECT_DOUBLE_EQ(title.fontPointSize(), 14.0);
+    EXPECT_EQ(title.fontFamilies().toStringList(), QStringList{"Calibri"});
+    EXPECT_EQ(document.begin().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    const QTextCharFormat red = FormatOf(document, QString::fromUtf16(u"мир"));
+    EXPECT_TRUE(red.fontItalic());
+    EXPECT_EQ(red.foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(document.begin().next().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
 }  // namespace

@@ -161,6 +161,7 @@ public:
 private:
     RtfReadStatus Parse() {
         while (pos_ < in_.size()) {
+            if (paragraphs_ > limits_.MaxParagraphs) return RtfReadStatus::TooLarge;
             const unsigned char c = static_cast<unsigned char>(in_[pos_]);
             if (c == '{') {
                 ++pos_;
@@ -552,6 +553,7 @@ private:
         if (state_.destination != Destination::Text) return;
         FlushText();
         ApplyAlignment();
+        if (++paragraphs_ > limits_.MaxParagraphs) return;
         cursor_.insertBlock(QTextBlockFormat());
     }
 
@@ -586,6 +588,7 @@ private:
     GroupState state_;
     std::vector<GroupState> stack_;
     int skipCount_ = 0;
+    std::size_t paragraphs_ = 0;
 
     int codePage_ = 1252;
     int defaultFont_ = -1;

@@ -13,13 +13,15 @@ namespace moratutor::rtf {
 struct RtfReadLimits {
     int MaxDepth = 500;
     std::size_t MaxBytes = std::size_t{256} << 20;
+    // A paragraph costs the editor far more memory than its "\par" costs the file.
+    std::size_t MaxParagraphs = 2'000'000;
 };
 
 enum class RtfReadStatus {
     Ok,        // read; malformed parts were read as far as they made sense
     NotRtf,    // the bytes do not begin with "{\rtf"
     TooDeep,   // groups nested deeper than MaxDepth
-    TooLarge,  // more than MaxBytes
+    TooLarge,  // more than MaxBytes, or more than MaxParagraphs paragraphs
 };
 
 // True when the bytes begin with "{\rtf", which is what makes a file RTF.
