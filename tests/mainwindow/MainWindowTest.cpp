@@ -244,6 +244,27 @@ private slots:
         QVERIFY(!w->chkbxCharacters[9]->isChecked());
     }
 
+    void firstIdleClearsVoicedGroupLoadedWithoutItsBases() {
+        w.reset();
+        const QString prefs = dir.filePath(QStringLiteral("prefs.ini"));
+        QFile file(prefs);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Characters]\r\n10=1\r\n11=1\r\n5=1\r\n");
+        file.close();
+        w = std::make_unique<TFMain>();
+        QVERIFY(w->chkbxCharacters[9]->isChecked());  // as loaded, before the first idle update
+        w->show();
+        Idle();
+        QVERIFY(!w->chkbxCharacters[9]->isChecked());
+        QVERIFY(!w->chkbxCharacters[9]->isEnabled());
+        QVERIFY(w->chkbxCharacters[10]->isChecked());  // group 5 is one of its bases
+        w.reset();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray saved = file.readAll();
+        QVERIFY2(saved.contains("10=0"), saved.constData());
+        QVERIFY2(saved.contains("11=1"), saved.constData());
+    }
+
     void selectAndDeselectAllGroups() {
         w->actSelectAllCharacters->trigger();
         Idle();
