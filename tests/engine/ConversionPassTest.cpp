@@ -184,5 +184,43 @@ TEST(ConversionPass, AgreesWithChainedSteps) {
     }
 }
 
+// The same on one long text, so the percent thresholds and the block scan run at scale.
+TEST(ConversionPass, AgreesWithChainedStepsOnALongText) {
+    const std::u16string words[] = {u"Какая", u"сказка", u"о", u"дзюдо", u"ёлка", u"Японии", u"пёс", u"нет",
+                                    u"фуга", u"цунами", u"хохот", u"ВЕТЕР", u"рюкзак", u"Гэндзи", u"в", u"лес"};
+    std::mt19937 gen(7);
+    std::u16string text;
+    while (text.size() < 100000) {
+        text += words[gen() % std::size(words)];
+        text += gen() % 9 == 0 ? u"\r\n" : u" ";
+    }
+    const OptionSet options = OptionsFromMask(0x1FFF);
+    std::vector<std::uint32_t> answers;
+    StepEnvironment chained;
+    chained.SnowballMode = true;
+    chained.CurrentKanaMode = kmRandomKana;
+    std::vector<std::u16string> chainedTexts;
+    chained.ShowProgressText = [&](const std::u16string& t) { chainedTexts.push_back(t); };
+    chained.RandomBelow = [&](std::uint32_t n) {
+        answers.push_back(gen() % n);
+        return answers.back();
+    };
+    std::u16string expected = text;
+    for (const SyllableRow& row : SyllableTable())
+        expected = StrReplaceWSteps(chained, expected, row.Syllable, row.Hiragana, row.Katakana);
+
+    StepEnvironment passed = chained;
+    std::vector<std::u16string> passedTexts;
+    passed.ShowProgressText = [&](const std::u16string& t) { passedTexts.push_back(t); };
+    std::size_t next = 0;
+    passed.RandomBelow = [&](std::uint32_t) { return next < answers.size() ? answers[next++] : 0u; };
+    std::u16string actual = text;
+    ReplaceWithKanaUnicode(passed, options, actual);
+    EXPECT_EQ(next, answers.size());
+    EXPECT_TRUE(actual == expected);
+    EXPECT_TRUE(passedTexts == chainedTexts);
+    EXPECT_GT(chainedTexts.size(), 1000u);
+}
+
 }  // namespace
 }  // namespace moratutor::test

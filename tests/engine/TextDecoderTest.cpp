@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace moratutor::codecs {
 namespace {
 
@@ -63,6 +65,23 @@ TEST(TextDecoder, Windows1251CoversTheWholeAlphabet) {
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(DecodeWindows1251(all).size(), 256u);
+}
+
+// Any bytes at all decode without an error; valid UTF-8 comes back code point for code point.
+TEST(TextDecoder, ArbitraryBytesDecode) {
+    std::mt19937 gen(11);
+    for (int iteration = 0; iteration < 5000; ++iteration) {
+        std::string bytes(gen() % 40, '\0');
+        for (char& b : bytes) b = static_cast<char>(gen() % 4 == 0 ? 0xC0 + gen() % 64 : gen() % 256);
+        std::u16string text;
+        ASSERT_NO_THROW(text = DecodeText(bytes));
+        if (DetectEncoding(bytes) == TextEncoding::Windows1251) {
+            EXPECT_EQ(text.size(), bytes.size());
+        }
+    }
+    const std::u16string sample = u"Ёж, 🍣 и かな\r\n";
+    std::string utf8 = "Ёж, 🍣 и かな\r\n";
+    EXPECT_EQ(DecodeText(utf8), sample);
 }
 
 }  // namespace
