@@ -16,8 +16,8 @@ namespace detail {
 namespace {
 
 // A preferences file is a few hundred bytes; anything far larger is not one of ours and is
-// neither loaded into memory nor overwritten.
-constexpr qint64 kMaxIniFileSize = 16 * 1024 * 1024;
+// neither loaded into memory nor overwritten (and would make the exit slow).
+constexpr qint64 kMaxIniFileSize = 1024 * 1024;
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
@@ -94,13 +94,6 @@ bool ParseIniFlag(QStringView text, bool defaultValue) {
     return nonZero;
 }
 
-struct IniFile::Parsed {
-    enum Kind { Other, Section, Key } kind = Other;
-    QString name;
-    qsizetype valueBegin = 0;  // byte range of the trimmed value in a key line
-    qsizetype valueEnd = 0;
-};
-
 IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
     const QFileInfo info(fileName);
     if (fileName.isEmpty()) {
@@ -146,6 +139,7 @@ IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
             }
             start = lf + 1;
         }
+        Parse(line);
         lines_.push_back(std::move(line));
     }
 }
@@ -166,13 +160,15 @@ QByteArray IniFile::Encode(const QString& text) const {
     return bytes;
 }
 
-IniFile::Parsed IniFile::Parse(const Line& line) const {
-    Parsed parsed;
+void IniFile::Parse(Line& line) const {
+    line.kind = LineKind::Other;
+    line.name.clear();
+    line.valueBegin = line.valueEnd = 0;
     const QByteArray& text = line.text;
     qsizetype begin = 0;
     qsizetype end = text.size();
     detail::TrimRange(text, begin, end);
-    if (begin == end) return parsed;
+    if (begin == end) return;
     const char first = text[begin];
     if (first == '[') {
         qsizetype close = text.indexOf(']', begin + 1);
@@ -180,37 +176,36 @@ IniFile::Parsed IniFile::Parse(const Line& line) const {
         qsizetype nameBegin = begin + 1;
         qsizetype nameEnd = close;
         detail::TrimRange(text, nameBegin, nameEnd);
-        parsed.kind = Parsed::Section;
-        parsed.name = Decode(text.mid(nameBegin, nameEnd - nameBegin));
-        return parsed;
+        line.kind = LineKind::Section;
+        line.name = Decode(text.mid(nameBegin, nameEnd - nameBegin));
+        return;
     }
-    if (first == ';' || first == '#') return parsed;  // comment
+    if (first == ';' || first == '#') return;  // comment
     const qsizetype eq = text.indexOf('=', begin);
-    if (eq < 0 || eq >= end) return parsed;
+    if (eq < 0 || eq >= end) return;
     qsizetype keyBegin = begin;
     qsizetype keyEnd = eq;
     detail::TrimRange(text, keyBegin, keyEnd);
-    if (keyBegin == keyEnd) return parsed;
-    parsed.kind = Parsed::Key;
-    parsed.name = Decode(text.mid(keyBegin, keyEnd - keyBegin));
-    parsed.valueBegin = eq + 1;
-    parsed.valueEnd = end;
-    detail::TrimRange(text, parsed.valueBegin, parsed.valueEnd);
-    return parsed;
+    if (keyBegin == keyEnd) return;
+    line.kind = LineKind::Key;
+    line.name = Decode(text.mid(keyBegin, keyEnd - keyBegin));
+    line.valueBegin = eq + 1;
+    line.valueEnd = end;
+    detail::TrimRange(text, line.valueBegin, line.valueEnd);
 }
 
 qsizetype IniFile::FindSection(const QString& section) const {
     const QString wanted = section.trimmed();
     for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
-        const Parsed p = Parse(lines_[i]);
-        if (p.kind == Parsed::Section && detail::SameName(p.name, wanted)) return i;
+        const Line& line = lines_[i];
+        if (line.kind == LineKind::Section && detail::SameName(line.name, wanted)) return i;
     }
     return -1;
 }
 
 qsizetype IniFile::SectionEnd(qsizetype sectionIndex) const {
     qsizetype i = sectionIndex + 1;
-    while (i < qsizetype(lines_.size()) && Parse(lines_[i]).kind != Parsed::Section) ++i;
+    while (i < qsizetype(lines_.size()) && lines_[i].kind != LineKind::Section) ++i;
     return i;
 }
 
@@ -218,8 +213,8 @@ qsizetype IniFile::FindKey(qsizetype sectionIndex, const QString& key) const {
     const QString wanted = key.trimmed();
     const qsizetype end = SectionEnd(sectionIndex);
     for (qsizetype i = sectionIndex + 1; i < end; ++i) {
-        const Parsed p = Parse(lines_[i]);
-        if (p.kind == Parsed::Key && detail::SameName(p.name, wanted)) return i;
+        const Line& line = lines_[i];
+        if (line.kind == LineKind::Key && detail::SameName(line.name, wanted)) return i;
     }
     return -1;
 }
@@ -229,8 +224,8 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
     if (s < 0) return defaultValue;
     const qsizetype k = FindKey(s, key);
     if (k < 0) return defaultValue;
-    const Parsed p = Parse(lines_[k]);
-    return Decode(lines_[k].text.mid(p.valueBegin, p.valueEnd - p.valueBegin));
+    const Line& line = lines_[k];
+    return Decode(line.text.mid(line.valueBegin, line.valueEnd - line.valueBegin));
 }
 
 bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
@@ -241,7 +236,11 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultV
 void IniFile::InsertLine(qsizetype index, const QByteArray& text) {
     // A last line without its line end gets one before anything follows it.
     if (index > 0 && lines_[index - 1].end.isEmpty()) lines_[index - 1].end = newLine_;
-    lines_.insert(lines_.begin() + index, Line{text, newLine_});
+    Line line;
+    line.text = text;
+    line.end = newLine_;
+    Parse(line);
+    lines_.insert(lines_.begin() + index, std::move(line));
 }
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value) {
@@ -266,8 +265,8 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
     const qsizetype k = FindKey(s, keyName);
     if (k >= 0) {
         Line& line = lines_[k];
-        const Parsed p = Parse(line);
-        line.text = line.text.left(p.valueBegin) + Encode(value) + line.text.mid(p.valueEnd);
+        line.text = line.text.left(line.valueBegin) + Encode(value) + line.text.mid(line.valueEnd);
+        Parse(line);
         return;
     }
     // After the section's last key, so that blank lines and comments that lead into the
@@ -275,7 +274,7 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
     qsizetype after = s;
     const qsizetype end = SectionEnd(s);
     for (qsizetype i = s + 1; i < end; ++i)
-        if (Parse(lines_[i]).kind == Parsed::Key) after = i;
+        if (lines_[i].kind == LineKind::Key) after = i;
     InsertLine(after + 1, keyLine);
 }
 

@@ -48,13 +48,18 @@ public:
     bool Save() const;
 
 private:
+    enum class LineKind { Other, Section, Key };
     struct Line {
         QByteArray text;  // without its line end
         QByteArray end;   // "\n", "\r\n", or empty for a last line without one
+        // What the text says, worked out once when the line is read or changed.
+        LineKind kind = LineKind::Other;
+        QString name;              // of the section or key
+        qsizetype valueBegin = 0;  // byte range of the trimmed value in a key line
+        qsizetype valueEnd = 0;
     };
-    struct Parsed;
 
-    Parsed Parse(const Line& line) const;
+    void Parse(Line& line) const;
     // Index of the first header line of the section, or -1.
     qsizetype FindSection(const QString& section) const;
     // Index of the first line of the next section after the header at sectionIndex.

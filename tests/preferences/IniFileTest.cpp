@@ -294,6 +294,17 @@ TEST_F(IniFileTest, SaveFailsWhenAFolderStandsInPlaceOfTheFile) {
     EXPECT_EQ(Entries(), QStringList{QStringLiteral("user.ini")});
 }
 
+TEST_F(IniFileTest, AFileFarTooLargeIsNeitherReadNorOverwritten) {
+    const QByteArray huge = "[Main]\nA=0\n" + QByteArray(2 * 1024 * 1024, ';');
+    const QString path = WriteFile(huge);
+    IniFile ini(path);
+    EXPECT_TRUE(ini.ReadFailed());
+    EXPECT_TRUE(ini.ReadBool(QStringLiteral("Main"), QStringLiteral("A"), true));
+    ini.WriteBool(QStringLiteral("Main"), QStringLiteral("A"), true);
+    EXPECT_FALSE(ini.Save());
+    EXPECT_EQ(ReadBytes(path), huge);
+}
+
 TEST_F(IniFileTest, SaveFailsOnAnEmptyFileName) {
     IniFile ini{QString()};
     EXPECT_FALSE(ini.Save());
