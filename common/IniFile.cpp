@@ -110,8 +110,9 @@ IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
         readFailed_ = true;
         return;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    // The size is checked again on what is read: the file may grow after the look above.
+    QByteArray bytes = file.read(detail::kMaxIniFileSize + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > detail::kMaxIniFileSize) {
         readFailed_ = true;
         return;
     }
