@@ -78,6 +78,7 @@ const TextCase kTextCases[] = {
     {"EscapedCharacters", R"({\rtf1 \\\{\}})", u"\\{}"},
     {"TablesAreNotText",
      R"({\rtf1{\fonttbl{\f0\fswiss Arial;}}{\colortbl;\red1\green2\blue3;}{\stylesheet{\s0 Normal;}}x})", u"x"},
+    {"BreaksInFontNameIgnored", R"({\rtf1{\fonttbl{\f0\fcharset204 Ar\line i\tab al;}}\f0 \'e9})", u"й"},
     {"FontTableWithoutGroups", R"({\rtf1{\fonttbl\f0\fswiss Helvetica;\f1\fcharset204 X;}\f1 \'e9})", u"й"},
     {"StarredDestinationSkipped", R"({\rtf1 a{\*\unknown hidden{deeper}}b})", u"ab"},
     {"InfoSkipped", R"({\rtf1{\info{\title T}{\author A}}x})", u"x"},
@@ -123,6 +124,16 @@ TEST(RtfReaderFormat, CharacterFormatting) {
     EXPECT_FALSE(y.fontUnderline());
     EXPECT_FALSE(y.fontStrikeOut());
     EXPECT_FALSE(y.hasProperty(QTextFormat::ForegroundBrush));
+}
+
+TEST(RtfReaderFormat, FontNamesFromTheTable) {
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(R"({\rtf1{\fonttbl{\f0 Ar\line ial;}{\f1\fcharset128 {\*\panose 0}\'82\'6c\'82\'72 Mincho;}}\f0 x\f1 y\f5 z})",
+                      document),
+              RtfReadStatus::Ok);
+    EXPECT_EQ(FormatOf(document, "x").fontFamilies().toStringList(), QStringList{"Arial"});
+    EXPECT_EQ(FormatOf(document, "y").fontFamilies().toStringList(), QStringList{QString::fromUtf16(u"ＭＳ Mincho")});
+    EXPECT_FALSE(FormatOf(document, "z").hasProperty(QTextFormat::FontFamilies));  // never declared
 }
 
 TEST(RtfReaderFormat, GroupsRestoreAndZeroTurnsOff) {

@@ -374,10 +374,13 @@ private:
         case Word::Page:
             Paragraph();
             break;
-        case Word::Line: TextUnit(u'\u2028'); break;
+        // Breaks and tabs belong to the text; in a font name they would only garble it.
+        case Word::Line:
+            if (state_.destination == Destination::Text) TextUnit(u'\u2028');
+            break;
         case Word::Tab:
         case Word::Cell:
-            TextUnit(u'\t');
+            if (state_.destination == Destination::Text) TextUnit(u'\t');
             break;
         case Word::UnicodeSkip:
             if (hasParam) state_.unicodeSkip = std::clamp(value, 0, 1 << 16);
