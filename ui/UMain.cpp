@@ -110,6 +110,10 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TFMain::~TFMain() {
+    // The application outlives the window: stop its notifications before the members go,
+    // or a focus change during destruction would reach a half-destroyed window.
+    disconnect(qApp, nullptr, this, nullptr);
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) disconnect(clipboard, nullptr, this, nullptr);
     moratutor::ui::RunGuarded([this] { FormDestroy(); });
 }
 
