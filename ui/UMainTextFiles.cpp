@@ -1,7 +1,9 @@
 // Loading a text into the source pane, saving the converted text as UTF-8 or RTF.
 #include "UMain.h"
 
+#include <QAbstractItemView>
 #include <QByteArray>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -46,6 +48,16 @@ QFileDialog* MakeFileDialog(QWidget* parent, const char* name, const QStringList
     dialog->setNameFilters(filters);
     dialog->setSizeGripEnabled(true);
     return dialog;
+}
+
+// Runs the dialog. The name completion's list can outlive a dialog confirmed with Enter
+// while the list is open, and would then float over the window: it goes with the dialog.
+bool RunFileDialog(QFileDialog* dialog) {
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        if (edit->completer() && edit->completer()->popup()) edit->completer()->popup()->hide();
+    }
+    return accepted;
 }
 
 // Empties the dialog's file name; QFileDialog::selectFile ignores an empty name.
@@ -119,7 +131,7 @@ void TFMain::actLoadTextFromFileExecute() {
         OpenDialog->setFileMode(QFileDialog::ExistingFile);
     }
     OpenDialog->selectNameFilter(OpenFilters().first());
-    if (OpenDialog->exec() != QDialog::Accepted) return;
+    if (!RunFileDialog(OpenDialog)) return;
     const QStringList chosen = OpenDialog->selectedFiles();
     if (chosen.isEmpty()) return;
     const QString path = chosen.first();
@@ -144,7 +156,7 @@ void TFMain::actSaveTextToFileExecute() {
     }
     SaveDialog->selectNameFilter(SaveFilters().first());
     SaveDialogTypeChange(SaveFilters().first());
-    if (SaveDialog->exec() != QDialog::Accepted) return;
+    if (!RunFileDialog(SaveDialog)) return;
     const QStringList chosen = SaveDialog->selectedFiles();
     if (chosen.isEmpty()) return;
     const QString path = chosen.first();

@@ -2,6 +2,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QCompleter>
+#include <QAbstractItemView>
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
@@ -321,6 +323,30 @@ private slots:
         LoadFile(QStringLiteral("own-rich.rtf"));
         QCOMPARE(w->richSourceTextAnsi->toPlainText(), text);
         QVERIFY(boxes.isEmpty());
+    }
+
+    void completionListClosesWithTheDialog() {
+        WriteFile(Path("completion-sample.txt"), "done");
+        QCompleter* completer = nullptr;
+        bool listShown = false;
+        Load([&](QFileDialog* d) {
+            d->setDirectory(dir.path());
+            QLineEdit* edit = FileNameEdit(d);
+            completer = edit->completer();
+            // The folder is read in the background: type again until the list has it.
+            for (int attempt = 0; attempt < 50 && !completer->popup()->isVisible(); ++attempt) {
+                edit->clear();
+                QTest::keyClicks(edit, QStringLiteral("completion-sam"));
+                QTest::qWait(100);
+            }
+            listShown = completer->popup()->isVisible();
+            edit->setText(QStringLiteral("completion-sample.txt"));
+            QTest::keyClick(completer->popup(), Qt::Key_Return);
+            if (d->isVisible()) d->reject();
+        });
+        QVERIFY(listShown);
+        QCOMPARE(RawText(w->richSourceTextAnsi), QStringLiteral("done"));
+        QVERIFY(!completer->popup()->isVisible());
     }
 
     void loadErrors() {
