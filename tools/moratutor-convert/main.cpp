@@ -3,6 +3,7 @@
 
 #include "moratutor/Engine.h"
 #include "moratutor/TextDecoder.h"
+#include "moratutor/Utf8Writer.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -45,42 +46,6 @@ bool WriteAll(int fd, const std::string& data) {
         done += static_cast<std::size_t>(n);
     }
     return true;
-}
-
-// UTF-8 without byte-order mark; every code unit is kept, line breaks included. A lone
-// surrogate cannot be written in UTF-8 and becomes U+FFFD.
-std::string EncodeUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size() * 3);
-    const auto put = [&](char32_t cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            put(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            put(0xFFFD);
-        } else {
-            put(c);
-        }
-    }
-    return out;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -137,7 +102,7 @@ int Run(const std::vector<std::string>& args) {
     ReplaceWithKanaUnicode(env, settings.Options, text);
 
     // Nothing is written before the whole text is converted.
-    const std::string output = EncodeUtf8(text);
+    const std::string output = moratutor::codecs::EncodeUtf8(text);
     text.clear();
     if (!WriteAll(STDOUT_FILENO, output)) {
         std::cerr << "Cannot write the converted text. " << std::strerror(errno) << "\n";

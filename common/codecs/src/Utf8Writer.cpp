@@ -28,6 +28,18 @@ void AppendCodePoint(std::string& out, char32_t cp) {
     }
 }
 
+// Encodes the character that starts at text[i]; returns the index of its last code unit.
+std::size_t AppendUnit(std::string& out, std::u16string_view text, std::size_t i) {
+    const char16_t u = text[i];
+    if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        AppendCodePoint(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
+        return i + 1;
+    }
+    // UTF-8 has no form for half a pair.
+    AppendCodePoint(out, IsHighSurrogate(u) || IsLowSurrogate(u) ? kReplacement : char32_t(u));
+    return i;
+}
+
 }  // namespace
 
 std::string EncodeUtf8Document(std::u16string_view text) {
@@ -54,18 +66,16 @@ std::string EncodeUtf8Document(std::u16string_view text) {
             break;
         }
         openLine = true;
-        if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-            AppendCodePoint(out, cp);
-            ++i;
-        } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-            // UTF-8 has no form for half a pair.
-            AppendCodePoint(out, kReplacement);
-        } else {
-            AppendCodePoint(out, u);
-        }
+        i = AppendUnit(out, text, i);
     }
     if (openLine) out += "\r\n";
+    return out;
+}
+
+std::string EncodeUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (std::size_t i = 0; i < text.size(); ++i) i = AppendUnit(out, text, i);
     return out;
 }
 

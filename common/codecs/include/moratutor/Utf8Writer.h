@@ -12,4 +12,8 @@ namespace moratutor::codecs {
 // surrogate pair becomes one four-byte sequence, a lone surrogate U+FFFD.
 std::string EncodeUtf8Document(std::u16string_view text);
 
+// Plain UTF-8 without byte-order mark: every code unit kept, line breaks as they are, a
+// lone surrogate written as U+FFFD.
+std::string EncodeUtf8(std::u16string_view text);
+
 }  // namespace moratutor::codecs
