@@ -120,7 +120,8 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
 
         ProgressBar->setMinimum(0);
         const std::int32_t steps = GetProgressLength();
-        // A range of 0..0 would show the busy animation; with no steps the bar stays empty.
+        // A range of 0..0 would show the busy animation: with no steps the bar runs 0..1
+        // and is filled after the pass, so it ends full like after any other run.
         ProgressBar->setMaximum(std::max(steps, 1));
         ProgressBar->setValue(0);
 
@@ -137,6 +138,7 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
         env.StepProgress = [this] { StepProgress(); };
         env.PumpMessages = [this] { PumpMessages(); };
         moratutor::ReplaceWithKanaUnicode(env, CurrentOptions(), text);
+        if (steps == 0) ProgressBar->setValue(ProgressBar->maximum());
 
         lblProgress->setText(QStringLiteral("Загрузка…"));
         QCoreApplication::processEvents();
