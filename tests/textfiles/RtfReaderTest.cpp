@@ -73,6 +73,11 @@ const TextCase kTextCases[] = {
     {"SkipCountsControlWord", R"({\rtf1\u1071\emdash z})", u"Яz"},
     {"SkipCountsBinAsOne", R"({\rtf1\u1071\bin2 xyz})", u"Яz"},
     {"ParLineTab", R"({\rtf1 a\par b\line c\tab d})", u"a\u2029b\u2028c\td"},
+    // Word processors end every paragraph with \par; only a second one makes an empty paragraph.
+    {"LastParEndsParagraph", R"({\rtf1 a\par})", u"a"},
+    {"LastParAfterEmptyParagraph", R"({\rtf1 a\par\par})", u"a\u2029"},
+    {"ParOnly", R"({\rtf1\par})", u""},
+    {"HiddenAfterLastPar", R"({\rtf1 a\par{\v b}})", u"a"},
     {"Symbols", R"({\rtf1 \~\emdash\endash\lquote\rquote\ldblquote\rdblquote\bullet\_})",
      u"\u00A0\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u2011"},
     {"EscapedCharacters", R"({\rtf1 \\\{\}})", u"\\{}"},
@@ -201,6 +206,10 @@ TEST(RtfReaderLimits, SizeAndSignature) {
     EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d}", document, fewParagraphs), RtfReadStatus::Ok);
     EXPECT_EQ(document.blockCount(), 4);
     document.clear();
+    // As it is written back: a \par after the last paragraph too.
+    EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d\\par}", document, fewParagraphs), RtfReadStatus::Ok);
+    EXPECT_EQ(document.blockCount(), 4);
+    document.clear();
     EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d\\par e}", document, fewParagraphs), RtfReadStatus::TooLarge);
     EXPECT_EQ(ReadRtf("plain text", document), RtfReadStatus::NotRtf);
     EXPECT_EQ(ReadRtf("{\\rt", document), RtfReadStatus::NotRtf);
@@ -232,9 +241,9 @@ TEST_P(RtfSampleTest, ReadsSample) {
 }
 
 const SampleCase kSamples[] = {
-    {"wordpad.rtf", u"Привет\u2029мир underline x\tend\u2028next\u2029"},
-    {"word.rtf", u"Привет あいあ\u00A0link text\u2029\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0\u00AD\u2011\u2029\u2029"},
-    {"libreoffice.rtf", u"Привет あ\U0001F600\u2029ア\u2029"},
+    {"wordpad.rtf", u"Привет\u2029мир underline x\tend\u2028next"},
+    {"word.rtf", u"Привет あいあ\u00A0link text\u2029\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0\u00AD\u2011\u2029"},
+    {"libreoffice.rtf", u"Привет あ\U0001F600\u2029ア"},
     {"textedit.rtf", u"Hello При\u2029あい\u2029bold"},
     {"gb.rtf", u"中文中가あ"},
 };
@@ -244,6 +253,75 @@ INSTANTIATE_TEST_SUITE_P(WordProcessors, RtfSampleTest, ::testing::ValuesIn(kSam
                              std::string name = info.param.file;
                              return name.substr(0, name.find('.'));
                          });
+
+// LibreOffice gives double-byte runs their bold and size as associated properties after \dbch;
+// after \rtlch they belong to right-to-left text and leave this text alone.
+TEST(RtfReaderFormat, DoubleByteRunProperties) {
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(R"({\rtf1{\rtlch\ab\afs40 \ltrch\loch Latin}{\rtlch\ab \ltrch\dbch\ab\afs40\dbch \u12363?}"
+                      R"({\loch\fs20\dbch\afs30 \u12354?\loch x}{\dbch\b\i \u12356?}})",
+                      document),
+              RtfReadStatus::Ok);
+    const QTextCharFormat latin = FormatOf(document, "Latin");
+    EXPECT_NE(latin.fontWeight(), QFont::Bold);
+    EXPECT_DOUBLE_EQ(latin.fontPointSize(), 0.0);
+    const QTextCharFormat ka = FormatOf(document, QString::fromUtf16(u"\u304B"));
+    EXPECT_EQ(ka.fontWeight(), QFont::Bold);
+    EXPECT_DOUBLE_EQ(ka.fontPointSize(), 20.0);
+    EXPECT_DOUBLE_EQ(FormatOf(document, QString::fromUtf16(u"\u3042")).fontPointSize(), 15.0);
+    EXPECT_DOUBLE_EQ(FormatOf(document, "x").fontPointSize(), 10.0);
+    const QTextCharFormat i = FormatOf(document, QString::fromUtf16(u"\u3044"));
+    EXPECT_EQ(i.fontWeight(), QFont::Bold);
+    EXPECT_TRUE(i.fontItalic());
+}
+
+// Files LibreOffice 7.4 and pandoc 2.17 wrote: every character and the visible formatting.
+TEST(RtfReaderFormat, WrittenByOtherPrograms) {
+    auto read = [](const char* name, QTextDocument& document) {
+        QFile file(QStringLiteral(MORATUTOR_RTF_INTEROP "/") + QString::fromLatin1(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        ASSERT_EQ(ReadRtf(file.readAll().toStdString(), document), RtfReadStatus::Ok) << name;
+    };
+    QTextDocument kana;
+    read("libreoffice-kana-formatting.rtf", kana);
+    EXPECT_EQ(kana.toRawText(), QString::fromUtf16(u"plain かな Кир\u2029bold かなカナ Жир ital ひら Кур big あ Б"));
+    for (const char16_t* bold : {u"bold", u"かなカナ", u"Жир"}) {
+        EXPECT_EQ(FormatOf(kana, QString::fromUtf16(bold)).fontWeight(), QFont::Bold);
+    }
+    for (const char16_t* italic : {u"ital", u"ひら", u"Кур"}) {
+        EXPECT_TRUE(FormatOf(kana, QString::fromUtf16(italic)).fontItalic());
+    }
+    for (const char16_t* big : {u"big", u"あ", u"Б"}) {
+        const QTextCharFormat format = FormatOf(kana, QString::fromUtf16(big));
+        EXPECT_DOUBLE_EQ(format.fontPointSize(), 20.0);
+        EXPECT_EQ(format.foreground().color(), QColor(0, 0, 255));
+    }
+    EXPECT_NE(FormatOf(kana, QString::fromUtf16(u"かな")).fontWeight(), QFont::Bold);
+
+    QTextDocument mixed;
+    read("libreoffice-mixed-scripts.rtf", mixed);
+    const QString text = mixed.toRawText();
+    for (const char16_t* part :
+         {u"Съешь же ещё этих мягких французских булок, да выпей чаю. ЁЖЫК ёжик\u2029",
+          u"ひらがな あいうえお かきくけこ ゃゅょっ カタカナ アイウエオ ヴァ ヶ ー\u2029",
+          u"ideographic\u3000space\u3000here 日本語 漢字", u"astral: \U0001F600 \U00020B9F \U0001D11E end",
+          u"high BMP: \u7FFF \u8000 \uFF21\uFF41 \uFFE5 \uFB01 éüß €",
+          u"escapes: back\\slash {braces} }{ \\par \\u1234? \\'e9 tab", u"\u00A0nbsp"}) {
+        EXPECT_TRUE(text.contains(QString::fromUtf16(part))) << QString::fromUtf16(part).toStdString();
+    }
+    EXPECT_TRUE(text.endsWith(QString::fromUtf16(u"\u2029centered センター")));
+    EXPECT_EQ(FormatOf(mixed, QString::fromUtf16(u"かなБИ")).fontWeight(), QFont::Bold);
+    EXPECT_TRUE(FormatOf(mixed, QString::fromUtf16(u"ヒラ")).fontUnderline());
+    EXPECT_EQ(FormatOf(mixed, QString::fromUtf16(u"красный")).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(mixed.lastBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+
+    QTextDocument pandoc;
+    read("pandoc.rtf", pandoc);
+    EXPECT_EQ(pandoc.toRawText(), QString::fromUtf16(u"Кириллица жирный курсив ひらがな カタカナ\u3000 \U0001F600 \U00020B9F "
+                                                     u"\u7FFF \u8000 \\ {x}\u2029второй абзац"));
+    EXPECT_EQ(FormatOf(pandoc, QString::fromUtf16(u"жирный")).fontWeight(), QFont::Bold);
+    EXPECT_TRUE(FormatOf(pandoc, QString::fromUtf16(u"курсив")).fontItalic());
+}
 
 TEST(RtfReaderFormat, WordPadSample) {
     QFile file(QStringLiteral(MORATUTOR_RTF_SAMPLES "/wordpad.rtf"));

@@ -47,6 +47,8 @@ TEST(RtfRoundTrip, KeepsEveryCharacter) {
         u"back\\slash {braces} and\ttab",
         u"line\u2028break and\u00A0nbsp \u00AD soft",
         u"first paragraph\u2029second\u2029\u2029after an empty one",
+        u"ends with an empty paragraph\u2029",
+        u"\u2029",
         u"\uFF21\uFFFD\u7FFF\u8000\uE000",  // around the signed 16-bit boundary
         u"",
     };
@@ -60,12 +62,12 @@ TEST(RtfRoundTrip, WritesSignedUnicodeAndEscapes) {
     QTextDocument source;
     source.setPlainText(QString::fromStdU16String(u"あ\u3000\uFF21\U0001F600\\{}Я"));
     const std::string rtf = WriteRtf(source);
-    EXPECT_NE(rtf.find("\\u12354?"), std::string::npos);
-    EXPECT_NE(rtf.find("\\u12288?"), std::string::npos);
-    EXPECT_NE(rtf.find("\\u-223?"), std::string::npos);            // U+FF21 is above 32767
-    EXPECT_NE(rtf.find("\\u-10179?\\u-8704?"), std::string::npos);  // U+1F600 as its pair
+    EXPECT_NE(rtf.find("\\u12354 ?"), std::string::npos);
+    EXPECT_NE(rtf.find("\\u12288 ?"), std::string::npos);
+    EXPECT_NE(rtf.find("\\u-223 ?"), std::string::npos);            // U+FF21 is above 32767
+    EXPECT_NE(rtf.find("\\u-10179 ?\\u-8704 ?"), std::string::npos);  // U+1F600 as its pair
     EXPECT_NE(rtf.find("\\\\\\{\\}"), std::string::npos);
-    EXPECT_NE(rtf.find("\\u1071?"), std::string::npos);
+    EXPECT_NE(rtf.find("\\u1071 ?"), std::string::npos);
     EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
     EXPECT_NE(rtf.find("\\fcharset128 IPAGothic"), std::string::npos);
 }

@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(suffixAfterChange, QStringLiteral("rtf"));
         const QByteArray rtf = ReadFile(Path("rich.rtf"));
         QVERIFY(rtf.startsWith("{\\rtf1"));
-        QVERIFY(rtf.contains("\\u12363?\\u12394? \\u1071?"));
+        QVERIFY(rtf.contains("\\u12363 ?\\u12394 ? \\u1071 ?"));
 
         // The next opening starts again from the first type, with no name.
         QString typeAtOpening;

@@ -31,6 +31,11 @@ struct CharProps {
     int highlight = 0;
     bool bold = false;
     bool italic = false;
+    // Double-byte (kana, kanji) runs may have their own weight, slant and size: \b sets both,
+    // \ab, \ai and \afs after \dbch only these (LibreOffice writes kana bold that way).
+    bool asianBold = false;
+    bool asianItalic = false;
+    int asianSizeHalfPoints = 0;
     bool underline = false;
     bool strike = false;
     bool hidden = false;
@@ -42,6 +47,8 @@ struct GroupState {
     CharProps chars;
     Qt::Alignment alignment = Qt::AlignLeft;
     int unicodeSkip = 1;  // \ucN: characters that stand in for each \uN
+    bool doubleByteRun = false;  // after \dbch, until \loch or \hich
+    bool rightToLeft = false;    // after \rtlch, until \ltrch: \a* words then describe complex scripts
 };
 
 struct FontInfo {
@@ -65,6 +72,8 @@ enum class Word {
     // formatting
     Plain, Pard, Bold, Italic, Underline, UnderlineNone, Strike, FontSize, Color, Highlight, Hidden,
     Sub, Super, NoSuperSub, AlignLeft, AlignCenter, AlignRight, AlignJustify,
+    // runs of one script and their associated properties
+    SingleByteRun, DoubleByteRun, RightToLeftRun, LeftToRightRun, AssocBold, AssocItalic, AssocSize,
 };
 
 struct WordInfo {
@@ -91,6 +100,9 @@ const std::unordered_map<std::string_view, WordInfo>& WordTable() {
             {"v", {Word::Hidden}}, {"sub", {Word::Sub}}, {"super", {Word::Super}},
             {"nosupersub", {Word::NoSuperSub}}, {"ql", {Word::AlignLeft}}, {"qc", {Word::AlignCenter}},
             {"qr", {Word::AlignRight}}, {"qj", {Word::AlignJustify}}, {"qd", {Word::AlignJustify}},
+            {"loch", {Word::SingleByteRun}}, {"hich", {Word::SingleByteRun}}, {"dbch", {Word::DoubleByteRun}},
+            {"rtlch", {Word::RightToLeftRun}}, {"ltrch", {Word::LeftToRightRun}}, {"ab", {Word::AssocBold}},
+            {"ai", {Word::AssocItalic}}, {"afs", {Word::AssocSize}},
             // symbol words
             {"emdash", {Word::Symbol, u'\u2014'}}, {"endash", {Word::Symbol, u'\u2013'}},
             {"emspace", {Word::Symbol, u'\u2003'}}, {"enspace", {Word::Symbol, u'\u2002'}},
@@ -146,9 +158,18 @@ public:
         cursor_.movePosition(QTextCursor::End);
         const int start = cursor_.position();
         cursor_.beginEditBlock();
-        const RtfReadStatus status = Parse();
+        RtfReadStatus status = Parse();
         if (status == RtfReadStatus::Ok) {
             FlushText();
+            if (ParagraphsKept() > limits_.MaxParagraphs) status = RtfReadStatus::TooLarge;
+        }
+        if (status == RtfReadStatus::Ok) {
+            // The last \par ends the last paragraph rather than opening an empty one, as word
+            // processors read it: "a\par}" is one paragraph.
+            if (emptyBlockAfterPar_) {
+                cursor_.movePosition(QTextCursor::End);
+                cursor_.deletePreviousChar();
+            }
         } else {
             cursor_.setPosition(start);
             cursor_.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
@@ -161,7 +182,7 @@ public:
 private:
     RtfReadStatus Parse() {
         while (pos_ < in_.size()) {
-            if (paragraphs_ > limits_.MaxParagraphs) return RtfReadStatus::TooLarge;
+            if (ParagraphsKept() > limits_.MaxParagraphs) return RtfReadStatus::TooLarge;
             const unsigned char c = static_cast<unsigned char>(in_[pos_]);
             if (c == '{') {
                 ++pos_;
@@ -198,6 +219,9 @@ private:
         // A font entry written without its ";" ends with its group.
         if (closing == Destination::FontTable && state_.destination != Destination::FontTable) FinishFont();
     }
+
+    // The \par words that open a paragraph the document keeps: the last one may only end one.
+    std::size_t ParagraphsKept() const { return paragraphs_ - (emptyBlockAfterPar_ ? 1 : 0); }
 
     // Consumes one of the characters that stand in for a \uN; true when one was consumed.
     bool SkipOneCharacter() {
@@ -395,15 +419,37 @@ private:
             FlushText();
             state_.alignment = Qt::AlignLeft;
             break;
-        case Word::Bold: FlushText(); state_.chars.bold = on; break;
-        case Word::Italic: FlushText(); state_.chars.italic = on; break;
+        case Word::Bold: FlushText(); state_.chars.bold = state_.chars.asianBold = on; break;
+        case Word::Italic: FlushText(); state_.chars.italic = state_.chars.asianItalic = on; break;
         case Word::Underline: FlushText(); state_.chars.underline = on; break;
         case Word::UnderlineNone: FlushText(); state_.chars.underline = false; break;
         case Word::Strike: FlushText(); state_.chars.strike = on; break;
         case Word::Hidden: FlushText(); state_.chars.hidden = on; break;
         case Word::FontSize:
             FlushText();
-            state_.chars.sizeHalfPoints = hasParam ? std::clamp(value, 0, 3276) : 0;
+            state_.chars.sizeHalfPoints = state_.chars.asianSizeHalfPoints = hasParam ? std::clamp(value, 0, 3276) : 0;
+            break;
+        case Word::SingleByteRun:
+        case Word::DoubleByteRun:
+            FlushText();
+            state_.doubleByteRun = info.word == Word::DoubleByteRun;
+            break;
+        case Word::RightToLeftRun: state_.rightToLeft = true; break;
+        case Word::LeftToRightRun: state_.rightToLeft = false; break;
+        case Word::AssocBold:
+            if (!AssociatedWithText()) break;
+            FlushText();
+            state_.chars.asianBold = on;
+            break;
+        case Word::AssocItalic:
+            if (!AssociatedWithText()) break;
+            FlushText();
+            state_.chars.asianItalic = on;
+            break;
+        case Word::AssocSize:
+            if (!AssociatedWithText()) break;
+            FlushText();
+            state_.chars.asianSizeHalfPoints = hasParam ? std::clamp(value, 0, 3276) : 0;
             break;
         case Word::Color:
             FlushText();
@@ -422,6 +468,9 @@ private:
         case Word::AlignJustify: state_.alignment = Qt::AlignJustify; break;
         }
     }
+
+    // Associated properties are those of double-byte text unless they describe right-to-left text.
+    bool AssociatedWithText() const { return state_.doubleByteRun && !state_.rightToLeft; }
 
     // --- text ---
 
@@ -502,6 +551,7 @@ private:
             // A last paragraph without its \par keeps the alignment its text was written under.
             ApplyAlignment();
             cursor_.insertText(ToQString(pendingText_), CurrentFormat());
+            emptyBlockAfterPar_ = false;
         }
         pendingText_.clear();
     }
@@ -528,12 +578,14 @@ private:
 
     QTextCharFormat CurrentFormat() const {
         const CharProps& p = state_.chars;
+        const bool asian = state_.doubleByteRun;
+        const int sizeHalfPoints = asian ? p.asianSizeHalfPoints : p.sizeHalfPoints;
         QTextCharFormat format;
-        if (p.bold) format.setFontWeight(QFont::Bold);
-        if (p.italic) format.setFontItalic(true);
+        if (asian ? p.asianBold : p.bold) format.setFontWeight(QFont::Bold);
+        if (asian ? p.asianItalic : p.italic) format.setFontItalic(true);
         if (p.underline) format.setFontUnderline(true);
         if (p.strike) format.setFontStrikeOut(true);
-        if (p.sizeHalfPoints > 0) format.setFontPointSize(p.sizeHalfPoints / 2.0);
+        if (sizeHalfPoints > 0) format.setFontPointSize(sizeHalfPoints / 2.0);
         if (p.verticalShift < 0) format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
         if (p.verticalShift > 0) format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
         const auto font = fonts_.find(p.font);
@@ -556,8 +608,9 @@ private:
         if (state_.destination != Destination::Text) return;
         FlushText();
         ApplyAlignment();
-        if (++paragraphs_ > limits_.MaxParagraphs) return;
+        if (++paragraphs_ > limits_.MaxParagraphs + 1) return;
         cursor_.insertBlock(QTextBlockFormat());
+        emptyBlockAfterPar_ = true;
     }
 
     // Paragraph properties in force at a paragraph's end are the paragraph's.
@@ -592,6 +645,7 @@ private:
     std::vector<GroupState> stack_;
     int skipCount_ = 0;
     std::size_t paragraphs_ = 0;
+    bool emptyBlockAfterPar_ = false;  // nothing was written since the last \par
 
     int codePage_ = 1252;
     int defaultFont_ = -1;

@@ -26,11 +26,10 @@ public:
 
     std::string Run() {
         // The body is written first, so the tables can list what it uses.
+        // Every paragraph ends with \par: word processors read text after the last \par as a
+        // paragraph only when there is some, so a last empty paragraph needs its own.
         std::string body;
-        bool firstBlock = true;
         for (QTextBlock block = document_.begin(); block.isValid(); block = block.next()) {
-            if (!firstBlock) body += "\\par\r\n";
-            firstBlock = false;
             body += "\\pard\\plain";
             body += AlignmentWord(block.blockFormat().alignment());
             body += ' ';
@@ -43,6 +42,7 @@ public:
                 AppendText(body, fragment.text());
                 body += '}';
             }
+            body += "\\par\r\n";
         }
 
         std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\r\n{\\fonttbl";
@@ -144,8 +144,10 @@ private:
                 continue;
             }
             // \uN takes a signed 16-bit number; '?' is the one character older readers show instead.
+            // The space ends the number: pandoc up to 2.19 takes a '?' straight after the number
+            // for part of the word and then drops the next character as the stand-in.
             const int value = unit > 32767 ? static_cast<int>(unit) - 65536 : static_cast<int>(unit);
-            out += "\\u" + std::to_string(value) + '?';
+            out += "\\u" + std::to_string(value) + " ?";
         }
     }
 

@@ -14,7 +14,7 @@ inline constexpr const char* kKanaFontAlternative = "MS Gothic";
 
 // The document's text and character formatting (bold, italic, underline, strike-through,
 // face, size, colour, highlight, sub/superscript) with paragraph alignment. The bytes are
-// 7-bit ASCII: every character above 0x7E is written as \uN? (N signed, as RTF wants),
+// 7-bit ASCII: every character above 0x7E is written as \uN ? (N signed, as RTF wants),
 // characters outside the BMP as their surrogate pair, and \ { } are escaped.
 std::string WriteRtf(const QTextDocument& document);
 
