@@ -4,9 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "moratutor/TextDecoder.h"
 
 #include <unistd.h>
 
@@ -21,32 +24,6 @@ constexpr qint64 kMaxIniFileSize = 1024 * 1024;
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
-// Windows-1251 bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order.
-constexpr char16_t kCp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-};
-
-char16_t Cp1251ToUnicode(unsigned char byte) {
-    if (byte < 0x80) return byte;
-    if (byte < 0xC0) return kCp1251High[byte - 0x80];
-    return char16_t(0x0410 + (byte - 0xC0));
-}
-
-char UnicodeToCp1251(char16_t ch) {
-    if (ch < 0x80) return char(ch);
-    if (ch >= 0x0410 && ch <= 0x044F) return char(0xC0 + (ch - 0x0410));
-    for (int i = 0; i < 64; ++i)
-        if (kCp1251High[i] == ch && ch != 0xFFFD) return char(0x80 + i);
-    return '?';
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // [begin, end) of bytes with the blanks at both sides removed.
@@ -55,10 +32,8 @@ void TrimRange(const QByteArray& text, qsizetype& begin, qsizetype& end) {
     while (end > begin && IsBlank(text[end - 1])) --end;
 }
 
-bool IsValidUtf8(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString ignored = decoder(bytes);
-    return !decoder.hasError();
+std::string_view View(const QByteArray& bytes) {
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 bool HasLineBreakOrNul(const QString& text) {
@@ -120,7 +95,7 @@ IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
         bom_ = bytes.left(3);
         bytes.remove(0, 3);
     }
-    utf8_ = !bom_.isEmpty() || detail::IsValidUtf8(bytes);
+    utf8_ = !bom_.isEmpty() || moratutor::codecs::IsValidUtf8(detail::View(bytes));
 
     bool endSeen = false;
     qsizetype start = 0;
@@ -147,18 +122,15 @@ IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
 
 QString IniFile::Decode(const QByteArray& bytes) const {
     if (utf8_) return QString::fromUtf8(bytes);
-    QString text;
-    text.reserve(bytes.size());
-    for (const char c : bytes) text.append(QChar(detail::Cp1251ToUnicode(static_cast<unsigned char>(c))));
-    return text;
+    const std::u16string text = moratutor::codecs::DecodeWindows1251(detail::View(bytes));
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QByteArray IniFile::Encode(const QString& text) const {
     if (utf8_) return text.toUtf8();
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (const QChar c : text) bytes.append(detail::UnicodeToCp1251(c.unicode()));
-    return bytes;
+    const std::string bytes = moratutor::codecs::EncodeWindows1251(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 void IniFile::Parse(Line& line) const {

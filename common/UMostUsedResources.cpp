@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QGuiApplication>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -12,7 +11,11 @@
 #include <cstring>
 #include <functional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 #include <vector>
+
+#include "moratutor/TextDecoder.h"
 
 namespace {
 
@@ -112,10 +115,9 @@ void LoadStringsFromResource(QStringList& list, const QString& resourceName) {
     if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
         bytes.truncate(nul);
 
-    QStringDecoder decoder("windows-1251");
-    if (!decoder.isValid())
-        throw std::runtime_error("Code page Windows-1251 is not available");
-    const QString text = decoder.decode(bytes);
+    const std::u16string decoded = moratutor::codecs::DecodeWindows1251(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const QString text = QString::fromUtf16(decoded.data(), static_cast<qsizetype>(decoded.size()));
 
     QStringList lines;
     qsizetype start = 0;

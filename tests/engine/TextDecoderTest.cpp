@@ -67,6 +67,14 @@ TEST(TextDecoder, Windows1251CoversTheWholeAlphabet) {
     EXPECT_EQ(DecodeWindows1251(all).size(), 256u);
 }
 
+// Every character of the code page goes back to its byte; anything else becomes "?".
+TEST(TextDecoder, Windows1251EncodesWhatItDecodes) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(EncodeWindows1251(DecodeWindows1251(all)), all);
+    EXPECT_EQ(EncodeWindows1251(u"Я\u3042\U0001F600ё"), "\xDF??\xB8");
+}
+
 // Any bytes at all decode without an error; valid UTF-8 comes back code point for code point.
 TEST(TextDecoder, ArbitraryBytesDecode) {
     std::mt19937 gen(11);

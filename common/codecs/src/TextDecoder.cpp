@@ -56,16 +56,6 @@ void AppendCodePoint(std::u16string& out, char32_t cp) {
     }
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-    char32_t cp;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t n = Utf8Sequence(bytes, i, cp);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
 // Malformed bytes (possible only after a UTF-8 byte-order mark) become U+FFFD, one each.
 std::u16string DecodeUtf8(std::string_view bytes) {
     std::u16string out;
@@ -98,22 +88,17 @@ std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-std::u16string DecodeWindows1251Bytes(std::string_view bytes) {
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX))
-        throw std::length_error("The text is too long to decode");
+using Converter = std::unique_ptr<UConverter, decltype(&ucnv_close)>;
+
+Converter OpenWindows1251() {
     UErrorCode status = U_ZERO_ERROR;
-    const std::unique_ptr<UConverter, decltype(&ucnv_close)> converter(ucnv_open("windows-1251", &status),
-                                                                      &ucnv_close);
+    Converter converter(ucnv_open("windows-1251", &status), &ucnv_close);
     if (U_FAILURE(status)) throw std::runtime_error("The Windows-1251 converter is not available");
-    // A single-byte code page never yields more code units than bytes.
-    std::u16string out(bytes.size(), u'\0');
-    const int32_t length =
-        ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                      bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
-        throw std::runtime_error("The text cannot be decoded as Windows-1251");
-    out.resize(static_cast<std::size_t>(length));
-    return out;
+    return converter;
+}
+
+void CheckLength(std::size_t length) {
+    if (length > static_cast<std::size_t>(INT32_MAX)) throw std::length_error("The text is too long to convert");
 }
 
 }  // namespace
@@ -142,6 +127,45 @@ std::u16string DecodeText(std::string_view bytes) {
     return DecodeWindows1251(bytes);
 }
 
-std::u16string DecodeWindows1251(std::string_view bytes) { return DecodeWindows1251Bytes(bytes); }
+bool IsValidUtf8(std::string_view bytes) {
+    char32_t cp;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t n = Utf8Sequence(bytes, i, cp);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::u16string DecodeWindows1251(std::string_view bytes) {
+    CheckLength(bytes.size());
+    const Converter converter = OpenWindows1251();
+    UErrorCode status = U_ZERO_ERROR;
+    // A single-byte code page never yields more code units than bytes.
+    std::u16string out(bytes.size(), u'\0');
+    const int32_t length =
+        ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                      bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
+        throw std::runtime_error("The text cannot be decoded as Windows-1251");
+    out.resize(static_cast<std::size_t>(length));
+    return out;
+}
+
+std::string EncodeWindows1251(std::u16string_view text) {
+    CheckLength(text.size());
+    const Converter converter = OpenWindows1251();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setSubstChars(converter.get(), "?", 1, &status);
+    // At most one byte per code unit; a surrogate pair gives a single "?".
+    std::string out(text.size(), '\0');
+    const int32_t length =
+        ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
+                        reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), &status);
+    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
+        throw std::runtime_error("The text cannot be encoded as Windows-1251");
+    out.resize(static_cast<std::size_t>(length));
+    return out;
+}
 
 }  // namespace moratutor::codecs

@@ -19,4 +19,11 @@ std::u16string DecodeText(std::string_view bytes);
 // 0x98, which the code page leaves unassigned, gives U+0098 as on Windows.
 std::u16string DecodeWindows1251(std::string_view bytes);
 
+// The text in Windows-1251; a character the code page lacks becomes "?".
+std::string EncodeWindows1251(std::u16string_view text);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values
+// above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
 }  // namespace moratutor::codecs
