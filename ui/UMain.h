@@ -176,5 +176,4 @@ private:
     bool Running = false;
     bool CloseRequestedDuringRun = false;
     bool FormDestroyDone = false;
-    std::u16string LastProgressText;
 };

@@ -83,9 +83,7 @@ void TFMain::SetConvertedText(const std::u16string& text) {
 }
 
 void TFMain::ShowProgressText(const std::u16string& text) {
-    // Called at every occurrence found; the label changes far less often than that.
-    if (text == LastProgressText) return;
-    LastProgressText = text;
+    // The engine calls this only when the text differs from the one it showed last.
     lblProgress->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
     lblProgress->repaint();
 }
@@ -106,7 +104,6 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
     Running = true;
     const auto finish = [this] {
         Running = false;
-        LastProgressText.clear();
         EnableAllControls();
         if (richConvertedTextUnicode->isEnabled()) richConvertedTextUnicode->setFocus(Qt::OtherFocusReason);
         ScheduleUpdateActions();
