@@ -10,7 +10,7 @@ namespace moratutor::ui {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The title is in place before any window exists: captions and message boxes use it.
     setApplicationName(QStringLiteral("Moratutor"));
-    setApplicationVersion(QStringLiteral("1.2.19.137"));
+    setApplicationVersion(QStringLiteral(MORATUTOR_VERSION));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
