@@ -14,7 +14,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStringList>
-#include <QSvgRenderer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -89,21 +88,6 @@ void KeepRightOf(const QWidget* caption, QWidget* link) {
     if (link->x() < clearLeft)
         link->move(clearLeft, link->y());
 }
-
-QPixmap SvgPixmap(const QString& path, QSize size) {
-    QSvgRenderer renderer(path);
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    if (renderer.isValid()) {
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter);
-    }
-    return pixmap;
-}
-
-// The close button shows image 7 of the main window's image list: a white cross on a red square.
-QIcon CloseImage() { return QIcon(SvgPixmap(QStringLiteral(":/toolbar/7.svg"), QSize(16, 16))); }
 
 // A label drawn disabled the classic way: once in the highlight colour one pixel right and
 // down, then in the shadow colour in place, for an engraved look.
@@ -245,7 +229,7 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
     tbtnClose->setObjectName(QStringLiteral("tbtnClose"));
     tbtnClose->setAutoRaise(true);
     tbtnClose->setFocusPolicy(Qt::NoFocus);
-    tbtnClose->setIcon(CloseImage());
+    tbtnClose->setIcon(TFMain::imgsToLLicons(7));  // a white cross on a red square
     tbtnClose->setIconSize(QSize(16, 16));
     tbtnClose->setFixedSize(23, 22);
     tbtnClose->setToolTip(QStringLiteral("Закрыть (Esc)"));
