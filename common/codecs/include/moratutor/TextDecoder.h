@@ -1,10 +1,15 @@
 // Decoding of plain-text files whose encoding is not declared.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace moratutor::codecs {
+
+// The largest plain-text file read: 64 MiB, some thirty million Cyrillic letters, already
+// far more than an editor pane handles comfortably.
+inline constexpr std::size_t kMaxPlainTextBytes = std::size_t{64} << 20;
 
 enum class TextEncoding { Utf8Bom, Utf16LE, Utf16BE, Utf8, Windows1251 };
 
