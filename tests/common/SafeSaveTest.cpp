@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "IniFile.h"
+#include "SafeFile.h"
 
 using moratutor::IniFile;
 
@@ -174,6 +175,27 @@ TEST_F(SafeSaveTest, LeftoversOfAKilledSaveAreRemovedByTheNextSave) {
     ASSERT_TRUE(SaveFlag(path));
     EXPECT_EQ(Entries(dir_.path()), QStringList({QStringLiteral(".other.ini.moratutor-save-Ab12Cd"),
                                                  QStringLiteral(".user.ini.mine"), QStringLiteral("user.ini")}));
+}
+
+// The window tells "cannot create" from "failed part way" by these.
+TEST_F(SafeSaveTest, TellsACreateFailureFromAWriteFailure) {
+    using Status = moratutor::SaveOutcome::Status;
+    const QString path = PathOf(QStringLiteral("a.txt"));
+    WriteBytes(path, "old");
+    EXPECT_EQ(moratutor::SaveFileSafely(PathOf(QStringLiteral("none/a.txt")), "x").status, Status::CannotCreate);
+    EXPECT_EQ(moratutor::SaveFileSafely(dir_.path(), "x").status, Status::CannotCreate);
+    moratutor::SaveOutcome full;
+    {
+        const FileSizeLimit limit(2);
+        full = moratutor::SaveFileSafely(path, "new bytes");
+    }
+    EXPECT_EQ(full.status, Status::WriteFailed);
+    EXPECT_FALSE(full.reason.isEmpty());
+    EXPECT_EQ(ReadBytes(path), QByteArray("old"));
+    const moratutor::SaveOutcome saved = moratutor::SaveFileSafely(path, "new bytes");
+    EXPECT_TRUE(saved.Saved());
+    EXPECT_EQ(ReadBytes(path), QByteArray("new bytes"));
+    EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("a.txt")});
 }
 
 }  // namespace
