@@ -176,7 +176,10 @@ SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes) {
 
     // An unnamed file first: a save killed midway then leaves nothing behind.
     QByteArray tempPath;
-    Descriptor fd(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    // It is named through /proc at the end; without /proc a named file is used from the start.
+    Descriptor fd(::access("/proc/self/fd", X_OK) == 0
+                      ? ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)
+                      : -1);
     const bool unnamed = fd.Get() >= 0;
     if (unnamed)
         ::flock(fd.Get(), LOCK_EX | LOCK_NB);  // once named, a cleaner leaves it alone
@@ -222,6 +225,11 @@ SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes) {
 }
 
 ReadOutcome ReadFileBounded(const QString& path, qint64 maxBytes) {
+    return ReadFileBounded(path, [maxBytes](QByteArrayView) { return maxBytes; });
+}
+
+ReadOutcome ReadFileBounded(const QString& path, const std::function<qint64(QByteArrayView head)>& limitFor) {
+    constexpr qint64 kChunk = 1 << 16;
     ReadOutcome outcome;
     Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) {
@@ -230,30 +238,25 @@ ReadOutcome ReadFileBounded(const QString& path, qint64 maxBytes) {
         return outcome;
     }
     struct stat info {};
-    if (::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= maxBytes)
-        outcome.bytes.reserve(info.st_size);
-    constexpr qint64 kChunk = 1 << 16;
+    const bool regular = ::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode);
+    qint64 maxBytes = -1;  // chosen once the head is in
     while (true) {
         const qsizetype size = outcome.bytes.size();
-        const qint64 want = std::min<qint64>(kChunk, maxBytes + 1 - size);
+        const qint64 want = maxBytes < 0 ? kChunk - size : std::min<qint64>(kChunk, maxBytes + 1 - size);
         outcome.bytes.resize(size + want);
         const ssize_t n = ::read(fd.Get(), outcome.bytes.data() + size, static_cast<std::size_t>(want));
-        if (n < 0 && errno == EINTR) {
-            outcome.bytes.resize(size);
-            continue;
+        outcome.bytes.resize(size + std::max<ssize_t>(n, 0));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {ReadOutcome::Status::ReadFailed, Reason(errno), {}};
+        if (maxBytes < 0 && (n == 0 || outcome.bytes.size() == kChunk)) {
+            maxBytes = limitFor(outcome.bytes);
+            if (regular && info.st_size <= maxBytes) outcome.bytes.reserve(info.st_size + 1);
         }
-        if (n < 0) {
-            const int error = errno;
-            outcome = {ReadOutcome::Status::ReadFailed, Reason(error), {}};
-            return outcome;
-        }
-        outcome.bytes.resize(size + n);
-        if (n == 0) return outcome;
-        if (outcome.bytes.size() > maxBytes) {
-            outcome = {ReadOutcome::Status::TooLarge, {}, {}};
-            return outcome;
-        }
+        if (n == 0) break;
+        if (maxBytes >= 0 && outcome.bytes.size() > maxBytes) return {ReadOutcome::Status::TooLarge, {}, {}};
     }
+    if (outcome.bytes.size() > maxBytes) return {ReadOutcome::Status::TooLarge, {}, {}};
+    return outcome;
 }
 
 }  // namespace moratutor

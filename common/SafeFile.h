@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 namespace moratutor {
 
 struct SaveOutcome {
@@ -48,5 +50,9 @@ struct ReadOutcome {
 // Reads the whole file, but never more than maxBytes + 1 bytes, so that an endless source
 // (/dev/zero, a pipe) cannot fill the memory.
 ReadOutcome ReadFileBounded(const QString& path, qint64 maxBytes);
+
+// The same with the bound chosen by the file's first bytes (up to 64 KiB, fewer only at the
+// end of the file), for formats that allow more than others.
+ReadOutcome ReadFileBounded(const QString& path, const std::function<qint64(QByteArrayView head)>& limitFor);
 
 }  // namespace moratutor

@@ -71,13 +71,14 @@ QString DisplayPath(const QString& path) { return QDir::toNativeSeparators(QFile
 // refused, never read until memory runs out.
 QByteArray ReadWholeFile(const QString& path) {
     using moratutor::ReadOutcome;
-    const ReadOutcome read = moratutor::ReadFileBounded(path, qint64(moratutor::rtf::RtfReadLimits{}.MaxBytes));
+    const ReadOutcome read = moratutor::ReadFileBounded(path, [](QByteArrayView head) {
+        return qint64(moratutor::rtf::LooksLikeRtf(std::string_view(head.data(), std::size_t(head.size())))
+                          ? moratutor::rtf::RtfReadLimits{}.MaxBytes
+                          : moratutor::codecs::kMaxPlainTextBytes);
+    });
     if (read.status == ReadOutcome::Status::CannotOpen)
         throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(DisplayPath(path), read.reason));
-    if (read.status != ReadOutcome::Status::Read ||
-        (read.bytes.size() > qint64(moratutor::codecs::kMaxPlainTextBytes) &&
-         !moratutor::rtf::LooksLikeRtf(std::string_view(read.bytes.constData(), std::size_t(read.bytes.size())))))
-        throw Error(QStringLiteral("Failed to Load Stream"));
+    if (read.status != ReadOutcome::Status::Read) throw Error(QStringLiteral("Failed to Load Stream"));
     return read.bytes;
 }
 

@@ -198,4 +198,32 @@ TEST_F(SafeSaveTest, TellsACreateFailureFromAWriteFailure) {
     EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("a.txt")});
 }
 
+TEST_F(SafeSaveTest, ReadsUpToTheBoundTheHeadChooses) {
+    using Status = moratutor::ReadOutcome::Status;
+    const QString small = PathOf(QStringLiteral("small"));
+    WriteBytes(small, QByteArray(100, 'a'));
+    const QString large = PathOf(QStringLiteral("large"));
+    WriteBytes(large, "{big}" + QByteArray(200000, 'b'));
+    const auto bigWhenBraced = [](QByteArrayView head) { return head.startsWith("{big}") ? 200005 : 100; };
+    struct Case {
+        QString path;
+        std::function<qint64(QByteArrayView)> limitFor;
+        Status status;
+        qsizetype size;
+    };
+    const Case cases[] = {
+        {small, [](QByteArrayView) { return 100; }, Status::Read, 100},
+        {small, [](QByteArrayView) { return 99; }, Status::TooLarge, 0},
+        {large, bigWhenBraced, Status::Read, 200005},
+        {large, [](QByteArrayView) { return 200004; }, Status::TooLarge, 0},
+        {QStringLiteral("/dev/zero"), bigWhenBraced, Status::TooLarge, 0},
+        {PathOf(QStringLiteral("absent")), bigWhenBraced, Status::CannotOpen, 0},
+    };
+    for (const Case& c : cases) {
+        const moratutor::ReadOutcome read = moratutor::ReadFileBounded(c.path, c.limitFor);
+        EXPECT_EQ(read.status, c.status) << c.path.toStdString();
+        EXPECT_EQ(read.bytes.size(), c.size) << c.path.toStdString();
+    }
+}
+
 }  // namespace
