@@ -36,8 +36,9 @@ ReadResult ReadAll(int fd, std::string& out) {
             if (errno == EINTR) continue;
             return ReadResult::Failed;
         }
+        // Checked before appending, so the buffer never grows past the limit.
+        if (out.size() + static_cast<std::size_t>(n) > codecs::kMaxPlainTextBytes) return ReadResult::TooLarge;
         out.append(buffer, static_cast<std::size_t>(n));
-        if (out.size() > codecs::kMaxPlainTextBytes) return ReadResult::TooLarge;
     }
 }
 
