@@ -243,6 +243,9 @@ ReadOutcome ReadFileBounded(const QString& path, const std::function<qint64(QByt
     while (true) {
         const qsizetype size = outcome.bytes.size();
         const qint64 want = maxBytes < 0 ? kChunk - size : std::min<qint64>(kChunk, maxBytes + 1 - size);
+        // Grown by doubling as usual, but never past the bound.
+        if (maxBytes >= 0 && size + want > outcome.bytes.capacity())
+            outcome.bytes.reserve(std::min<qint64>(std::max<qint64>(2 * outcome.bytes.capacity(), size + want), maxBytes + 1));
         outcome.bytes.resize(size + want);
         const ssize_t n = ::read(fd.Get(), outcome.bytes.data() + size, static_cast<std::size_t>(want));
         outcome.bytes.resize(size + std::max<ssize_t>(n, 0));
