@@ -3,12 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "SafeFile.h"
 #include "moratutor/TextDecoder.h"
 
 #include <unistd.h>
@@ -42,13 +42,34 @@ bool HasLineBreakOrNul(const QString& text) {
 
 bool SameName(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) == 0; }
 
+QString FromUtf16(const QByteArray& bytes, bool bigEndian) {
+    QString text(bytes.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto b0 = static_cast<unsigned char>(bytes[2 * i]);
+        const auto b1 = static_cast<unsigned char>(bytes[2 * i + 1]);
+        text[i] = QChar(static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0));
+    }
+    return text;
+}
+
+QByteArray ToUtf16(const QString& text, bool bigEndian) {
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        bytes[2 * i + (bigEndian ? 0 : 1)] = static_cast<char>(unit >> 8);
+        bytes[2 * i + (bigEndian ? 1 : 0)] = static_cast<char>(unit & 0xFF);
+    }
+    return bytes;
+}
+
 }  // namespace
 }  // namespace detail
 
 bool ParseIniFlag(QStringView text, bool defaultValue) {
     const QStringView t = text.trimmed();
     qsizetype i = 0;
-    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ++i;
+    bool negative = false;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) negative = t[i++] == u'-';
     bool hex = false;
     if (i < t.size() && (t[i] == u'$' || t[i] == u'x' || t[i] == u'X')) {
         hex = true;
@@ -58,15 +79,24 @@ bool ParseIniFlag(QStringView text, bool defaultValue) {
         i += 2;
     }
     if (i == t.size()) return defaultValue;  // empty, or a sign or prefix alone
-    bool nonZero = false;
+    // Hexadecimal takes any 32-bit pattern ($FFFFFFFF is -1); decimal the signed range.
+    const quint64 limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    quint64 value = 0;
     for (; i < t.size(); ++i) {
         const char16_t c = t[i].unicode();
-        const bool digit = (c >= u'0' && c <= u'9') ||
-                           (hex && ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')));
-        if (!digit) return defaultValue;
-        if (c != u'0') nonZero = true;
+        unsigned digit;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (hex && c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (hex && c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            return defaultValue;
+        value = value * (hex ? 16 : 10) + digit;
+        if (value > limit) return defaultValue;
     }
-    return nonZero;
+    return value != 0;
 }
 
 IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
@@ -94,40 +124,55 @@ IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
     if (bytes.startsWith(detail::kUtf8Bom)) {
         bom_ = bytes.left(3);
         bytes.remove(0, 3);
+    } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        encoding_ = bytes.startsWith("\xFF") ? Encoding::Utf16LE : Encoding::Utf16BE;
+        bom_ = bytes.left(2);
+        bytes.remove(0, 2);
+        // Held as UTF-8; a file that would not come back byte for byte is not ours to rewrite.
+        const QString text = detail::FromUtf16(bytes, encoding_ == Encoding::Utf16BE);
+        QByteArray utf8 = text.toUtf8();
+        if (bytes.size() % 2 != 0 || detail::ToUtf16(QString::fromUtf8(utf8), encoding_ == Encoding::Utf16BE) != bytes) {
+            readFailed_ = true;
+            return;
+        }
+        bytes = std::move(utf8);
     }
-    utf8_ = !bom_.isEmpty() || moratutor::codecs::IsValidUtf8(detail::View(bytes));
+    // A NUL in 8-bit text means a binary file or UTF-16 without its mark: unreadable here.
+    if (bytes.contains('\0')) {
+        readFailed_ = true;
+        return;
+    }
+    if (bom_.isEmpty() && !moratutor::codecs::IsValidUtf8(detail::View(bytes))) encoding_ = Encoding::Windows1251;
 
     bool endSeen = false;
     qsizetype start = 0;
     while (start < bytes.size()) {
-        const qsizetype lf = bytes.indexOf('\n', start);
+        qsizetype breakAt = start;
+        while (breakAt < bytes.size() && bytes[breakAt] != '\n' && bytes[breakAt] != '\r') ++breakAt;
         Line line;
-        if (lf < 0) {
-            line.text = bytes.mid(start);
-            start = bytes.size();
-        } else {
-            const bool crlf = lf > start && bytes[lf - 1] == '\r';
-            line.text = bytes.mid(start, lf - start - (crlf ? 1 : 0));
-            line.end = crlf ? QByteArray("\r\n") : QByteArray("\n");
+        line.text = bytes.mid(start, breakAt - start);
+        if (breakAt < bytes.size()) {
+            const bool crlf = bytes[breakAt] == '\r' && breakAt + 1 < bytes.size() && bytes[breakAt + 1] == '\n';
+            line.end = crlf ? QByteArray("\r\n") : QByteArray(1, bytes[breakAt]);
             if (!endSeen) {
                 newLine_ = line.end;
                 endSeen = true;
             }
-            start = lf + 1;
         }
+        start = breakAt + line.end.size();
         Parse(line);
         lines_.push_back(std::move(line));
     }
 }
 
 QString IniFile::Decode(const QByteArray& bytes) const {
-    if (utf8_) return QString::fromUtf8(bytes);
+    if (encoding_ != Encoding::Windows1251) return QString::fromUtf8(bytes);
     const std::u16string text = moratutor::codecs::DecodeWindows1251(detail::View(bytes));
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QByteArray IniFile::Encode(const QString& text) const {
-    if (utf8_) return text.toUtf8();
+    if (encoding_ != Encoding::Windows1251) return text.toUtf8();
     const std::string bytes = moratutor::codecs::EncodeWindows1251(
         std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -198,7 +243,10 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
     const qsizetype k = FindKey(s, key);
     if (k < 0) return defaultValue;
     const Line& line = lines_[k];
-    return Decode(line.text.mid(line.valueBegin, line.valueEnd - line.valueBegin));
+    QByteArray value = line.text.mid(line.valueBegin, line.valueEnd - line.valueBegin);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return Decode(value);
 }
 
 bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
@@ -256,9 +304,11 @@ void IniFile::WriteBool(const QString& section, const QString& key, bool value) 
 }
 
 QByteArray IniFile::Contents() const {
-    QByteArray bytes = bom_;
+    QByteArray bytes;
     for (const Line& line : lines_) bytes += line.text + line.end;
-    return bytes;
+    if (encoding_ == Encoding::Utf16LE || encoding_ == Encoding::Utf16BE)
+        bytes = detail::ToUtf16(QString::fromUtf8(bytes), encoding_ == Encoding::Utf16BE);
+    return bom_ + bytes;
 }
 
 bool IniFile::Save() const {
@@ -266,14 +316,7 @@ bool IniFile::Save() const {
     if (readFailed_) return false;
     const QFileInfo info(fileName_);
     if (!QDir().mkpath(info.absolutePath())) return false;
-    QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = Contents();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveFileSafely(fileName_, Contents()).Saved();
 }
 
 QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir,

@@ -14,13 +14,17 @@ namespace moratutor {
 // A flag value as the preferences file holds it: a whole number with an optional sign, in
 // decimal or in hexadecimal marked by "$", "x", "X", "0x" or "0X"; any number other than 0
 // is on. Anything else (empty, "yes", "1.0", a sign or prefix without digits) gives
-// defaultValue. Blanks around the text are ignored. Numbers of any length are accepted.
+// defaultValue. Blanks around the text are ignored. A number outside the 32-bit range
+// (-2147483648 to 2147483647 in decimal, up to FFFFFFFF in hexadecimal) gives defaultValue.
 bool ParseIniFlag(QStringView text, bool defaultValue);
 
 class IniFile {
 public:
     // Reads the file now. A missing file is an empty file; a file that exists but cannot be
-    // read is empty too, but then Save() refuses, so that its contents are never lost.
+    // read or made sense of is empty too, but then Save() refuses, so that its contents are
+    // never lost. Lines may end in CR LF, LF or a lone CR; the text may be UTF-8, Windows-1251,
+    // or UTF-16 of either byte order with its byte-order mark. Lines added get the file's
+    // first line end, and the whole file is written back in its own encoding.
     explicit IniFile(const QString& fileName);
 
     const QString& FileName() const { return fileName_; }
@@ -28,7 +32,8 @@ public:
 
     // Section and key names are matched without regard to case, blanks around them and
     // around the value trimmed; the first matching section and the first matching key in
-    // it win. A missing key gives defaultValue.
+    // it win. A missing key gives defaultValue. A value in one pair of double or single
+    // quotes is read without them.
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
 
@@ -42,9 +47,8 @@ public:
     // The bytes Save() writes.
     QByteArray Contents() const;
 
-    // Writes the whole file to a temporary file beside it and renames that over the file,
-    // creating the folder when it is missing. On failure returns false, the file on disk is
-    // as it was and no temporary file is left.
+    // Writes the whole file safely (SaveFileSafely), creating the folder when it is missing.
+    // On failure returns false, the file on disk is as it was and no temporary file is left.
     bool Save() const;
 
 private:
@@ -70,10 +74,11 @@ private:
     QByteArray Encode(const QString& text) const;
 
     QString fileName_;
-    QByteArray bom_;  // a UTF-8 byte-order mark the file started with, kept as it was
-    std::vector<Line> lines_;
+    enum class Encoding { Utf8, Windows1251, Utf16LE, Utf16BE };
+    QByteArray bom_;  // the byte-order mark the file started with, kept as it was
+    std::vector<Line> lines_;    // UTF-16 files are held as UTF-8
     QByteArray newLine_ = "\n";  // the file's own line end, kept for lines added
-    bool utf8_ = true;           // otherwise the file is Windows-1251
+    Encoding encoding_ = Encoding::Utf8;
     bool readFailed_ = false;
 };
 

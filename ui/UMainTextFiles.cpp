@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -22,6 +21,7 @@
 #include "MessageBoxes.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
+#include "SafeFile.h"
 #include "moratutor/TextDecoder.h"
 #include "moratutor/Utf8Writer.h"
 
@@ -67,14 +67,19 @@ void ClearFileName(QFileDialog* dialog) {
 
 QString DisplayPath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
 
+// RTF up to its reader's limit, plain text up to its own: an endless or enormous file is
+// refused, never read until memory runs out.
 QByteArray ReadWholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(DisplayPath(path), file.errorString()));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) throw Error(QStringLiteral("Failed to Load Stream"));
-    return bytes;
+    using moratutor::ReadOutcome;
+    const ReadOutcome read = moratutor::ReadFileBounded(path, [](QByteArrayView head) {
+        return qint64(moratutor::rtf::LooksLikeRtf(std::string_view(head.data(), std::size_t(head.size())))
+                          ? moratutor::rtf::RtfReadLimits{}.MaxBytes
+                          : moratutor::codecs::kMaxPlainTextBytes);
+    });
+    if (read.status == ReadOutcome::Status::CannotOpen)
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(DisplayPath(path), read.reason));
+    if (read.status != ReadOutcome::Status::Read) throw Error(QStringLiteral("Failed to Load Stream"));
+    return read.bytes;
 }
 
 // Fills an emptied pane from the bytes of a file: RTF when they begin as RTF does,
@@ -97,18 +102,13 @@ void LoadIntoPane(QTextEdit& pane, const QByteArray& bytes) {
     pane.moveCursor(QTextCursor::Start);
 }
 
-// Replaces the file only once every byte is written: a failed save leaves it as it was.
+// Replaces the file only once every byte is on the disk: a failed save leaves it as it was.
 void WriteWholeFile(const QString& path, const std::string& bytes, const QString& writeError) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(DisplayPath(path), file.errorString()));
-    }
-    const qint64 size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
-        throw Error(writeError);
-    }
-    if (!file.commit()) throw Error(writeError);
+    const moratutor::SaveOutcome saved =
+        moratutor::SaveFileSafely(path, QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (saved.status == moratutor::SaveOutcome::Status::CannotCreate)
+        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(DisplayPath(path), saved.reason));
+    if (!saved.Saved()) throw Error(writeError);
 }
 
 // The converted pane's text with every line break as the UTF-8 writer knows one.

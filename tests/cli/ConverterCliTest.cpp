@@ -133,6 +133,30 @@ TEST_F(ConverterCli, OutputThatCannotBeWrittenFails) {
     EXPECT_EQ(o.err, "Cannot write the converted text. No space left on device\n");
 }
 
+TEST_F(ConverterCli, HelpThatCannotBeWrittenFailsWithAWord) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    const Outcome o = Run({"--help"}, "", "/dev/full");
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.err, "moratutor-convert: не удалось вывести справку. No space left on device\n");
+}
+
+// Plain text is read up to 64 MiB; an endless source must not fill the memory.
+TEST_F(ConverterCli, EndlessOrEnormousInputIsRefused) {
+    const std::string tooLarge = " слишком велик: текст читается не больше 64 МиБ.\n";
+    const std::size_t limit = std::size_t{64} << 20;
+    WriteFile(Path("file"), "");
+    ASSERT_EQ(::truncate(Path("file").c_str(), static_cast<off_t>(limit + 1)), 0);  // sparse
+    for (const std::string& file : {Path("file"), "/dev/zero"s}) {
+        const Outcome o = Run({"--groups", "1", file});
+        EXPECT_EQ(o.code, 1) << file;
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(o.err, "moratutor-convert: файл \"" + file + "\"" + tooLarge);
+    }
+    const Outcome o = Run({"--groups", "1"}, std::string(limit + 1, 'a'));
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.err, "moratutor-convert: стандартный ввод" + tooLarge);
+}
+
 TEST_F(ConverterCli, HelpShowsUsageAndExample) {
     const Outcome o = Run({"--help"});
     EXPECT_EQ(o.code, 0);

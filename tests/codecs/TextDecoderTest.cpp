@@ -30,6 +30,9 @@ TEST(TextDecoder, DetectsTheEncoding) {
         {"above U+10FFFF", "\xF4\x90\x80\x80", TextEncoding::Windows1251},
         {"truncated sequence", "ok\xD0", TextEncoding::Windows1251},
         {"lone continuation byte", "\x80", TextEncoding::Windows1251},
+        {"UTF-8 with one stray byte", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xFF", TextEncoding::Utf8},
+        {"too little UTF-8 to outweigh a stray byte", "\xD0\x94\xD0\xB0\xFF", TextEncoding::Windows1251},
+        {"Windows-1251 with a chance UTF-8 pair", "\xD0\xAB\xC4\xE0\xBB", TextEncoding::Windows1251},
     };
     for (const Case& c : cases) EXPECT_EQ(DetectEncoding(c.bytes), c.expected) << c.name;
 }
@@ -51,8 +54,30 @@ TEST(TextDecoder, DecodesEachKind) {
         {"UTF-16 odd last byte", "\xFF\xFE" "a\0b"s, u"a\uFFFD"},
         {"Windows-1251", "\xCF\xF0\xE8\xE2\xE5\xF2\r\n\xA8\xB8 \xAB\xBB \x85", u"Привет\r\nЁё «» …"},
         {"Windows-1251 unassigned byte", "\xE0\x98", u"а\u0098"},
+        {"UTF-8 with stray bytes",
+         "\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD1\x8C\xFF\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD1\x8C "
+         "\xE3\x81\x8B\xE0!",
+         u"Казань\uFFFDКазань か\uFFFD!"},
     };
     for (const Case& c : cases) EXPECT_EQ(DecodeText(c.bytes), c.expected) << c.name;
+}
+
+// A long Russian text in UTF-8 with one stray byte: the text, not a page of mojibake.
+TEST(TextDecoder, OneStrayByteInALongTextIsOneReplacementCharacter) {
+    std::string bytes;
+    std::u16string expected;
+    for (int i = 0; i < 20000; ++i) {
+        bytes += "\xD0\xA0\xD1\x83\xD1\x81\xD1\x8C ";  // "Русь "
+        expected += u"Русь ";
+        if (i == 10000) {
+            bytes += '\x98';
+            expected += u'\uFFFD';
+        }
+    }
+    EXPECT_EQ(DecodeText(bytes), expected);
+    // The same text in Windows-1251 stays Windows-1251.
+    const std::string cp1251 = EncodeWindows1251(expected.substr(0, 1000));
+    EXPECT_EQ(DetectEncoding(cp1251), TextEncoding::Windows1251);
 }
 
 TEST(TextDecoder, Windows1251CoversTheWholeAlphabet) {

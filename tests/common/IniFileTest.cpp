@@ -81,6 +81,66 @@ TEST_F(IniFileTest, ReadsNamesWithoutRegardToCaseAndTrimmed) {
     }
 }
 
+TEST_F(IniFileTest, ReadsAValueInOnePairOfQuotesWithoutThem) {
+    const QByteArray file =
+        "[Advanced]\nSnowball=\"1\"\nReplaceE='1'\nReplaceSpaces=\"0\"\nA=\"1'\nB=\"\"1\"\"\nC=\"\n";
+    const IniFile ini(WriteFile(file));
+    const QString advanced = QStringLiteral("Advanced");
+    EXPECT_TRUE(ini.ReadBool(advanced, QStringLiteral("Snowball"), false));
+    EXPECT_TRUE(ini.ReadBool(advanced, QStringLiteral("ReplaceE"), false));
+    EXPECT_FALSE(ini.ReadBool(advanced, QStringLiteral("ReplaceSpaces"), true));
+    EXPECT_EQ(ini.ReadString(advanced, QStringLiteral("A"), {}), QStringLiteral("\"1'"));
+    EXPECT_EQ(ini.ReadString(advanced, QStringLiteral("B"), {}), QStringLiteral("\"1\""));
+    EXPECT_EQ(ini.ReadString(advanced, QStringLiteral("C"), {}), QStringLiteral("\""));
+}
+
+TEST_F(IniFileTest, ReadsAndWritesUtf16InItsOwnByteOrder) {
+    struct Utf16Case {
+        const char* what;
+        QByteArray before;  // UTF-8, written in UTF-16 with the mark
+        QByteArray after;
+        bool bigEndian;
+    };
+    const Utf16Case cases[] = {
+        {"little-endian, CR LF", "[Main]\r\nA=0\r\n; \xD0\xAF\r\n", "[Main]\r\nA=1\r\nB=1\r\n; \xD0\xAF\r\n", false},
+        {"big-endian, LF", "[Main]\nA=0\n", "[Main]\nA=1\nB=1\n", true},
+    };
+    const auto utf16 = [](const QByteArray& utf8, bool bigEndian) {
+        QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+        for (const QChar c : QString::fromUtf8(utf8)) {
+            const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+            bytes.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+        }
+        return bytes;
+    };
+    for (const Utf16Case& c : cases) {
+        const QString path = WriteFile(utf16(c.before, c.bigEndian));
+        IniFile ini(path);
+        EXPECT_FALSE(ini.ReadFailed()) << c.what;
+        EXPECT_FALSE(ini.ReadBool(QStringLiteral("main"), QStringLiteral("a"), true)) << c.what;
+        ini.WriteBool(QStringLiteral("Main"), QStringLiteral("A"), true);
+        ini.WriteBool(QStringLiteral("Main"), QStringLiteral("B"), true);
+        ASSERT_TRUE(ini.Save()) << c.what;
+        EXPECT_EQ(Str(ReadBytes(path).toHex(' ')), Str(utf16(c.after, c.bigEndian).toHex(' '))) << c.what;
+    }
+}
+
+TEST_F(IniFileTest, AFileItCannotMakeSenseOfIsNeverWritten) {
+    const QByteArray cases[] = {
+        QByteArray("\xFF\xFE[\0M\0]", 7),                  // UTF-16 cut in the middle of a character
+        QByteArray("\xFF\xFE[\0\x00\xD8]\0", 8),           // a lone surrogate
+        QByteArray("[\0M\0a\0i\0n\0]\0\n\0", 14),        // UTF-16 without its mark
+    };
+    for (const QByteArray& bytes : cases) {
+        const QString path = WriteFile(bytes);
+        IniFile ini(path);
+        EXPECT_TRUE(ini.ReadFailed()) << bytes.toHex(' ').toStdString();
+        ini.WriteBool(QStringLiteral("Main"), QStringLiteral("A"), true);
+        EXPECT_FALSE(ini.Save());
+        EXPECT_EQ(ReadBytes(path), bytes);
+    }
+}
+
 TEST_F(IniFileTest, MissingFileGivesDefaultsAndIsNoError) {
     const IniFile ini(PathOf(QStringLiteral("absent.ini")));
     EXPECT_FALSE(ini.ReadFailed());
@@ -102,7 +162,10 @@ TEST(IniFlagTest, ReadsWholeNumbersDecimalOrHex) {
         {"+1", true, true},       {"0x10", true, true},       {"0X10", true, true},
         {"$1", true, true},       {"x1", true, true},         {"Xff", true, true},
         {"-$1", true, true},      {"$aBc", true, true},       {" 1 ", true, true},
-        {"99999999999999999999", true, true},
+        {"2147483647", true, true},  {"-2147483648", true, true}, {"$FFFFFFFF", true, true},
+        {"0x00000000001", true, true},
+        {"2147483648", false, true}, {"-2147483649", false, true}, {"$100000000", false, true},
+        {"99999999999999999999", false, true},                    {"4294967296", false, true},
         {"0", false, false},      {"00", false, false},       {"0x0", false, false},
         {"-0", false, false},     {"$0", false, false},       {"x000", false, false},
         {"yes", false, true},     {"", false, true},          {"1.0", false, true},
@@ -165,6 +228,9 @@ TEST_F(IniFileTest, WritesInPlaceOrAppendsKeyOrSection) {
          "; \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8\n[Main]\nA=1\n"},
         {"Windows-1251 section written in its code page", "; \xCD\xE0\n", "\xD0\x9D\xD0\xB0", "A", "1",
          "; \xCD\xE0\n\n[\xCD\xE0]\nA=1\n"},
+        {"CR alone kept", "[Main]\rA=0\r", "Main", "B", "1", "[Main]\rA=0\rB=1\r"},
+        {"CR alone read as line ends", "[Other]\rX=1\r[Main]\rA=0", "Main", "A", "1",
+         "[Other]\rX=1\r[Main]\rA=1"},
         {"UTF-8 file stays UTF-8", "; \xD0\x9D\xD0\xB0\n", "\xD0\x9D\xD0\xB0", "A", "1",
          "; \xD0\x9D\xD0\xB0\n\n[\xD0\x9D\xD0\xB0]\nA=1\n"},
     };

@@ -410,6 +410,44 @@ private slots:
         QCOMPARE(ReadFile(Path("keep.rtf")), QByteArray("old"));
         QCOMPARE(RawText(w->richConvertedTextUnicode), QString(200000, u'я'));
     }
+
+    void smallSaveOnAFullDiskKeepsTheOldFile() {
+        // Small enough to sit in a write buffer until the very end.
+        w->richConvertedTextUnicode->setPlainText(QStringLiteral("ок"));
+        WriteFile(Path("small.txt"), "old");
+        WriteFile(Path("small.rtf"), "old");
+        {
+            const FileSizeLimit limit(4);
+            for (int type : {0, 1}) {
+                Save([&](QFileDialog* d) {
+                    WhenOpen<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+                    ChooseType(d, type);
+                    TypeAndConfirm(d, dir.path(), type == 0 ? QStringLiteral("small.txt") : QStringLiteral("small.rtf"));
+                });
+            }
+        }
+        QCOMPARE(boxes, QStringList({QStringLiteral("Stream write error."), QStringLiteral("Failed to Save Stream.")}));
+        QCOMPARE(ReadFile(Path("small.txt")), QByteArray("old"));
+        QCOMPARE(ReadFile(Path("small.rtf")), QByteArray("old"));
+    }
+
+    void endlessOrEnormousPlainTextIsRefused() {
+        // Sparse: no disk space used, but one byte more than plain text may have.
+        QFile big(Path("big.txt"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(64 * 1024 * 1024 + 1));
+        big.close();
+        for (const QString& path : {Path("big.txt"), QStringLiteral("/dev/zero")}) {
+            boxes.clear();
+            w->richSourceTextAnsi->setPlainText(QStringLiteral("before"));
+            Load([&](QFileDialog* d) {
+                FileNameEdit(d)->setText(path);
+                static_cast<QDialog*>(d)->done(QDialog::Accepted);
+            });
+            QCOMPARE(boxes, QStringList{QStringLiteral("Failed to Load Stream.")});
+            QVERIFY(w->richSourceTextAnsi->document()->isEmpty());
+        }
+        QFile::remove(Path("big.txt"));
+    }
 };
 
 int main(int argc, char** argv) {

@@ -20,17 +20,24 @@ namespace {
 using namespace moratutor;
 
 constexpr const char* kNoGroup = "Перед преобразованием выберите хотя бы одну группу слогов для замены.";
+constexpr const char* kTooLarge = "слишком велик: текст читается не больше 64 МиБ.";
 
-// Reads everything from the descriptor; false with errno set on failure.
-bool ReadAll(int fd, std::string& out) {
+enum class ReadResult { Done, Failed, TooLarge };
+
+// Reads everything from the descriptor, but no more than the plain-text limit, so that an
+// endless source (/dev/zero, a pipe) is refused instead of filling the memory. Failed with
+// errno set.
+ReadResult ReadAll(int fd, std::string& out) {
     char buffer[1 << 16];
     while (true) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) return true;
+        if (n == 0) return ReadResult::Done;
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return ReadResult::Failed;
         }
+        // Checked before appending, so the buffer never grows past the limit.
+        if (out.size() + static_cast<std::size_t>(n) > codecs::kMaxPlainTextBytes) return ReadResult::TooLarge;
         out.append(buffer, static_cast<std::size_t>(n));
     }
 }
@@ -57,8 +64,11 @@ int Run(const std::vector<std::string>& args) {
         return 2;
     }
     if (settings.Help) {
-        std::cout << convert::kUsage << convert::kHelpExample;
-        return std::cout.flush() ? 0 : 1;
+        if (!WriteAll(STDOUT_FILENO, std::string(convert::kUsage) + convert::kHelpExample)) {
+            std::cerr << "moratutor-convert: не удалось вывести справку. " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        return 0;
     }
     if (!settings.Options.AnyGroup()) {
         std::cerr << kNoGroup << "\n";
@@ -67,17 +77,26 @@ int Run(const std::vector<std::string>& args) {
 
     std::string bytes;
     if (settings.File == "-") {
-        if (!ReadAll(STDIN_FILENO, bytes)) {
+        const ReadResult read = ReadAll(STDIN_FILENO, bytes);
+        if (read == ReadResult::Failed) {
             std::cerr << "Cannot read standard input. " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        if (read == ReadResult::TooLarge) {
+            std::cerr << "moratutor-convert: стандартный ввод " << kTooLarge << "\n";
             return 1;
         }
     } else {
         const int fd = ::open(settings.File.c_str(), O_RDONLY | O_CLOEXEC);
-        const bool ok = fd >= 0 && ReadAll(fd, bytes);
+        const ReadResult read = fd >= 0 ? ReadAll(fd, bytes) : ReadResult::Failed;
         const int error = errno;
         if (fd >= 0) ::close(fd);
-        if (!ok) {
+        if (read == ReadResult::Failed) {
             std::cerr << "Cannot open file \"" << settings.File << "\". " << std::strerror(error) << "\n";
+            return 1;
+        }
+        if (read == ReadResult::TooLarge) {
+            std::cerr << "moratutor-convert: файл \"" << settings.File << "\" " << kTooLarge << "\n";
             return 1;
         }
     }

@@ -1,15 +1,22 @@
 // Decoding of plain-text files whose encoding is not declared.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace moratutor::codecs {
 
+// The largest plain-text file read: 64 MiB, some thirty million Cyrillic letters, already
+// far more than an editor pane handles comfortably.
+inline constexpr std::size_t kMaxPlainTextBytes = std::size_t{64} << 20;
+
 enum class TextEncoding { Utf8Bom, Utf16LE, Utf16BE, Utf8, Windows1251 };
 
 // The encoding the bytes are read in: a UTF-8 byte-order mark means UTF-8, a UTF-16
-// byte-order mark UTF-16 of that order, valid UTF-8 is UTF-8, anything else Windows-1251.
+// byte-order mark UTF-16 of that order, valid UTF-8 is UTF-8, and so is UTF-8 with a few
+// stray bytes (at least four well-formed multi-byte sequences for each malformed byte;
+// those bytes then read as U+FFFD); anything else is Windows-1251.
 TextEncoding DetectEncoding(std::string_view bytes);
 
 // The text of the bytes, byte-order mark removed, line breaks as they were.

@@ -1,0 +1,229 @@
+// Saving the preferences file: a full disk, planted links, read-only files and folders,
+// leftovers of a killed save.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "IniFile.h"
+#include "SafeFile.h"
+
+using moratutor::IniFile;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+// Limits the size of files this process writes, as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+class SafeSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    QString PathOf(const QString& name) const { return dir_.filePath(name); }
+
+    static void WriteBytes(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    static QByteArray ReadBytes(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+    static QStringList Entries(const QString& folder) {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    static bool SaveFlag(const QString& path) {
+        IniFile ini(path);
+        ini.WriteBool(QStringLiteral("Main"), QStringLiteral("A"), true);
+        return ini.Save();
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(SafeSaveTest, AFullDiskKeepsTheOldFile) {
+    const QString path = PathOf(QStringLiteral("user.ini"));
+    const QByteArray old = "[Main]\nA=0\n; a comment long enough to pass the limit\n";
+    WriteBytes(path, old);
+    bool saved = true;
+    {
+        const FileSizeLimit limit(8);
+        saved = SaveFlag(path);
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("user.ini")});
+}
+
+TEST_F(SafeSaveTest, AReadOnlyFileIsRefusedWhoeverRuns) {
+    const QString path = PathOf(QStringLiteral("user.ini"));
+    WriteBytes(path, "[Main]\nA=0\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    EXPECT_FALSE(SaveFlag(path));
+    EXPECT_EQ(ReadBytes(path), QByteArray("[Main]\nA=0\n"));
+    EXPECT_EQ(QFileInfo(path).permissions() & QFileDevice::WriteOwner, 0);
+    EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("user.ini")});
+}
+
+TEST_F(SafeSaveTest, KeepsTheModeOfTheFileReplaced) {
+    const QString path = PathOf(QStringLiteral("user.ini"));
+    WriteBytes(path, "[Main]\nA=0\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_TRUE(SaveFlag(path));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// Runs `act` with the rights of an ordinary user: as root in a child process that becomes
+// "nobody", otherwise here. Returns what `act` returned.
+bool AsOrdinaryUser(const std::function<bool()>& act) {
+    if (::geteuid() != 0) return act();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ok = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && act();
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(SafeSaveTest, AWritableFileInAFolderThatTakesNoNewFilesIsWrittenInPlace) {
+    // Ordinary users may pass through the test folder; the inner one is read-only to them.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
+    const QString folder = PathOf(QStringLiteral("installed"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString path = folder + QStringLiteral("/user.ini");
+    WriteBytes(path, "; admin's note\r\n[Main]\r\nA=0\r\n; a long tail that the new file is shorter than\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    const bool saved = AsOrdinaryUser([&] { return SaveFlag(path); });
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(ReadBytes(path),
+              QByteArray("; admin's note\r\n[Main]\r\nA=1\r\n; a long tail that the new file is shorter than\r\n"));
+    EXPECT_EQ(Entries(folder), QStringList{QStringLiteral("user.ini")});
+}
+
+TEST_F(SafeSaveTest, ALinkPlantedByAnotherUserIsNotFollowed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant a link owned by another user";
+    // A shared sticky folder owned by root, as /tmp is.
+    const QString shared = PathOf(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString victim = PathOf(QStringLiteral("victim"));
+    WriteBytes(victim, "precious");
+    struct LinkCase {
+        const char* name;
+        QString target;
+    };
+    const LinkCase cases[] = {{"planted.ini", victim}, {"dangling.ini", PathOf(QStringLiteral("created"))}};
+    for (const LinkCase& c : cases) {
+        const QByteArray link = QFile::encodeName(shared + QLatin1Char('/') + QLatin1String(c.name));
+        ASSERT_EQ(::symlink(QFile::encodeName(c.target).constData(), link.constData()), 0);
+        ASSERT_EQ(::lchown(link.constData(), kNobody, kNobody), 0);
+        EXPECT_FALSE(SaveFlag(QFile::decodeName(link))) << c.name;
+        EXPECT_TRUE(QFileInfo(QFile::decodeName(link)).isSymLink()) << c.name;
+    }
+    EXPECT_EQ(ReadBytes(victim), QByteArray("precious"));
+    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("created"))));
+    EXPECT_EQ(Entries(shared), QStringList({QStringLiteral("dangling.ini"), QStringLiteral("planted.ini")}));
+}
+
+TEST_F(SafeSaveTest, TheUsersOwnLinkIsFollowed) {
+    const QString real = PathOf(QStringLiteral("real.ini"));
+    WriteBytes(real, "[Main]\nA=0\n");
+    const QString link = PathOf(QStringLiteral("user.ini"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("real.ini"), link));
+    ASSERT_TRUE(SaveFlag(link));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadBytes(real), QByteArray("[Main]\nA=1\n"));
+}
+
+TEST_F(SafeSaveTest, LeftoversOfAKilledSaveAreRemovedByTheNextSave) {
+    const QString path = PathOf(QStringLiteral("user.ini"));
+    WriteBytes(PathOf(QStringLiteral(".user.ini.moratutor-save-Ab12Cd")), "[Main]\nA=");
+    WriteBytes(PathOf(QStringLiteral(".other.ini.moratutor-save-Ab12Cd")), "not this save's");
+    WriteBytes(PathOf(QStringLiteral(".user.ini.mine")), "the user's own");
+    ASSERT_TRUE(SaveFlag(path));
+    EXPECT_EQ(Entries(dir_.path()), QStringList({QStringLiteral(".other.ini.moratutor-save-Ab12Cd"),
+                                                 QStringLiteral(".user.ini.mine"), QStringLiteral("user.ini")}));
+}
+
+// The window tells "cannot create" from "failed part way" by these.
+TEST_F(SafeSaveTest, TellsACreateFailureFromAWriteFailure) {
+    using Status = moratutor::SaveOutcome::Status;
+    const QString path = PathOf(QStringLiteral("a.txt"));
+    WriteBytes(path, "old");
+    EXPECT_EQ(moratutor::SaveFileSafely(PathOf(QStringLiteral("none/a.txt")), "x").status, Status::CannotCreate);
+    EXPECT_EQ(moratutor::SaveFileSafely(dir_.path(), "x").status, Status::CannotCreate);
+    moratutor::SaveOutcome full;
+    {
+        const FileSizeLimit limit(2);
+        full = moratutor::SaveFileSafely(path, "new bytes");
+    }
+    EXPECT_EQ(full.status, Status::WriteFailed);
+    EXPECT_FALSE(full.reason.isEmpty());
+    EXPECT_EQ(ReadBytes(path), QByteArray("old"));
+    const moratutor::SaveOutcome saved = moratutor::SaveFileSafely(path, "new bytes");
+    EXPECT_TRUE(saved.Saved());
+    EXPECT_EQ(ReadBytes(path), QByteArray("new bytes"));
+    EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("a.txt")});
+}
+
+TEST_F(SafeSaveTest, ReadsUpToTheBoundTheHeadChooses) {
+    using Status = moratutor::ReadOutcome::Status;
+    const QString small = PathOf(QStringLiteral("small"));
+    WriteBytes(small, QByteArray(100, 'a'));
+    const QString large = PathOf(QStringLiteral("large"));
+    WriteBytes(large, "{big}" + QByteArray(200000, 'b'));
+    const auto bigWhenBraced = [](QByteArrayView head) { return head.startsWith("{big}") ? 200005 : 100; };
+    struct Case {
+        QString path;
+        std::function<qint64(QByteArrayView)> limitFor;
+        Status status;
+        qsizetype size;
+    };
+    const Case cases[] = {
+        {small, [](QByteArrayView) { return 100; }, Status::Read, 100},
+        {small, [](QByteArrayView) { return 99; }, Status::TooLarge, 0},
+        {large, bigWhenBraced, Status::Read, 200005},
+        {large, [](QByteArrayView) { return 200004; }, Status::TooLarge, 0},
+        {QStringLiteral("/dev/zero"), bigWhenBraced, Status::TooLarge, 0},
+        {PathOf(QStringLiteral("absent")), bigWhenBraced, Status::CannotOpen, 0},
+    };
+    for (const Case& c : cases) {
+        const moratutor::ReadOutcome read = moratutor::ReadFileBounded(c.path, c.limitFor);
+        EXPECT_EQ(read.status, c.status) << c.path.toStdString();
+        EXPECT_EQ(read.bytes.size(), c.size) << c.path.toStdString();
+    }
+}
+
+}  // namespace
