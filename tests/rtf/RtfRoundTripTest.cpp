@@ -97,6 +97,14 @@ TEST(RtfRoundTrip, NamesAFacePerScript) {
     EXPECT_EQ(at.charFormat().fontFamilies().toStringList(), QStringList{"DejaVu Serif"});
 }
 
+// A pane shown in the Japanese face still gets its Cyrillic written in a Cyrillic one.
+TEST(RtfRoundTrip, NeverNamesTheJapaneseFaceForCyrillic) {
+    QTextDocument source;
+    source.setDefaultFont(QFont(QStringList{"IPAGothic"}, 10));
+    source.setPlainText(QString::fromUtf16(u"Обычный"));
+    EXPECT_NE(WriteRtf(source).find("{\\f0\\fnil\\fcharset204 Times New Roman;}"), std::string::npos);
+}
+
 TEST(RtfRoundTrip, KeepsFormatting) {
     QTextDocument source;
     QTextCursor cursor(&source);
