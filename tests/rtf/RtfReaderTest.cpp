@@ -102,6 +102,13 @@ const TextCase kTextCases[] = {
     {"ControlCharactersAreNotText", R"({\rtf1 a\u1?b\u13?c)", u"abc"},
     {"HugeNumbersSaturate", R"({\rtf1\fs99999999999999999999 x\u99999999999999999?y})", u"x\uFFFFy"},
     {"ParagraphSeparatorByNumber", R"({\rtf1 a\u8233?b})", u"a\u2029b"},
+    // Tabs part the cells of a row; none follows the last.
+    {"CellsPartedByTabs", R"({\rtf1\trowd a\cell b\cell\row c\cell\row})", u"a\tb\u2029c"},
+    {"EmptyCellsKeepTheirTabs", R"({\rtf1\trowd\cell\cell c\cell\row\cell\cell\row x})", u"\t\tc\u2029\u2029x"},
+    // A list number stays with its tab; LibreOffice's unnumbered headings carry a bare tab.
+    {"ListTextWithoutNumber", R"({\rtf1{\listtext\pard\plain \tab}Head\par{\listtext 1.\tab}item\par})",
+     u"Head\u2029" u"1.\titem"},
+    {"ListTextInCell", R"({\rtf1 a\cell{\listtext\tab}b\cell\row})", u"a\tb"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Constructs, RtfTextTest, ::testing::ValuesIn(kTextCases),
@@ -181,6 +188,23 @@ TEST(RtfReaderFormat, SubscriptAndSuperscript) {
     EXPECT_EQ(FormatOf(document, "d").verticalAlignment(), QTextCharFormat::AlignNormal);
 }
 
+// LibreOffice writes raised and lowered text as \upN and \dnN, a character background as \chcbpatN.
+TEST(RtfReaderFormat, RaisedLoweredAndShaded) {
+    QTextDocument document;
+    ASSERT_EQ(ReadRtf(R"({\rtf1{\colortbl;\red255\green255\blue0;\red0\green0\blue255;}a{\up8 b}{\dn2 c}{\up d}{\up8\up0 e})"
+                      R"({\chcbpat1 f}{\chcbpat1\highlight2 g}{\chcbpat1\plain h}})",
+                      document),
+              RtfReadStatus::Ok);
+    EXPECT_EQ(FormatOf(document, "a").verticalAlignment(), QTextCharFormat::AlignNormal);
+    EXPECT_EQ(FormatOf(document, "b").verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(FormatOf(document, "c").verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_EQ(FormatOf(document, "d").verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(FormatOf(document, "e").verticalAlignment(), QTextCharFormat::AlignNormal);
+    EXPECT_EQ(FormatOf(document, "f").background().color(), QColor(255, 255, 0));
+    EXPECT_EQ(FormatOf(document, "g").background().color(), QColor(0, 0, 255));  // a highlight shows over it
+    EXPECT_FALSE(FormatOf(document, "h").hasProperty(QTextFormat::BackgroundBrush));
+}
+
 TEST(RtfReaderLimits, DeepNestingIsRefusedAndLeavesTheDocument) {
     QTextDocument document;
     document.setPlainText("kept");
@@ -201,21 +225,36 @@ TEST(RtfReaderLimits, SizeAndSignature) {
     RtfReadLimits small;
     small.MaxBytes = 16;
     EXPECT_EQ(ReadRtf("{\\rtf1 0123456789abcdef}", document, small), RtfReadStatus::TooLarge);
-    RtfReadLimits fewParagraphs;
-    fewParagraphs.MaxParagraphs = 3;
-    EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d}", document, fewParagraphs), RtfReadStatus::Ok);
-    EXPECT_EQ(document.blockCount(), 4);
-    document.clear();
-    // As it is written back: a \par after the last paragraph too.
-    EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d\\par}", document, fewParagraphs), RtfReadStatus::Ok);
-    EXPECT_EQ(document.blockCount(), 4);
-    document.clear();
-    EXPECT_EQ(ReadRtf("{\\rtf1 a\\par b\\par c\\par d\\par e}", document, fewParagraphs), RtfReadStatus::TooLarge);
     EXPECT_EQ(ReadRtf("plain text", document), RtfReadStatus::NotRtf);
     EXPECT_EQ(ReadRtf("{\\rt", document), RtfReadStatus::NotRtf);
     EXPECT_TRUE(document.isEmpty());
     EXPECT_TRUE(moratutor::rtf::LooksLikeRtf("{\\rtf"));
     EXPECT_FALSE(moratutor::rtf::LooksLikeRtf(" {\\rtf1"));
+}
+
+// The limit counts the paragraphs the document gets, whether or not the last one ends with \par.
+TEST(RtfReaderLimits, ParagraphLimitCountsParagraphs) {
+    struct {
+        const char* rtf;
+        RtfReadStatus status;
+    } const cases[] = {
+        {"{\\rtf1 a\\par b\\par c}", RtfReadStatus::Ok},
+        {"{\\rtf1 a\\par b\\par c\\par}", RtfReadStatus::Ok},  // as it is written back
+        {"{\\rtf1 a\\par b\\par c\\par d}", RtfReadStatus::TooLarge},
+        {"{\\rtf1 a\\par b\\par c\\par d\\par}", RtfReadStatus::TooLarge},
+        {"{\\rtf1 a\\par b\\par c\\par\\par}", RtfReadStatus::TooLarge},
+        // Paragraph separators in UTF-8 text break paragraphs just the same.
+        {"{\\rtf1\\ansi\\ansicpg65001 a\\'e2\\'80\\'a9b\\par c}", RtfReadStatus::Ok},
+        {"{\\rtf1\\ansi\\ansicpg65001 a\\'e2\\'80\\'a9b\\par c\xe2\x80\xa9" "d}", RtfReadStatus::TooLarge},
+    };
+    RtfReadLimits threeParagraphs;
+    threeParagraphs.MaxParagraphs = 3;
+    for (const auto& c : cases) {
+        QTextDocument document;
+        EXPECT_EQ(ReadRtf(c.rtf, document, threeParagraphs), c.status) << c.rtf;
+        EXPECT_EQ(document.blockCount(), c.status == RtfReadStatus::Ok ? 3 : 1) << c.rtf;
+    }
+    EXPECT_EQ(RtfReadLimits{}.MaxParagraphs, 2'000'000u);  // as the README promises
 }
 
 TEST(RtfReaderLimits, AppendsAtTheEnd) {
@@ -275,13 +314,15 @@ TEST(RtfReaderFormat, DoubleByteRunProperties) {
     EXPECT_TRUE(i.fontItalic());
 }
 
+void ReadInteropSample(const char* name, QTextDocument& document) {
+    QFile file(QStringLiteral(MORATUTOR_RTF_INTEROP "/") + QString::fromLatin1(name));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    ASSERT_EQ(ReadRtf(file.readAll().toStdString(), document), RtfReadStatus::Ok) << name;
+}
+
 // Files LibreOffice 7.4 and pandoc 2.17 wrote: every character and the visible formatting.
 TEST(RtfReaderFormat, WrittenByOtherPrograms) {
-    auto read = [](const char* name, QTextDocument& document) {
-        QFile file(QStringLiteral(MORATUTOR_RTF_INTEROP "/") + QString::fromLatin1(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-        ASSERT_EQ(ReadRtf(file.readAll().toStdString(), document), RtfReadStatus::Ok) << name;
-    };
+    const auto read = ReadInteropSample;
     QTextDocument kana;
     read("libreoffice-kana-formatting.rtf", kana);
     EXPECT_EQ(kana.toRawText(), QString::fromUtf16(u"plain かな Кир\u2029bold かなカナ Жир ital ひら Кур big あ Б"));
@@ -321,6 +362,25 @@ TEST(RtfReaderFormat, WrittenByOtherPrograms) {
                                                      u"\u7FFF \u8000 \\ {x}\u2029второй абзац"));
     EXPECT_EQ(FormatOf(pandoc, QString::fromUtf16(u"жирный")).fontWeight(), QFont::Bold);
     EXPECT_TRUE(FormatOf(pandoc, QString::fromUtf16(u"курсив")).fontItalic());
+}
+
+// LibreOffice 7.4 from HTML and from pandoc's ODT: headings, lists, a table with an empty
+// cell, superscript, subscript and a background.
+TEST(RtfReaderFormat, LibreOfficeHeadingsTablesAndShifts) {
+    QTextDocument lists;
+    ReadInteropSample("libreoffice-headings-lists.rtf", lists);
+    EXPECT_EQ(lists.toRawText(), QString::fromUtf16(u"Заголовок\u2029Текст абзаца.\u2029Подзаголовок\u2029"
+                                                    u" 1.\tпервый\u2029 2.\tвторой\u2029\u2022\tточка"));
+
+    QTextDocument table;
+    ReadInteropSample("libreoffice-table-shifts.rtf", table);
+    EXPECT_EQ(table.toRawText(), QString::fromUtf16(u"Заголовок один\u2029Текст E=mc2 и H2O, выделено конец.\u2029"
+                                                    u"Второй заголовок\u2029а1\tб1\tв1\u2029а2\t\tв2\u2029После таблицы."));
+    EXPECT_EQ(FormatOf(table, QString::fromUtf16(u"2 и")).verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(FormatOf(table, "2O").verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_EQ(FormatOf(table, "O,").verticalAlignment(), QTextCharFormat::AlignNormal);
+    EXPECT_EQ(FormatOf(table, QString::fromUtf16(u"выделено")).background().color(), QColor(255, 255, 0));
+    EXPECT_FALSE(FormatOf(table, QString::fromUtf16(u" конец")).hasProperty(QTextFormat::BackgroundBrush));
 }
 
 TEST(RtfReaderFormat, WordPadSample) {

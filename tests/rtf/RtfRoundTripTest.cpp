@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 using moratutor::rtf::ReadRtf;
@@ -70,6 +71,38 @@ TEST(RtfRoundTrip, WritesSignedUnicodeAndEscapes) {
     EXPECT_NE(rtf.find("\\u1071 ?"), std::string::npos);
     EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
     EXPECT_NE(rtf.find("\\fcharset128 IPAGothic"), std::string::npos);
+}
+
+// Word processors pick a face per script: Cyrillic must come in the pane's face (in the
+// Japanese one it shows full-width, letter-spaced), kana in the Japanese face.
+TEST(RtfRoundTrip, NamesAFacePerScript) {
+    QTextDocument source;
+    source.setDefaultFont(QFont(QStringList{"DejaVu Serif", "IPAGothic"}, 10));
+    source.setPlainText(QString::fromUtf16(u"Обычный かな"));
+    const std::string rtf = WriteRtf(source);
+
+    std::smatch western;
+    std::smatch kana;
+    ASSERT_TRUE(std::regex_search(rtf, western, std::regex(R"(\{\\f(\d+)\\fnil\\fcharset204 DejaVu Serif;\})"))) << rtf;
+    ASSERT_TRUE(std::regex_search(rtf, kana, std::regex(R"(\{\\f(\d+)\\fnil\\fcharset128 IPAGothic)"))) << rtf;
+    const std::string w = western[1];
+    EXPECT_NE(rtf.find("\\deff" + w), std::string::npos);
+    EXPECT_NE(rtf.find("{\\hich\\af" + w + "\\dbch\\af" + kana.str(1) + "\\loch\\f" + w + "\\fs20 "), std::string::npos)
+        << rtf;
+
+    QTextDocument back;
+    ASSERT_EQ(ReadRtf(rtf, back), RtfReadStatus::Ok);
+    QTextCursor at(&back);
+    at.setPosition(1);
+    EXPECT_EQ(at.charFormat().fontFamilies().toStringList(), QStringList{"DejaVu Serif"});
+}
+
+// A pane shown in the Japanese face still gets its Cyrillic written in a Cyrillic one.
+TEST(RtfRoundTrip, NeverNamesTheJapaneseFaceForCyrillic) {
+    QTextDocument source;
+    source.setDefaultFont(QFont(QStringList{"IPAGothic"}, 10));
+    source.setPlainText(QString::fromUtf16(u"Обычный"));
+    EXPECT_NE(WriteRtf(source).find("{\\f0\\fnil\\fcharset204 Times New Roman;}"), std::string::npos);
 }
 
 TEST(RtfRoundTrip, KeepsFormatting) {

@@ -29,6 +29,7 @@ struct CharProps {
     int sizeHalfPoints = 0;  // 0: not given, the document's own size applies
     int color = 0;
     int highlight = 0;
+    int shading = 0;  // \chcbpatN, LibreOffice's character background; a highlight shows over it
     bool bold = false;
     bool italic = false;
     // Double-byte (kana, kanji) runs may have their own weight, slant and size: \b sets both,
@@ -49,6 +50,7 @@ struct GroupState {
     int unicodeSkip = 1;  // \ucN: characters that stand in for each \uN
     bool doubleByteRun = false;  // after \dbch, until \loch or \hich
     bool rightToLeft = false;    // after \rtlch, until \ltrch: \a* words then describe complex scripts
+    bool listText = false;       // in \listtext, the list number as readers without lists show it
 };
 
 struct FontInfo {
@@ -56,24 +58,33 @@ struct FontInfo {
     int codePage = 0;  // 0: the document's code page
 };
 
+// Control words, grouped by the destination they act in.
 enum class Word {
     Unknown,
-    // document
-    Rtf, Ansi, Mac, Pc, Pca, AnsiCpg, Deff,
-    // destinations
-    FontTable, ColorTable, SkipDestination, Field, FieldResult,
-    // font table entries
+    // the document, wherever they stand
+    Rtf, Ansi, Mac, Pc, Pca, AnsiCpg, Deff, UnicodeSkip,
+    // words that open a destination
+    FontTable, ColorTable, SkipDestination, Field, FieldResult, ListText,
+    // the font table
     Font, FontCharset, FontCodePage,
-    // colour table entries
+    // the colour table
     Red, Green, Blue,
     // text
-    Par, Line, Tab, Cell, Row, Page, Unicode, UnicodeSkip, Bin,
-    Symbol,
-    // formatting
-    Plain, Pard, Bold, Italic, Underline, UnderlineNone, Strike, FontSize, Color, Highlight, Hidden,
-    Sub, Super, NoSuperSub, AlignLeft, AlignCenter, AlignRight, AlignJustify,
+    Par, Line, Tab, Cell, Row, Page, Unicode, Bin, Symbol,
+    // character formatting
+    Plain, Bold, Italic, Underline, UnderlineNone, Strike, FontSize, Color, Highlight, Shading, Hidden,
+    Sub, Super, NoSuperSub, Up, Down,
     // runs of one script and their associated properties
     SingleByteRun, DoubleByteRun, RightToLeftRun, LeftToRightRun, AssocBold, AssocItalic, AssocSize,
+    // paragraph formatting
+    Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify,
+};
+
+// A control word's number: formatting words without one, or with one other than 0, turn on.
+struct Parameter {
+    bool given = false;
+    std::int32_t value = 0;
+    bool On() const { return !given || value != 0; }
 };
 
 struct WordInfo {
@@ -87,7 +98,7 @@ const std::unordered_map<std::string_view, WordInfo>& WordTable() {
             {"rtf", {Word::Rtf}}, {"ansi", {Word::Ansi}}, {"mac", {Word::Mac}}, {"pc", {Word::Pc}},
             {"pca", {Word::Pca}}, {"ansicpg", {Word::AnsiCpg}}, {"deff", {Word::Deff}},
             {"fonttbl", {Word::FontTable}}, {"colortbl", {Word::ColorTable}},
-            {"field", {Word::Field}}, {"fldrslt", {Word::FieldResult}},
+            {"field", {Word::Field}}, {"fldrslt", {Word::FieldResult}}, {"listtext", {Word::ListText}},
             {"f", {Word::Font}}, {"fcharset", {Word::FontCharset}}, {"cpg", {Word::FontCodePage}},
             {"red", {Word::Red}}, {"green", {Word::Green}}, {"blue", {Word::Blue}},
             {"par", {Word::Par}}, {"sect", {Word::Par}}, {"line", {Word::Line}}, {"tab", {Word::Tab}},
@@ -97,8 +108,10 @@ const std::unordered_map<std::string_view, WordInfo>& WordTable() {
             {"plain", {Word::Plain}}, {"pard", {Word::Pard}}, {"b", {Word::Bold}}, {"i", {Word::Italic}},
             {"ulnone", {Word::UnderlineNone}}, {"strike", {Word::Strike}}, {"striked", {Word::Strike}},
             {"fs", {Word::FontSize}}, {"cf", {Word::Color}}, {"highlight", {Word::Highlight}},
+            {"chcbpat", {Word::Shading}},
             {"v", {Word::Hidden}}, {"sub", {Word::Sub}}, {"super", {Word::Super}},
-            {"nosupersub", {Word::NoSuperSub}}, {"ql", {Word::AlignLeft}}, {"qc", {Word::AlignCenter}},
+            {"nosupersub", {Word::NoSuperSub}}, {"up", {Word::Up}}, {"dn", {Word::Down}},
+            {"ql", {Word::AlignLeft}}, {"qc", {Word::AlignCenter}},
             {"qr", {Word::AlignRight}}, {"qj", {Word::AlignJustify}}, {"qd", {Word::AlignJustify}},
             {"loch", {Word::SingleByteRun}}, {"hich", {Word::SingleByteRun}}, {"dbch", {Word::DoubleByteRun}},
             {"rtlch", {Word::RightToLeftRun}}, {"ltrch", {Word::LeftToRightRun}}, {"ab", {Word::AssocBold}},
@@ -161,7 +174,7 @@ public:
         RtfReadStatus status = Parse();
         if (status == RtfReadStatus::Ok) {
             FlushText();
-            if (ParagraphsKept() > limits_.MaxParagraphs) status = RtfReadStatus::TooLarge;
+            if (Paragraphs() > limits_.MaxParagraphs) status = RtfReadStatus::TooLarge;
         }
         if (status == RtfReadStatus::Ok) {
             // The last \par ends the last paragraph rather than opening an empty one, as word
@@ -182,7 +195,7 @@ public:
 private:
     RtfReadStatus Parse() {
         while (pos_ < in_.size()) {
-            if (ParagraphsKept() > limits_.MaxParagraphs) return RtfReadStatus::TooLarge;
+            if (Paragraphs() > limits_.MaxParagraphs) return RtfReadStatus::TooLarge;
             const unsigned char c = static_cast<unsigned char>(in_[pos_]);
             if (c == '{') {
                 ++pos_;
@@ -213,15 +226,21 @@ private:
         FlushText();
         if (state_.destination == Destination::FontTable) FinishFont();
         const Destination closing = state_.destination;
+        const bool closingListText = state_.listText;
         state_ = stack_.back();
         stack_.pop_back();
         skipCount_ = 0;
+        // A list text that showed nothing leaves no tab behind either.
+        if (closingListText && !state_.listText && visibleUnits_ == listTextStart_.visibleUnits) {
+            pendingTabs_ = listTextStart_.pendingTabs;
+        }
         // A font entry written without its ";" ends with its group.
         if (closing == Destination::FontTable && state_.destination != Destination::FontTable) FinishFont();
     }
 
-    // The \par words that open a paragraph the document keeps: the last one may only end one.
-    std::size_t ParagraphsKept() const { return paragraphs_ - (emptyBlockAfterPar_ ? 1 : 0); }
+    // The paragraphs the document will hold: one more than the breaks, as a last break only
+    // ends the last paragraph.
+    std::size_t Paragraphs() const { return breaks_ + (emptyBlockAfterPar_ ? 0 : 1); }
 
     // Consumes one of the characters that stand in for a \uN; true when one was consumed.
     bool SkipOneCharacter() {
@@ -304,168 +323,250 @@ private:
         const auto& table = WordTable();
         const auto found = table.find(name);
         const WordInfo info = found == table.end() ? WordInfo{Word::Unknown} : found->second;
+        const Parameter param{hasParam, value};
 
-        if (info.word == Word::Bin) {
-            // The binary bytes stand in for one character, and are never text.
-            const std::size_t length = hasParam && value > 0 ? static_cast<std::size_t>(value) : 0;
-            pos_ += std::min(length, in_.size() - pos_);
-            SkipOneCharacter();
-            return;
-        }
-        if (info.word == Word::Unicode) {
-            if (SkipOneCharacter() || !hasParam) return;
-            TextUnit(static_cast<char16_t>(static_cast<std::uint32_t>(value) & 0xFFFF));
-            skipCount_ = state_.unicodeSkip;
-            return;
-        }
+        // \bin and \u take their stand-in characters themselves, in every destination.
+        if (info.word == Word::Bin) return BinaryData(param);
+        if (info.word == Word::Unicode) return UnicodeCharacter(param);
         if (SkipOneCharacter()) return;
         if (state_.destination == Destination::Skip) return;
+        if (DocumentWord(info.word, param) || DestinationWord(info.word)) return;
+        switch (state_.destination) {
+        case Destination::FontTable:
+            if (FontTableWord(info.word, param)) return;
+            break;
+        case Destination::ColorTable:
+            if (ColorTableWord(info.word, param)) return;
+            break;
+        case Destination::Text:
+        case Destination::Skip:
+            break;
+        }
+        if (TextWord(info)) return;
+        // Formatting acts in the tables too; their groups undo it when they end.
+        if (CharacterFormatWord(info.word, param)) return;
+        ParagraphFormatWord(info.word);
+    }
 
-        const bool on = !hasParam || value != 0;
-        switch (info.word) {
+    void BinaryData(Parameter param) {
+        // The binary bytes stand in for one character, and are never text.
+        const std::size_t length = param.given && param.value > 0 ? static_cast<std::size_t>(param.value) : 0;
+        pos_ += std::min(length, in_.size() - pos_);
+        SkipOneCharacter();
+    }
+
+    void UnicodeCharacter(Parameter param) {
+        if (SkipOneCharacter() || !param.given) return;
+        TextUnit(static_cast<char16_t>(static_cast<std::uint32_t>(param.value) & 0xFFFF));
+        skipCount_ = state_.unicodeSkip;
+    }
+
+    // Words about the whole document; true when the word was one.
+    bool DocumentWord(Word word, Parameter param) {
+        switch (word) {
         case Word::Unknown:
         case Word::Rtf:
-        case Word::Unicode:
-        case Word::Bin:
-        case Word::Field:
-            break;
-        case Word::Ansi: codePage_ = 1252; break;
-        case Word::Mac: codePage_ = 10000; break;
-        case Word::Pc: codePage_ = 437; break;
-        case Word::Pca: codePage_ = 850; break;
+            return true;
+        case Word::Ansi: codePage_ = 1252; return true;
+        case Word::Mac: codePage_ = 10000; return true;
+        case Word::Pc: codePage_ = 437; return true;
+        case Word::Pca: codePage_ = 850; return true;
         case Word::AnsiCpg:
-            if (hasParam && value > 0) codePage_ = value;
-            break;
+            if (param.given && param.value > 0) codePage_ = param.value;
+            return true;
         case Word::Deff:
-            if (hasParam) {
-                defaultFont_ = value;
-                if (state_.chars.font < 0) state_.chars.font = value;
+            if (param.given) {
+                defaultFont_ = param.value;
+                if (state_.chars.font < 0) state_.chars.font = param.value;
             }
-            break;
+            return true;
+        case Word::UnicodeSkip:
+            if (param.given) state_.unicodeSkip = std::clamp(param.value, 0, 1 << 16);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // Words that send the rest of the group elsewhere; true when the word was one.
+    bool DestinationWord(Word word) {
+        switch (word) {
+        case Word::Field:
+            return true;  // its instruction is skipped, its result is text
         case Word::FontTable:
             FlushText();
             state_.destination = Destination::FontTable;
-            break;
+            return true;
         case Word::ColorTable:
             FlushText();
             state_.destination = Destination::ColorTable;
             colors_.clear();
             ResetColor();
-            break;
+            return true;
         case Word::SkipDestination:
             FlushText();
             state_.destination = Destination::Skip;
-            break;
+            return true;
         case Word::FieldResult:
             FlushText();
             state_.destination = Destination::Text;
-            break;
+            return true;
+        case Word::ListText:
+            // The number stays, but a tab with no number before it (LibreOffice's headings) is no text.
+            FlushText();
+            if (!state_.listText) listTextStart_ = {pendingTabs_, visibleUnits_};
+            state_.listText = true;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    bool FontTableWord(Word word, Parameter param) {
+        switch (word) {
         case Word::Font:
-            if (!hasParam) break;
-            if (state_.destination == Destination::FontTable) {
-                FinishFont();
-                definingFont_ = value;
-                fonts_[value] = FontInfo{};
-            } else {
-                FlushText();
-                state_.chars.font = value;
-            }
-            break;
+            if (!param.given) return true;
+            FinishFont();
+            definingFont_ = param.value;
+            fonts_[param.value] = FontInfo{};
+            return true;
         case Word::FontCharset:
-            if (state_.destination == Destination::FontTable && definingFont_ && hasParam) {
+            if (definingFont_ && param.given) {
                 FontInfo& font = fonts_[*definingFont_];
-                if (font.codePage == 0) font.codePage = CodePageForCharset(value, 0);
+                if (font.codePage == 0) font.codePage = CodePageForCharset(param.value, 0);
             }
-            break;
+            return true;
         case Word::FontCodePage:
-            if (state_.destination == Destination::FontTable && definingFont_ && hasParam && value > 0) {
-                fonts_[*definingFont_].codePage = value;
-            }
-            break;
-        case Word::Red:
-        case Word::Green:
-        case Word::Blue:
-            if (state_.destination == Destination::ColorTable) {
-                const int component = std::clamp(hasParam ? value : 0, 0, 255);
-                colorGiven_ = true;
-                if (info.word == Word::Red) red_ = component;
-                if (info.word == Word::Green) green_ = component;
-                if (info.word == Word::Blue) blue_ = component;
-            }
-            break;
+            if (definingFont_ && param.given && param.value > 0) fonts_[*definingFont_].codePage = param.value;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    bool ColorTableWord(Word word, Parameter param) {
+        if (word != Word::Red && word != Word::Green && word != Word::Blue) return false;
+        const int component = std::clamp(param.given ? param.value : 0, 0, 255);
+        colorGiven_ = true;
+        if (word == Word::Red) red_ = component;
+        if (word == Word::Green) green_ = component;
+        if (word == Word::Blue) blue_ = component;
+        return true;
+    }
+
+    // Breaks, tabs and symbols; true when the word was one of them (or of another table's).
+    bool TextWord(const WordInfo& info) {
+        const bool text = state_.destination == Destination::Text;
+        switch (info.word) {
         case Word::Par:
         case Word::Row:
         case Word::Page:
             Paragraph();
-            break;
+            return true;
         // Breaks and tabs belong to the text; in a font name they would only garble it.
         case Word::Line:
-            if (state_.destination == Destination::Text) TextUnit(u'\u2028');
-            break;
+            if (text) TextUnit(u'\u2028');
+            return true;
         case Word::Tab:
+            if (text) TextUnit(u'\t');
+            return true;
         case Word::Cell:
-            if (state_.destination == Destination::Text) TextUnit(u'\t');
-            break;
-        case Word::UnicodeSkip:
-            if (hasParam) state_.unicodeSkip = std::clamp(value, 0, 1 << 16);
-            break;
-        case Word::Symbol: TextUnit(info.symbol); break;
+            // Cells are parted by tabs: the last one of a row is followed by none.
+            if (text) ++pendingTabs_;
+            return true;
+        case Word::Symbol:
+            TextUnit(info.symbol);
+            return true;
+        case Word::FontCharset:
+        case Word::FontCodePage:
+        case Word::Red:
+        case Word::Green:
+        case Word::Blue:
+            return true;  // they mean something only in their table
+        default:
+            return false;
+        }
+    }
+
+    bool CharacterFormatWord(Word word, Parameter param) {
+        CharProps& chars = state_.chars;
+        const bool on = param.On();
+        switch (word) {
+        case Word::Font:
+            if (!param.given) return true;
+            FlushText();
+            chars.font = param.value;
+            return true;
         case Word::Plain:
             FlushText();
-            state_.chars = CharProps{};
-            state_.chars.font = defaultFont_;
-            break;
+            chars = CharProps{};
+            chars.font = defaultFont_;
+            return true;
+        case Word::Bold: FlushText(); chars.bold = chars.asianBold = on; return true;
+        case Word::Italic: FlushText(); chars.italic = chars.asianItalic = on; return true;
+        case Word::Underline: FlushText(); chars.underline = on; return true;
+        case Word::UnderlineNone: FlushText(); chars.underline = false; return true;
+        case Word::Strike: FlushText(); chars.strike = on; return true;
+        case Word::Hidden: FlushText(); chars.hidden = on; return true;
+        case Word::FontSize:
+            FlushText();
+            chars.sizeHalfPoints = chars.asianSizeHalfPoints = HalfPoints(param);
+            return true;
+        case Word::Color: FlushText(); chars.color = param.given ? param.value : 0; return true;
+        case Word::Highlight: FlushText(); chars.highlight = param.given ? param.value : 0; return true;
+        case Word::Shading: FlushText(); chars.shading = param.given ? param.value : 0; return true;
+        case Word::Sub: FlushText(); chars.verticalShift = on ? -1 : 0; return true;
+        case Word::Super: FlushText(); chars.verticalShift = on ? 1 : 0; return true;
+        case Word::NoSuperSub: FlushText(); chars.verticalShift = 0; return true;
+        // \upN and \dnN move the text by N half-points (6 when N is missing); LibreOffice
+        // writes its superscript and subscript so.
+        case Word::Up: FlushText(); chars.verticalShift = Shift(param); return true;
+        case Word::Down: FlushText(); chars.verticalShift = -Shift(param); return true;
+        default: return ScriptRunWord(word, param);
+        }
+    }
+
+    // Runs of one script, and the properties associated with double-byte text.
+    bool ScriptRunWord(Word word, Parameter param) {
+        switch (word) {
+        case Word::SingleByteRun:
+        case Word::DoubleByteRun:
+            FlushText();
+            state_.doubleByteRun = word == Word::DoubleByteRun;
+            return true;
+        case Word::RightToLeftRun: state_.rightToLeft = true; return true;
+        case Word::LeftToRightRun: state_.rightToLeft = false; return true;
+        case Word::AssocBold:
+        case Word::AssocItalic:
+        case Word::AssocSize:
+            if (!AssociatedWithText()) return true;
+            FlushText();
+            if (word == Word::AssocBold) state_.chars.asianBold = param.On();
+            if (word == Word::AssocItalic) state_.chars.asianItalic = param.On();
+            if (word == Word::AssocSize) state_.chars.asianSizeHalfPoints = HalfPoints(param);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    static int HalfPoints(Parameter param) { return param.given ? std::clamp(param.value, 0, 3276) : 0; }
+    static int Shift(Parameter param) {
+        const std::int32_t amount = param.given ? param.value : 6;
+        return amount > 0 ? 1 : amount < 0 ? -1 : 0;
+    }
+
+    void ParagraphFormatWord(Word word) {
+        switch (word) {
         case Word::Pard:
             FlushText();
             state_.alignment = Qt::AlignLeft;
             break;
-        case Word::Bold: FlushText(); state_.chars.bold = state_.chars.asianBold = on; break;
-        case Word::Italic: FlushText(); state_.chars.italic = state_.chars.asianItalic = on; break;
-        case Word::Underline: FlushText(); state_.chars.underline = on; break;
-        case Word::UnderlineNone: FlushText(); state_.chars.underline = false; break;
-        case Word::Strike: FlushText(); state_.chars.strike = on; break;
-        case Word::Hidden: FlushText(); state_.chars.hidden = on; break;
-        case Word::FontSize:
-            FlushText();
-            state_.chars.sizeHalfPoints = state_.chars.asianSizeHalfPoints = hasParam ? std::clamp(value, 0, 3276) : 0;
-            break;
-        case Word::SingleByteRun:
-        case Word::DoubleByteRun:
-            FlushText();
-            state_.doubleByteRun = info.word == Word::DoubleByteRun;
-            break;
-        case Word::RightToLeftRun: state_.rightToLeft = true; break;
-        case Word::LeftToRightRun: state_.rightToLeft = false; break;
-        case Word::AssocBold:
-            if (!AssociatedWithText()) break;
-            FlushText();
-            state_.chars.asianBold = on;
-            break;
-        case Word::AssocItalic:
-            if (!AssociatedWithText()) break;
-            FlushText();
-            state_.chars.asianItalic = on;
-            break;
-        case Word::AssocSize:
-            if (!AssociatedWithText()) break;
-            FlushText();
-            state_.chars.asianSizeHalfPoints = hasParam ? std::clamp(value, 0, 3276) : 0;
-            break;
-        case Word::Color:
-            FlushText();
-            state_.chars.color = hasParam ? value : 0;
-            break;
-        case Word::Highlight:
-            FlushText();
-            state_.chars.highlight = hasParam ? value : 0;
-            break;
-        case Word::Sub: FlushText(); state_.chars.verticalShift = on ? -1 : 0; break;
-        case Word::Super: FlushText(); state_.chars.verticalShift = on ? 1 : 0; break;
-        case Word::NoSuperSub: FlushText(); state_.chars.verticalShift = 0; break;
         case Word::AlignLeft: state_.alignment = Qt::AlignLeft; break;
         case Word::AlignCenter: state_.alignment = Qt::AlignHCenter; break;
         case Word::AlignRight: state_.alignment = Qt::AlignRight; break;
         case Word::AlignJustify: state_.alignment = Qt::AlignJustify; break;
+        default: break;
         }
     }
 
@@ -509,6 +610,7 @@ private:
                 return;
             }
             if (byte < 0x20) return;  // control characters are not text in RTF
+            BeforeVisibleText();
             break;
         }
         const int codePage = CurrentCodePage();
@@ -530,9 +632,23 @@ private:
             if (!definingFont_) return;
         } else if (state_.chars.hidden) {
             return;
+        } else if (unit == u'\t' && state_.listText) {
+            ++pendingTabs_;  // shown only when text follows: a list number's, not an empty one's
+            return;
+        } else {
+            BeforeVisibleText();
         }
         DecodePendingBytes();
         pendingText_ += unit;
+    }
+
+    // Tabs waiting for text (after a cell or a list number) show once some comes.
+    void BeforeVisibleText() {
+        ++visibleUnits_;
+        if (pendingTabs_ == 0) return;
+        DecodePendingBytes();
+        pendingText_.append(static_cast<std::size_t>(pendingTabs_), u'\t');
+        pendingTabs_ = 0;
     }
 
     void DecodePendingBytes() {
@@ -548,18 +664,32 @@ private:
         if (state_.destination == Destination::FontTable) {
             if (definingFont_) fonts_[*definingFont_].name += pendingText_;
         } else if (state_.destination == Destination::Text) {
-            // A last paragraph without its \par keeps the alignment its text was written under.
-            ApplyAlignment();
-            cursor_.insertText(ToQString(pendingText_), CurrentFormat());
-            emptyBlockAfterPar_ = false;
+            // A paragraph separator decoded from the bytes (UTF-8 text) breaks the paragraph as
+            // \par does, and counts as one.
+            std::u16string_view rest = pendingText_;
+            for (;;) {
+                const std::size_t end = rest.find(u'\u2029');
+                InsertText(rest.substr(0, end));
+                if (end == std::u16string_view::npos) break;
+                BreakParagraph();
+                rest.remove_prefix(end + 1);
+            }
         }
         pendingText_.clear();
+    }
+
+    void InsertText(std::u16string_view text) {
+        if (text.empty()) return;
+        // A last paragraph without its \par keeps the alignment its text was written under.
+        ApplyAlignment();
+        cursor_.insertText(ToQString(text), CurrentFormat());
+        emptyBlockAfterPar_ = false;
     }
 
     // Text as the editor can hold it: half a surrogate pair and the editor's frame markers
     // become U+FFFD, and control characters (which a code page such as UTF-8 can yield)
     // are dropped.
-    static QString ToQString(const std::u16string& text) {
+    static QString ToQString(std::u16string_view text) {
         QString out;
         out.reserve(static_cast<qsizetype>(text.size()));
         for (std::size_t i = 0; i < text.size(); ++i) {
@@ -594,7 +724,11 @@ private:
             if (!face.isEmpty()) format.setFontFamilies(QStringList{face});
         }
         if (const auto color = ColorAt(p.color)) format.setForeground(*color);
-        if (const auto color = ColorAt(p.highlight)) format.setBackground(*color);
+        if (const auto color = ColorAt(p.highlight)) {
+            format.setBackground(*color);
+        } else if (const auto shade = ColorAt(p.shading)) {
+            format.setBackground(*shade);
+        }
         return format;
     }
 
@@ -607,8 +741,17 @@ private:
     void Paragraph() {
         if (state_.destination != Destination::Text) return;
         FlushText();
+        BreakParagraph();
+    }
+
+    void BreakParagraph() {
         ApplyAlignment();
-        if (++paragraphs_ > limits_.MaxParagraphs + 1) return;
+        pendingTabs_ = 0;  // the last cell of a row is followed by no tab
+        // Past the limit the document is refused anyway; the breaks are only counted.
+        if (++breaks_ > limits_.MaxParagraphs) {
+            emptyBlockAfterPar_ = false;
+            return;
+        }
         cursor_.insertBlock(QTextBlockFormat());
         emptyBlockAfterPar_ = true;
     }
@@ -644,8 +787,14 @@ private:
     GroupState state_;
     std::vector<GroupState> stack_;
     int skipCount_ = 0;
-    std::size_t paragraphs_ = 0;
-    bool emptyBlockAfterPar_ = false;  // nothing was written since the last \par
+    std::size_t breaks_ = 0;            // paragraph breaks read, \par and the like
+    bool emptyBlockAfterPar_ = false;  // nothing was written since the last break
+    int pendingTabs_ = 0;              // cell ends and list tabs not yet shown
+    std::size_t visibleUnits_ = 0;     // text characters read so far
+    struct {
+        int pendingTabs = 0;
+        std::size_t visibleUnits = 0;
+    } listTextStart_;                  // the two counts where the outermost \listtext began
 
     int codePage_ = 1252;
     int defaultFont_ = -1;

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QFontInfo>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -18,6 +19,7 @@ namespace {
 class Writer {
 public:
     explicit Writer(const QTextDocument& document) : document_(document) {
+        fonts_.push_back(WesternFace(document.defaultFont()));
         fonts_.push_back(QString::fromLatin1(kKanaFontName));
         colors_.push_back(QColor());  // index 0: the automatic colour
         const double defaultSize = document.defaultFont().pointSizeF();
@@ -48,7 +50,10 @@ public:
         std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\r\n{\\fonttbl";
         for (std::size_t i = 0; i < fonts_.size(); ++i) {
             out += "{\\f" + std::to_string(i);
-            if (i == 0) {
+            if (i == kWesternFont) {
+                out += "\\fnil\\fcharset204 ";
+                AppendText(out, fonts_[i]);
+            } else if (i == kKanaFont) {
                 out += "\\fnil\\fcharset128 ";
                 out += kKanaFontName;
                 out += "{\\*\\falt ";
@@ -73,6 +78,20 @@ public:
     }
 
 private:
+    // Font table entries every document has: the pane's own face for Cyrillic and Latin,
+    // the Japanese face for kana.
+    static constexpr std::size_t kWesternFont = 0;
+    static constexpr std::size_t kKanaFont = 1;
+
+    // The face the document's text is shown in (a generic alias such as "Sans Serif" means
+    // nothing to a word processor). A Japanese face would give the Cyrillic its full-width
+    // letters, so a common Cyrillic face stands in for it.
+    static QString WesternFace(const QFont& font) {
+        const QString face = QFontInfo(font).family();
+        if (face.isEmpty() || face == QLatin1String(kKanaFontName)) return QStringLiteral("Times New Roman");
+        return face;
+    }
+
     static const char* AlignmentWord(Qt::Alignment alignment) {
         const Qt::Alignment horizontal = alignment & Qt::AlignHorizontal_Mask;
         if (horizontal & Qt::AlignJustify) return "\\qj";
@@ -87,7 +106,10 @@ private:
         // Older code sets the single family property; it names a face just the same.
         const QString family = format.property(QTextFormat::FontFamily).toString();
         if (families.isEmpty() && !family.isEmpty()) families << family;
-        words += "\\f" + std::to_string(families.isEmpty() ? 0 : FontIndex(families.first()));
+        // Word processors choose the face by script: \loch and \hich text (Cyrillic, Latin) in
+        // the run's own face or the pane's, double-byte text (kana) in the Japanese face.
+        const std::string face = std::to_string(families.isEmpty() ? kWesternFont : FontIndex(families.first()));
+        words += "\\hich\\af" + face + "\\dbch\\af" + std::to_string(kKanaFont) + "\\loch\\f" + face;
 
         const double size = format.fontPointSize();
         words += "\\fs" + std::to_string(size > 0 ? static_cast<int>(std::lround(size * 2)) : defaultHalfPoints_);
@@ -107,7 +129,7 @@ private:
     }
 
     std::size_t FontIndex(const QString& family) {
-        for (std::size_t i = 1; i < fonts_.size(); ++i) {
+        for (std::size_t i = 0; i < fonts_.size(); ++i) {
             if (fonts_[i] == family) return i;
         }
         fonts_.push_back(family);

@@ -7,8 +7,9 @@ class QTextDocument;
 
 namespace moratutor::rtf {
 
-// The font the writer names for text without a face of its own: it shows kana, and its
-// charset (SHIFTJIS) makes word processors pick a Japanese face if it is missing.
+// The font the writer names for double-byte text (kana): its charset (SHIFTJIS) makes word
+// processors pick a Japanese face if it is missing. Other text is written in the document's
+// own face, or the run's.
 inline constexpr const char* kKanaFontName = "IPAGothic";
 inline constexpr const char* kKanaFontAlternative = "MS Gothic";
 
