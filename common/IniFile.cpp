@@ -335,7 +335,11 @@ QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, c
     PreferencesPathChecks checks;
     checks.fileExists = [](const QString& path) { return QFileInfo::exists(path); };
     // access() also answers for read-only mounts and for root, where mode bits say little.
+    // Programs under /usr belong to a package; even root's preferences stay out of them.
     checks.dirWritable = [](const QString& dir) {
+        const QString canonical = QFileInfo(dir).canonicalFilePath();
+        if (canonical == QLatin1String("/usr") || canonical.startsWith(QLatin1String("/usr/")))
+            return false;
         return QFileInfo(dir).isDir() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
     };
     return ChoosePreferencesPath(exeDir, loginName, configDir, checks);

@@ -24,6 +24,11 @@ fonts-ipafont-gothic
 fonts-dejavu-core
 clang
 libclang-rt-14-dev
+dpkg-dev
+lintian
+appstream
+desktop-file-utils
+man-db
 "
 
 missing=""

@@ -1,6 +1,8 @@
 // The help page and the shell-open routine the help and the About window's links use.
 #include "UMain.h"
 
+#include "HelpPage.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -38,4 +40,7 @@ QString TFMain::HelpPagePath(const QString& executablePath) {
     return executablePath + QStringLiteral(".htm");
 }
 
-void TFMain::actHelpExecute() { ShellOpenFile(HelpPagePath(QCoreApplication::applicationFilePath())); }
+// An installed copy keeps the page with its documents; a build tree has it beside the program.
+void TFMain::actHelpExecute() {
+    ShellOpenFile(moratutor::FindHelpPage(HelpPagePath(QCoreApplication::applicationFilePath())));
+}

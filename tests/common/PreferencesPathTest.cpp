@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -102,3 +103,13 @@ TEST(PreferencesPathTest, RealChecksOnTemporaryFolders) {
 }
 
 }  // namespace
+
+TEST(PreferencesPathTest, AnInstalledProgramKeepsPreferencesOutOfUsrEvenForRoot) {
+    // Root may write /usr/bin, but a file left there outlives the package that put the program there.
+    if (QFileInfo::exists(QStringLiteral("/usr/bin/ann-preferences-test.ini")))
+        GTEST_SKIP() << "a preferences file of that name already lies in /usr/bin";
+    EXPECT_EQ(ChoosePreferencesPath(QStringLiteral("/usr/bin"), QStringLiteral("ann-preferences-test"),
+                                    QStringLiteral("/home/ann/.config/Moratutor"))
+                  .toStdString(),
+              "/home/ann/.config/Moratutor/ann-preferences-test.ini");
+}
