@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <map>
@@ -25,6 +26,14 @@ QString FromView(std::u16string_view text) {
 // The kana of the panes are 10 pt; the chart's are more than twice that, to study them.
 constexpr int kKanaPointSize = 22;
 constexpr int kCellsPerLine = 6;
+constexpr int kCellWidth = 76;
+constexpr int kSpacing = 3;
+
+// Columns a row's cell takes: two for the yoon kana, which are two characters each (the
+// particle's spaces do not count).
+int Span(int rowNumber) {
+    return static_cast<int>(FromView(moratutor::SyllableTable()[static_cast<std::size_t>(rowNumber - 1)].Hiragana).size());
+}
 
 const QColor kTicked(0xFF, 0xF1, 0xB8);  // the same soft background as the highlighted kana
 
@@ -53,13 +62,21 @@ std::vector<int> RowsWhere(bool (*wanted)(const SyllableRow&)) {
     return numbers;
 }
 
-// Cuts `rows` into lines wherever the consonant (the first row of a run) changes, or a
-// line is full; runs of `keep` rows stay together on one line.
+// Cuts `rows` into lines of at most kCellsPerLine cells; runs of `keep` rows (one
+// consonant's) stay together on one line.
 std::vector<std::vector<int>> Lines(const std::vector<int>& rows, std::size_t keep) {
     std::vector<std::vector<int>> lines;
+    int used = 0;
     for (std::size_t i = 0; i < rows.size(); i += keep) {
-        if (lines.empty() || lines.back().size() + keep > kCellsPerLine) lines.emplace_back();
-        for (std::size_t k = i; k < std::min(rows.size(), i + keep); ++k) lines.back().push_back(rows[k]);
+        const std::size_t end = std::min(rows.size(), i + keep);
+        int width = 0;
+        for (std::size_t k = i; k < end; ++k) width += Span(rows[k]);
+        if (lines.empty() || used + width > kCellsPerLine) {
+            lines.emplace_back();
+            used = 0;
+        }
+        for (std::size_t k = i; k < end; ++k) lines.back().push_back(rows[k]);
+        used += width;
     }
     return lines;
 }
@@ -85,30 +102,23 @@ TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(mo
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setWordWrap(true);
 
+    // One column of sections, narrow enough to stand beside the main window; taller
+    // than a screen, so it scrolls.
     auto* sheet = new QWidget;
-    auto* columns = new QHBoxLayout(sheet);
-    auto* left = new QGridLayout;
-    auto* right = new QGridLayout;
-    left->setSpacing(4);
-    right->setSpacing(4);
-    columns->addLayout(left);
-    columns->addSpacing(16);
-    columns->addLayout(right);
-    columns->addStretch();
+    auto* grid = new QVBoxLayout(sheet);
+    grid->setSpacing(kSpacing);
 
     // The nine groups, one line each, plain rows in the order of their captions.
     std::vector<std::vector<int>> groups(9);
     for (const SyllableRow& row : moratutor::SyllableTable())
         if (const int group = moratutor::LearningGroup(row); group >= 1 && group <= 9 && !IsE(row))
             groups[static_cast<std::size_t>(group - 1)].push_back(row.Row);
-    int leftLine = 0, rightLine = 0;
-    AddSection(left, leftLine, QStringLiteral("Группы слогов"), groups);
-    AddSection(left, leftLine, QStringLiteral("Замена «Э» и «Е»"), Lines(RowsWhere(IsE), 1));
-    AddSection(right, rightLine, FromView(moratutor::GroupCaption(10)),
+    AddSection(grid, QStringLiteral("Группы слогов"), groups);
+    AddSection(grid, FromView(moratutor::GroupCaption(10)),
                Lines(RowsWhere([](const SyllableRow& r) { return IsVoiced(r) && !IsYoon(r) && !IsE(r); }), 5));
-    AddSection(right, rightLine, FromView(moratutor::GroupCaption(11)), Lines(RowsWhere(IsYoon), 3));
-    left->setRowStretch(leftLine, 1);
-    right->setRowStretch(rightLine, 1);
+    AddSection(grid, FromView(moratutor::GroupCaption(11)), Lines(RowsWhere(IsYoon), 3));
+    AddSection(grid, QStringLiteral("Замена «Э» и «Е»"), Lines(RowsWhere(IsE), 1));
+    grid->addStretch();
 
     auto* scroll = new QScrollArea;
     scroll->setWidget(sheet);
@@ -118,21 +128,24 @@ TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(mo
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblSummary);
     layout->addWidget(scroll, 1);
-    // As wide as the sheet needs, as tall as fits beside the main window.
-    resize(sheet->sizeHint().width() + scroll->verticalScrollBar()->sizeHint().width() + 24,
-           std::min(sheet->sizeHint().height() + 60, 760));
+    // As wide as six cells, as tall as fits beside the main window.
+    const QMargins sheetMargins = grid->contentsMargins(), margins = layout->contentsMargins();
+    const int width = kCellsPerLine * (kCellWidth + kSpacing) + sheetMargins.left() + sheetMargins.right() +
+                      margins.left() + margins.right() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+    resize(width, std::min(sheet->sizeHint().height() + lblSummary->sizeHint().height() + 40, 760));
 }
 
-void TFKanaChart::AddSection(QGridLayout* grid, int& line, const QString& heading,
-                             const std::vector<std::vector<int>>& rows) {
+void TFKanaChart::AddSection(QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows) {
     QLabel* title = MakeLabel(heading, font().pointSize() + 1, true);
     title->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    title->setContentsMargins(0, line == 0 ? 0 : 10, 0, 2);
-    grid->addWidget(title, line++, 0, 1, kCellsPerLine);
+    title->setContentsMargins(0, sheet->count() == 0 ? 0 : 10, 0, 2);
+    sheet->addWidget(title);
     for (const std::vector<int>& cellsOfLine : rows) {
-        for (std::size_t i = 0; i < cellsOfLine.size(); ++i)
-            grid->addWidget(MakeCell(cellsOfLine[i]), line, static_cast<int>(i));
-        ++line;
+        auto* line = new QHBoxLayout;
+        line->setSpacing(kSpacing);
+        for (const int row : cellsOfLine) line->addWidget(MakeCell(row));
+        line->addStretch();
+        sheet->addLayout(line);
     }
 }
 
@@ -142,7 +155,7 @@ QWidget* TFKanaChart::MakeCell(int rowNumber) {
     frame->setObjectName(QStringLiteral("cellRow%1").arg(rowNumber));
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setAutoFillBackground(true);
-    frame->setMinimumWidth(76);
+    frame->setFixedWidth(Span(rowNumber) * (kCellWidth + kSpacing) - kSpacing);
 
     QString syllable = FromView(row.Syllable);
     syllable[0] = syllable[0].toUpper();

@@ -44,7 +44,7 @@ private:
         bool Highlighted = false;
     };
 
-    void AddSection(class QGridLayout* grid, int& line, const QString& heading, const std::vector<std::vector<int>>& rows);
+    void AddSection(class QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows);
     QWidget* MakeCell(int row);
     void ShowHighlight(CellWidgets& cell, bool on);
 
