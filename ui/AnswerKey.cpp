@@ -22,6 +22,22 @@ QString FromView(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The block at height y of the document, or the last one above it. The layout of a long
+// document is made in steps, and hitTest answers wrongly beyond what is laid out even for
+// points above it; blockBoundingRect lays out as far as it is asked, so this goes by blocks.
+QTextBlock BlockAt(QTextDocument* document, qreal y) {
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    int low = 0, high = document->blockCount() - 1;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (layout->blockBoundingRect(document->findBlockByNumber(middle)).top() <= y)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return document->findBlockByNumber(low);
+}
+
 // A background that leaves the kana easy to read on a light pane.
 QColor HighlightColor() { return QColor(0xFF, 0xF1, 0xB8); }
 
@@ -119,21 +135,23 @@ QString AnswerKeyPane::ToolTipAt(int position) const {
 
 int AnswerKeyPane::CharacterAt(const QPoint& point) const {
     QTextDocument* document = pane_->document();
-    const QPoint inDocument = point + QPoint(pane_->horizontalScrollBar()->value(), pane_->verticalScrollBar()->value());
-    const int boundary = document->documentLayout()->hitTest(inDocument, Qt::ExactHit);
-    if (boundary < 0) return -1;
-    // hitTest gives the nearest gap between characters; the character is on the point's side.
-    const auto rectAt = [&](int position) {
-        QTextCursor cursor(document);
-        cursor.setPosition(position);
-        return pane_->cursorRect(cursor);
-    };
-    const int position = point.x() < rectAt(boundary).x() ? boundary - 1 : boundary;
-    if (position < 0 || position >= document->characterCount() - 1) return -1;
-    const QRect left = rectAt(position), right = rectAt(position + 1);
-    if (left.top() != right.top() || point.x() < left.x() || point.x() >= right.x()) return -1;
-    if (point.y() < left.top() || point.y() > left.bottom()) return -1;
-    return position;
+    const QPointF at = QPointF(point) + QPointF(pane_->horizontalScrollBar()->value(), pane_->verticalScrollBar()->value());
+    const QTextBlock block = BlockAt(document, at.y());
+    const QTextLayout* lines = block.layout();
+    if (!block.isValid() || !lines) return -1;
+    const QPointF origin = document->documentLayout()->blockBoundingRect(block).topLeft();
+    for (int i = 0; i < lines->lineCount(); ++i) {
+        const QTextLine line = lines->lineAt(i);
+        const QRectF box = line.rect().translated(origin);
+        if (at.y() < box.top() || at.y() >= box.bottom()) continue;
+        const qreal x = at.x() - origin.x();
+        const int character = line.xToCursor(x, QTextLine::CursorOnCharacter);
+        if (character < line.textStart() || character >= line.textStart() + line.textLength()) return -1;
+        const qreal left = line.cursorToX(character), right = line.cursorToX(character + 1);
+        if (x < std::min(left, right) || x >= std::max(left, right)) return -1;
+        return block.position() + character;
+    }
+    return -1;
 }
 
 bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
@@ -160,20 +178,10 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
 }
 
 std::pair<int, int> AnswerKeyPane::VisibleRange() const {
-    // The layout of a long document is made in steps, and hitTest is unreliable beyond what is
-    // laid out; blockBoundingRect lays out as far as it is asked, so the search goes by blocks.
     QTextDocument* document = pane_->document();
     QAbstractTextDocumentLayout* layout = document->documentLayout();
     const qreal top = pane_->verticalScrollBar()->value();
     const qreal bottom = top + pane_->viewport()->height();
-    int low = 0, high = document->blockCount() - 1;
-    while (low < high) {
-        const int middle = low + (high - low + 1) / 2;
-        if (layout->blockBoundingRect(document->findBlockByNumber(middle)).top() <= top)
-            low = middle;
-        else
-            high = middle - 1;
-    }
     // Within a block, by its lines: one paragraph may be the whole text.
     const auto lineStart = [&](const QTextBlock& block, qreal y, bool after) {
         const QTextLayout* lines = block.layout();
@@ -184,7 +192,7 @@ std::pair<int, int> AnswerKeyPane::VisibleRange() const {
         }
         return block.position() + block.length();
     };
-    QTextBlock block = document->findBlockByNumber(low);
+    QTextBlock block = BlockAt(document, top);
     const int first = lineStart(block, top, false);
     while (block.next().isValid() && layout->blockBoundingRect(block.next()).top() < bottom) block = block.next();
     const int stop = lineStart(block, bottom, true);

@@ -157,6 +157,9 @@ private slots:
         for (int i = 0; i < 20000; ++i) source += QStringLiteral("кока кола\n");
         Convert(pane, *keys, source, Groups({1, 2}));
         QCOMPARE(keys->Key().size(), std::size_t{20000 * 4});
+        // While the long text is still being laid out, the first kana is found where it is.
+        QCOMPARE(keys->CharacterAt(CentreOf(pane, 1)), 1);
+        QCOMPARE(keys->ToolTipAt(keys->CharacterAt(CentreOf(pane, 1))), QStringLiteral("«ка» — группа «Ка, Ки, Ку, Кэ, Ко»"));
         keys->SetHighlight(true);
         const int first = pane.extraSelections().size();
         QVERIFY(first > 0 && first < 200);
