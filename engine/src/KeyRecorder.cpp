@@ -101,7 +101,7 @@ AnswerKey KeyRecorder::Finish(std::u16string& converted) {
     }
     // What each stand-in becomes, worked out once.
     std::array<KeyEntry, kStandInCount> made;
-    std::array<std::u16string_view, kStandInCount> kanaOf;
+    std::array<std::array<char16_t, 2>, kStandInCount> kanaOf{};  // keyed kana are one or two units
     for (const SyllableRow& row : SyllableTable()) {
         const Keyed keyed = KeyedPart(row);
         for (int script = 0; script < 2; ++script) {
@@ -110,7 +110,8 @@ AnswerKey KeyRecorder::Finish(std::u16string& converted) {
             entry.Row = static_cast<std::uint8_t>(row.Row);
             entry.SourceLength = keyed.SourceLength;
             entry.Script = script ? kmKatakana : kmHiragana;
-            kanaOf[2 * static_cast<std::size_t>(row.Row - 1) + static_cast<std::size_t>(script)] = entry.Kana();
+            const std::u16string_view kana = entry.Kana();
+            std::copy(kana.begin(), kana.end(), kanaOf[2 * static_cast<std::size_t>(row.Row - 1) + static_cast<std::size_t>(script)].begin());
         }
     }
     key.reserve(count_);
@@ -129,9 +130,11 @@ AnswerKey KeyRecorder::Finish(std::u16string& converted) {
         KeyEntry& entry = key.emplace_back(made[index - 1u]);
         entry.Offset = static_cast<std::uint32_t>(i);
         const char16_t* from = source_.data() + i + shortened;
-        std::copy_n(from, entry.SourceLength, entry.SourceUnits.begin());
-        const std::u16string_view kana = kanaOf[index - 1u];
-        std::copy(kana.begin(), kana.end(), text + i);
+        // Unit by unit: these are one to three units, too few for a library copy.
+        for (std::size_t k = 0; k < entry.SourceLength; ++k) entry.SourceUnits[k] = from[k];
+        const std::array<char16_t, 2>& kana = kanaOf[index - 1u];
+        text[i] = kana[0];
+        if (entry.Length == 2) text[i + 1] = kana[1];
         shortened += entry.SourceLength - entry.Length;
         i += entry.Length;
     }
