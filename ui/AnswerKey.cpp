@@ -161,9 +161,9 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
             const int position = CharacterAt(help->pos());
             const moratutor::KeyEntry* entry = EntryAt(position);
             if (!entry) {
+                // Not ours: the pane's own tool tip, if it has one, takes over.
                 QToolTip::hideText();
-                event->ignore();
-                return true;
+                return false;
             }
             QTextCursor start(pane_->document()), end(pane_->document());
             start.setPosition(static_cast<int>(entry->Offset));
