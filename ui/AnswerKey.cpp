@@ -23,11 +23,25 @@ QString FromView(std::u16string_view text) {
 }
 
 // The block at height y of the document, or the last one above it. The layout of a long
-// document is made in steps, and hitTest answers wrongly beyond what is laid out even for
-// points above it; blockBoundingRect lays out as far as it is asked, so this goes by blocks.
+// document is made in steps from the top, and hitTest answers wrongly beyond what is laid
+// out even for points above it. blockBoundingRect lays out as far as it is asked, so the
+// search keeps to the blocks laid out already: it must not lay out half a long text at once.
 QTextBlock BlockAt(QTextDocument* document, qreal y) {
-    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    const auto laidOut = [document](int number) {
+        const QTextLayout* lines = document->findBlockByNumber(number).layout();
+        return lines && lines->lineCount() > 0;
+    };
     int low = 0, high = document->blockCount() - 1;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (laidOut(middle))
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    high = low;
+    low = 0;
     while (low < high) {
         const int middle = low + (high - low + 1) / 2;
         if (layout->blockBoundingRect(document->findBlockByNumber(middle)).top() <= y)

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextDocument>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -169,6 +170,19 @@ private slots:
         pane.verticalScrollBar()->setValue(pane.verticalScrollBar()->maximum());
         QVERIFY(pane.extraSelections().size() > 0 && pane.extraSelections().size() < 200);
         QVERIFY(pane.extraSelections().last().cursor.position() > pane.document()->characterCount() - 20);
+        keys->SetHighlight(false);
+    }
+
+    // Highlighting a fresh long text must not lay out all of it at once: the pane does that
+    // in steps, so the program stays responsive.
+    void highlightLeavesTheLayoutToThePane() {
+        QString source;
+        for (int i = 0; i < 20000; ++i) source += QStringLiteral("кока кола\n");
+        keys->SetHighlight(true);
+        Convert(pane, *keys, source, Groups({1, 2}));
+        QVERIFY(!pane.extraSelections().isEmpty());
+        const QTextBlock middle = pane.document()->findBlockByNumber(pane.document()->blockCount() / 2 + 1);
+        QCOMPARE(middle.layout()->lineCount(), 0);
         keys->SetHighlight(false);
     }
 
