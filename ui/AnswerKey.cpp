@@ -66,10 +66,18 @@ AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane) {
     connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, this, update);
 }
 
-void AnswerKeyPane::SetKey(moratutor::AnswerKey key) {
+void AnswerKeyPane::SetKey(moratutor::AnswerKey key, std::u16string_view text) {
     ForgetDocument();
     document_ = pane_->document();
     key_ = std::move(key);
+    // Every CR LF before an entry is one position less in the document.
+    std::uint32_t pairs = 0;
+    std::size_t scanned = 0;
+    for (moratutor::KeyEntry& entry : key_) {
+        for (; scanned < entry.Offset && scanned < text.size(); ++scanned)
+            if (text[scanned] == u'\r' && scanned + 1 < text.size() && text[scanned + 1] == u'\n') ++pairs;
+        entry.Offset -= pairs;
+    }
     connect(document_, &QTextDocument::contentsChange, this, &AnswerKeyPane::ContentsChanged);
     // The layout fills in step by step after a new document: the visible part changes.
     connect(document_->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this, [this] {

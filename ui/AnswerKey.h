@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <string_view>
 #include <utility>
 
 #include "moratutor/AnswerKey.h"
@@ -22,9 +23,11 @@ public:
     // Watches `pane`, whose child it becomes.
     explicit AnswerKeyPane(QTextEdit* pane);
 
-    // The key of the pane's current document, as the engine made it with that document's
-    // text. A later document of the pane has no key until it gets its own.
-    void SetKey(moratutor::AnswerKey key);
+    // The key of the pane's current document, as the engine made it for `text`, the text
+    // the document was filled with (setPlainText makes one paragraph end of a CR LF, so the
+    // key's offsets are moved to match). A later document of the pane has no key until it
+    // gets its own.
+    void SetKey(moratutor::AnswerKey key, std::u16string_view text);
     void ClearKey();
     const moratutor::AnswerKey& Key() const { return key_; }
 

@@ -37,7 +37,7 @@ QString Convert(QTextEdit& pane, AnswerKeyPane& keys, const QString& source, con
     auto* document = new QTextDocument(&pane);
     document->setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
     pane.setDocument(document);
-    keys.SetKey(std::move(key));
+    keys.SetKey(std::move(key), text);
     return document->toPlainText();
 }
 
@@ -127,6 +127,15 @@ private slots:
         cursor.mergeCharFormat(bold);
         QCOMPARE(keys->Key().size(), std::size_t{2});
         QCOMPARE(keys->ToolTipAt(2), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+    }
+
+    // A CR LF is one paragraph end in the document: the key still meets its kana.
+    void crLfInTheTextKeepsTheKeyOnItsKana() {
+        Convert(pane, *keys, QStringLiteral("ка\r\nко\r\n\r\nку"), Groups({2}));
+        QCOMPARE(pane.toPlainText(), QStringLiteral("か\nこ\n\nく"));
+        QCOMPARE(keys->ToolTipAt(2), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QCOMPARE(keys->ToolTipAt(5), QStringLiteral("«ку» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QCOMPARE(keys->ToolTipAt(3), QString());
     }
 
     void newDocumentHasNoKey() {
