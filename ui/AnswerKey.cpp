@@ -83,7 +83,11 @@ void AnswerKeyPane::SetKey(moratutor::AnswerKey key, std::u16string_view text) {
     connect(document_->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this, [this] {
         if (highlight_) UpdateHighlight();
     });
-    connect(document_, &QObject::destroyed, this, &AnswerKeyPane::ForgetDocument);
+    // The pane itself may be going when its document goes: only the key is dropped then.
+    connect(document_, &QObject::destroyed, this, [this] {
+        key_.clear();
+        key_.shrink_to_fit();
+    });
     UpdateHighlight();
 }
 
