@@ -1,6 +1,7 @@
 // Speed of the conversion pass on a novel-sized text: nanoseconds per code unit per step.
 #include "BenchText.h"
 
+#include "moratutor/AnswerKey.h"
 #include "moratutor/Engine.h"
 
 #include <benchmark/benchmark.h>
@@ -34,7 +35,7 @@ double PeakResidentBytes() {
 }
 
 void Convert(benchmark::State& state, const std::u16string& text, const OptionSet& options, KanaMode mode,
-             bool snowball) {
+             bool snowball, bool withKey = false) {
     SeedRandom(1);
     std::int32_t replacements = 0;
     StepEnvironment env;
@@ -55,7 +56,14 @@ void Convert(benchmark::State& state, const std::u16string& text, const OptionSe
         replacements = 0;
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
-        ReplaceWithKanaUnicode(env, options, work);
+        if (withKey) {
+            AnswerKey key;
+            ReplaceWithKanaUnicode(env, options, work, key);
+            benchmark::DoNotOptimize(key.data());
+            state.counters["key_entries"] = static_cast<double>(key.size());
+        } else {
+            ReplaceWithKanaUnicode(env, options, work);
+        }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         benchmark::DoNotOptimize(work.data());
     }
@@ -76,6 +84,11 @@ void BM_AllOptionsRandomSnowball(benchmark::State& state) {
     Convert(state, Text(), AllOptions(), kmRandomKana, true);
 }
 
+// (a) again, with the answer key: must stay within one and a half times (a).
+void BM_AllOptionsHiraganaWithKey(benchmark::State& state) {
+    Convert(state, Text(), AllOptions(), kmHiragana, false, true);
+}
+
 // A million occurrences of one syllable in one step: the progress texts must not dominate.
 void BM_MillionOccurrences(benchmark::State& state) {
     std::u16string text;
@@ -86,6 +99,7 @@ void BM_MillionOccurrences(benchmark::State& state) {
 }
 
 BENCHMARK(BM_AllOptionsHiragana)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AllOptionsHiraganaWithKey)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AllOptionsRandomSnowball)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MillionOccurrences)->Unit(benchmark::kMillisecond)->UseRealTime();
 

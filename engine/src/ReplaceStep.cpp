@@ -1,5 +1,6 @@
 #include "ReplaceStep.h"
 
+#include "KeyRecorder.h"
 #include "Searcher.h"
 
 #include <cmath>
@@ -26,6 +27,7 @@ public:
             fresh_.append(from, count);
         }
     }
+    std::size_t Size() const { return inPlace_ ? written_ : fresh_.size(); }
     void Finish() {
         if (inPlace_)
             text_.resize(written_);
@@ -86,7 +88,8 @@ std::u16string ProgressText(std::u16string_view pattern, int percent) {
 }
 
 void ReplaceInText(StepEnvironment& env, std::u16string& text, std::u16string_view syllable,
-                   std::u16string_view hiragana, std::u16string_view katakana, unsigned flags) {
+                   std::u16string_view hiragana, std::u16string_view katakana, unsigned flags,
+                   KeyRecorder* recorder) {
     const Searcher searcher(syllable, (flags & rfCaseInsensitive) != 0);
     const bool allOccurrences = (flags & rfAllOccurrences) != 0;
     const std::u16string& pattern = searcher.Pattern();
@@ -118,11 +121,12 @@ void ReplaceInText(StepEnvironment& env, std::u16string& text, std::u16string_vi
         if (keep) {
             out.Append(source + found, syllableLength);
         } else {
-            std::u16string_view kana = hiragana;
-            if (env.CurrentKanaMode == kmKatakana)
-                kana = katakana;
-            else if (env.CurrentKanaMode == kmRandomKana)
-                kana = Draw(env, 2) == 0 ? hiragana : katakana;
+            bool useKatakana = env.CurrentKanaMode == kmKatakana;
+            if (env.CurrentKanaMode == kmRandomKana) useKatakana = Draw(env, 2) != 0;
+            std::u16string_view kana = useKatakana ? katakana : hiragana;
+            if (recorder)
+                kana = recorder->Replace(found, {source + found, syllableLength}, out.Size(), kana,
+                                         useKatakana ? kmKatakana : kmHiragana);
             out.Append(kana.data(), kana.size());
             RaiseCount(env.ReplacementCount);
         }

@@ -2,6 +2,9 @@
 // that must all be on; the strings are the exact search syllables and kana.
 #include "moratutor/SyllableTable.h"
 
+#include <stdexcept>
+#include <string>
+
 namespace moratutor {
 namespace {
 
@@ -134,9 +137,28 @@ constexpr std::array<SyllableRow, kSyllableRowCount> kTable{{
     Row(121, gReplaceSpaces, u" ", u"　", u"　"),
 }};
 
+constexpr std::array<std::u16string_view, 11> kGroupCaptions{
+    u"А, И, У, Э, О",      u"Ка, Ки, Ку, Кэ, Ко", u"Са, Си, Су, Сэ, Со", u"Та, Ти, Цу, Тэ, То",
+    u"На, Ни, Ну, Нэ, Но", u"Ха, Хи, Фу, Хэ, Хо", u"Ма, Ми, Му, Мэ, Мо", u"Ра, Ри, Ру, Рэ, Ро",
+    u"Я, Ю, Ё, Ва, вО, Н", u"Нигори/Ханнигори",   u"Ёон (…я, …ю, …ё)",
+};
+
 }  // namespace
 
 const std::array<SyllableRow, kSyllableRowCount>& SyllableTable() { return kTable; }
+
+std::u16string_view GroupCaption(int group) {
+    if (group < 1 || group > 11) throw std::out_of_range("no syllable group " + std::to_string(group));
+    return kGroupCaptions[static_cast<std::size_t>(group - 1)];
+}
+
+int LearningGroup(const SyllableRow& row) {
+    if (row.Guard & gGroup10) return 10;
+    if (row.Guard & gGroup11) return 11;
+    for (int group = 1; group <= 9; ++group)
+        if (row.Guard & (1u << (group - 1))) return group;
+    return 0;
+}
 
 std::uint16_t GuardMask(const OptionSet& options) {
     unsigned mask = 0;

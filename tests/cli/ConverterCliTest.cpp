@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -34,7 +35,7 @@ protected:
         dir_ = pattern;
     }
     void TearDown() override {
-        for (const char* name : {"in", "out", "err", "file"}) ::unlink((dir_ + "/" + name).c_str());
+        for (const char* name : {"in", "out", "err", "file", "key"}) ::unlink((dir_ + "/" + name).c_str());
         ::rmdir(dir_.c_str());
     }
 
@@ -108,6 +109,10 @@ TEST_F(ConverterCli, RefusalsAndTheirExitCodes) {
         {"unknown option", {"--groups", "1", "--fast"}, 2, "moratutor-convert: unknown option --fast", true},
         {"flag with a value", {"--groups=1", "--stats=yes"}, 2, "moratutor-convert: option --stats takes no value", true},
         {"two files", {"--groups", "1", "a", "b"}, 2, "moratutor-convert: more than one input file", true},
+        {"key to standard output", {"--groups", "1", "--answer-key", "-"}, 2,
+         "moratutor-convert: option --answer-key needs a file name", true},
+        {"key in a missing folder", {"--groups", "1", "--answer-key", "/nonexistent/k.tsv"}, 1,
+         "Cannot write the answer key \"/nonexistent/k.tsv\". No such file or directory\n", false},
         {"missing file", {"--groups", "1", "/nonexistent/x.txt"}, 1,
          "Cannot open file \"/nonexistent/x.txt\". No such file or directory\n", false},
         {"a folder", {"--groups", "1", "/"}, 1, "Cannot open file \"/\". Is a directory\n", false},
@@ -234,3 +239,69 @@ TEST_F(ConverterCli, SeedMakesRunsReproducible) {
 }
 
 }  // namespace
+
+namespace {
+
+std::u32string CodePoints(const std::string& utf8) {
+    std::u32string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t cp = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
+        for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+        out += cp;
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace
+
+// Every listed range of the output, put back to its SOURCE, gives the input again; one line
+// per replacement that --stats counts.
+TEST_F(ConverterCli, AnswerKeyRoundTripsAndCountsTheReplacements) {
+    std::string input;
+    for (int i = 0; i < 300; ++i)
+        input += i % 7 == 0 ? "Он думал о ней, \xF0\x9F\x98\x80 дзюдо\r\n" : "Кёто ПЕ сюда О гяке ня   ";
+    const Outcome o = Run({"--groups", "all", "--replace-e", "--replace-spaces", "--snowball", "--kana", "random",
+                           "--seed", "7", "--stats", "--answer-key", Path("key")},
+                          input);
+    ASSERT_EQ(o.code, 0) << o.err;
+    const std::string key = ReadFile(Path("key"));
+    std::u32string output = CodePoints(o.out);
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    std::vector<std::string> sources;
+    std::istringstream lines(key);
+    std::size_t count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        const std::size_t tab1 = line.find('\t'), tab2 = line.find('\t', tab1 + 1);
+        ASSERT_NE(tab2, std::string::npos) << line;
+        ASSERT_EQ(line.find('\t', tab2 + 1), std::string::npos) << line;
+        ranges.emplace_back(std::stoul(line.substr(0, tab1)), std::stoul(line.substr(tab1 + 1, tab2 - tab1 - 1)));
+        sources.push_back(line.substr(tab2 + 1));
+    }
+    EXPECT_EQ(o.err, "replacements=" + std::to_string(count) + " steps=121\n");
+    ASSERT_GT(count, 1000u);
+    // Backwards, so the earlier offsets still hold.
+    for (std::size_t i = ranges.size(); i-- > 0;) {
+        ASSERT_LE(ranges[i].first + ranges[i].second, output.size());
+        output.replace(ranges[i].first, ranges[i].second, CodePoints(sources[i]));
+    }
+    EXPECT_TRUE(output == CodePoints(input));
+}
+
+// The old key stays whole until a new one and the text are both written.
+TEST_F(ConverterCli, AnswerKeyIsKeptWhenTheTextCannotBeWritten) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    WriteFile(Path("key"), "old key\n");
+    const Outcome o = Run({"--groups", "1", "--answer-key", Path("key")}, "ааа", "/dev/full");
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(ReadFile(Path("key")), "old key\n");
+    const Outcome again = Run({"--groups", "1", "--answer-key", Path("key")}, "ааа");
+    EXPECT_EQ(again.code, 0);
+    EXPECT_EQ(ReadFile(Path("key")), "0\t1\tа\n1\t1\tа\n2\t1\tа\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "in" || name == "out" || name == "err" || name == "key") << "left behind: " << name;
+    }
+}

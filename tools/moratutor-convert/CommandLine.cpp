@@ -6,7 +6,8 @@ namespace moratutor::convert {
 
 const char* const kUsage =
     "Usage: moratutor-convert [--groups LIST] [--replace-e] [--replace-spaces] [--snowball]\n"
-    "                         [--kana hiragana|katakana|random] [--seed N] [--stats] [FILE]\n";
+    "                         [--kana hiragana|katakana|random] [--seed N] [--stats]\n"
+    "                         [--answer-key KEYFILE] [FILE]\n";
 
 const char* const kHelpExample =
     "\n"
@@ -20,6 +21,12 @@ const char* const kHelpExample =
     "  --kana MODE       hiragana (the default), katakana or random\n"
     "  --seed N          reproducible Snowball draws and random kana\n"
     "  --stats           print \"replacements=N steps=M\" to standard error\n"
+    "  --answer-key KEYFILE\n"
+    "                    also write the answer key to KEYFILE (UTF-8): one line per replaced\n"
+    "                    syllable, in the order of the output, OFFSET<TAB>LENGTH<TAB>SOURCE;\n"
+    "                    OFFSET and LENGTH count code points of the output, SOURCE is the\n"
+    "                    input text the kana replaced. Putting every SOURCE back in place of\n"
+    "                    its range gives the input again.\n"
     "  --help            show this text\n"
     "\n"
     "Example:\n"
@@ -111,6 +118,11 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             settings.Kana = ParseKana(value());
         } else if (arg == "--seed") {
             settings.Seed = ParseSeed(value());
+        } else if (arg == "--answer-key") {
+            std::string path = value();
+            if (path.empty() || path == "-")
+                throw UsageError("option --answer-key needs a file name (standard output carries the text)");
+            settings.AnswerKeyFile = std::move(path);
         } else if (arg == "--replace-e") {
             noValue();
             settings.Options.ReplaceE = true;

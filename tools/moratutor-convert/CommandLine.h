@@ -19,6 +19,7 @@ struct Settings {
     bool Stats = false;
     bool Help = false;
     std::string File = "-";  // "-" is standard input
+    std::optional<std::string> AnswerKeyFile;
 };
 
 // A command line that cannot be used; what() is the one-line reason.

@@ -1,6 +1,8 @@
 // moratutor-convert: the conversion engine for batch work and scripts.
+#include "AnswerKeyFile.h"
 #include "CommandLine.h"
 
+#include "moratutor/AnswerKey.h"
 #include "moratutor/Engine.h"
 #include "moratutor/TextDecoder.h"
 #include "moratutor/Utf8Writer.h"
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,13 +121,32 @@ int Run(const std::vector<std::string>& args) {
     env.ReplacementCount = &replacements;
     env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
     env.StepProgress = [&steps] { ++steps; };
-    ReplaceWithKanaUnicode(env, settings.Options, text);
+    std::optional<convert::PendingFile> keyFile;
+    if (settings.AnswerKeyFile) {
+        AnswerKey key;
+        ReplaceWithKanaUnicode(env, settings.Options, text, key);
+        // The key is complete on disk before the text goes out, and takes its name only
+        // once the text is written too.
+        keyFile.emplace(*settings.AnswerKeyFile);
+        if (!keyFile->Write(convert::FormatAnswerKey(text, key))) {
+            std::cerr << "Cannot write the answer key \"" << *settings.AnswerKeyFile << "\". "
+                      << std::strerror(errno) << "\n";
+            return 1;
+        }
+    } else {
+        ReplaceWithKanaUnicode(env, settings.Options, text);
+    }
 
     // Nothing is written before the whole text is converted.
     const std::string output = moratutor::codecs::EncodeUtf8(text);
     text.clear();
     if (!WriteAll(STDOUT_FILENO, output)) {
         std::cerr << "Cannot write the converted text. " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    if (keyFile && !keyFile->Commit()) {
+        std::cerr << "Cannot write the answer key \"" << *settings.AnswerKeyFile << "\". "
+                  << std::strerror(errno) << "\n";
         return 1;
     }
     if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";

@@ -29,6 +29,13 @@ inline constexpr std::size_t kSyllableRowCount = 121;
 
 const std::array<SyllableRow, kSyllableRowCount>& SyllableTable();
 
+// The captions of the group check boxes 1 to 11; anything else throws std::out_of_range.
+std::u16string_view GroupCaption(int group);
+
+// The group a row is learnt in: 10 for the voiced rows, 11 for the other yoon rows, else
+// the group its guard names (1 to 9); 0 for the spaces row.
+int LearningGroup(const SyllableRow& row);
+
 std::uint16_t GuardMask(const OptionSet& options);
 inline bool GuardHolds(const SyllableRow& row, const OptionSet& options) {
     return (row.Guard & GuardMask(options)) == row.Guard;

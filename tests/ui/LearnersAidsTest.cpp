@@ -1,0 +1,252 @@
+// The answer key in a converted pane and the kana chart, each on its own.
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+#include <QTextDocument>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QToolTip>
+#include <QtTest>
+
+#include "AnswerKey.h"
+#include "UKanaChart.h"
+#include "moratutor/AnswerKey.h"
+#include "moratutor/SyllableTable.h"
+
+namespace {
+
+moratutor::OptionSet Groups(std::initializer_list<int> groups, bool spaces = false) {
+    moratutor::OptionSet options;
+    for (int g : groups) options.Characters.at(static_cast<std::size_t>(g - 1)) = true;
+    options.ReplaceSpaces = spaces;
+    return options;
+}
+
+// Converts `source` and puts it into `pane` as the window does: a fresh document, then the key.
+QString Convert(QTextEdit& pane, AnswerKeyPane& keys, const QString& source, const moratutor::OptionSet& options,
+                moratutor::KanaMode mode = moratutor::kmHiragana) {
+    std::u16string text(reinterpret_cast<const char16_t*>(source.utf16()), static_cast<std::size_t>(source.size()));
+    moratutor::StepEnvironment env;
+    env.CurrentKanaMode = mode;
+    moratutor::AnswerKey key;
+    moratutor::ReplaceWithKanaUnicode(env, options, text, key);
+    auto* document = new QTextDocument(&pane);
+    document->setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    pane.setDocument(document);
+    keys.SetKey(std::move(key), text);
+    return document->toPlainText();
+}
+
+QPoint CentreOf(QTextEdit& pane, int position) {
+    QTextCursor a(pane.document()), b(pane.document());
+    a.setPosition(position);
+    b.setPosition(position + 1);
+    const QRect left = pane.cursorRect(a), right = pane.cursorRect(b);
+    return QPoint((left.x() + right.x()) / 2, left.center().y());
+}
+
+}  // namespace
+
+class LearnersAidsTest : public QObject {
+    Q_OBJECT
+
+    QTextEdit pane;
+    AnswerKeyPane* keys = nullptr;
+
+private slots:
+    void initTestCase() {
+        QFont font = pane.font();
+        font.setPointSize(10);
+        pane.setFont(font);
+        pane.resize(500, 200);
+        keys = new AnswerKeyPane(&pane);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    }
+
+    void toolTipShowsSourceAndGroup() {
+        const QString text = Convert(pane, *keys, QStringLiteral("Кот и КОшка"), Groups({2, 4}, true));
+        QCOMPARE(text, QStringLiteral("こт　и　こшか"));
+
+        // Not a kana: the Cyrillic that stayed.
+        QHelpEvent plain(QEvent::ToolTip, CentreOf(pane, 1), pane.viewport()->mapToGlobal(CentreOf(pane, 1)));
+        QCoreApplication::sendEvent(pane.viewport(), &plain);
+        QTRY_VERIFY(!QToolTip::isVisible());
+        QCOMPARE(keys->ToolTipAt(1), QString());
+        QCOMPARE(keys->ToolTipAt(0), QStringLiteral("«Ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+
+        const int ko = static_cast<int>(text.lastIndexOf(QChar(u'こ')));
+        QCOMPARE(keys->CharacterAt(CentreOf(pane, ko)), ko);
+        QHelpEvent onKana(QEvent::ToolTip, CentreOf(pane, ko), pane.viewport()->mapToGlobal(CentreOf(pane, ko)));
+        QCoreApplication::sendEvent(pane.viewport(), &onKana);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QToolTip::hideText();
+
+        QCOMPARE(keys->ToolTipAt(2), QStringLiteral("Широкий пробел заменил обычный пробел («Замена пробелов»)"));
+    }
+
+    void keyFollowsEdits() {
+        Convert(pane, *keys, QStringLiteral("кя ка ко"), Groups({2, 11}));
+        QCOMPARE(pane.toPlainText(), QStringLiteral("きゃ か こ"));
+        QTextCursor cursor(pane.document());
+
+        cursor.insertText(QStringLiteral("ab"));  // typed text has no key, the rest moves
+        QCOMPARE(keys->ToolTipAt(0), QString());
+        QCOMPARE(keys->ToolTipAt(2), QStringLiteral("«кя» — группа «Ёон (…я, …ю, …ё)»"));
+        QCOMPARE(keys->ToolTipAt(5), QStringLiteral("«ка» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+
+        cursor.setPosition(3);  // between き and ゃ: that kana is split and loses its key
+        cursor.insertText(QStringLiteral("x"));
+        QCOMPARE(keys->ToolTipAt(2), QString());
+        QCOMPARE(keys->ToolTipAt(6), QStringLiteral("«ка» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+
+        cursor.setPosition(6);  // か deleted; こ stays keyed at its new place
+        cursor.deleteChar();
+        QCOMPARE(pane.toPlainText(), QStringLiteral("abきxゃ  こ"));
+        QCOMPARE(keys->ToolTipAt(6), QString());
+        QCOMPARE(keys->ToolTipAt(7), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+
+        cursor.setPosition(7);  // a kana typed over by the same length is the user's now
+        cursor.setPosition(8, QTextCursor::KeepAnchor);
+        cursor.insertText(QStringLiteral("ko").left(1));
+        QCOMPARE(keys->ToolTipAt(7), QString());
+        QVERIFY(keys->Key().empty());
+    }
+
+    void formattingKeepsTheKey() {
+        Convert(pane, *keys, QStringLiteral("ка ко"), Groups({2}));
+        QTextCursor cursor(pane.document());
+        cursor.select(QTextCursor::Document);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        cursor.mergeCharFormat(bold);
+        QCOMPARE(keys->Key().size(), std::size_t{2});
+        QCOMPARE(keys->ToolTipAt(2), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+    }
+
+    // A CR LF is one paragraph end in the document: the key still meets its kana.
+    void crLfInTheTextKeepsTheKeyOnItsKana() {
+        Convert(pane, *keys, QStringLiteral("ка\r\nко\r\n\r\nку"), Groups({2}));
+        QCOMPARE(pane.toPlainText(), QStringLiteral("か\nこ\n\nく"));
+        QCOMPARE(keys->ToolTipAt(2), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QCOMPARE(keys->ToolTipAt(5), QStringLiteral("«ку» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QCOMPARE(keys->ToolTipAt(3), QString());
+    }
+
+    void newDocumentHasNoKey() {
+        Convert(pane, *keys, QStringLiteral("ка"), Groups({2}));
+        QVERIFY(!keys->ToolTipAt(0).isEmpty());
+        QTextDocument* previous = pane.document();
+        pane.setDocument(new QTextDocument(QStringLiteral("か"), &pane));  // e.g. a file loaded
+        QCOMPARE(keys->ToolTipAt(0), QString());
+        delete previous;  // as the window frees the documents it made
+        QVERIFY(keys->Key().empty());
+    }
+
+    void highlightStaysOutOfTheDocument() {
+        Convert(pane, *keys, QStringLiteral("Кот и кошка"), Groups({1, 2}));
+        const QString before = pane.document()->toHtml();
+        keys->SetHighlight(true);
+        const QList<QTextEdit::ExtraSelection> shown = pane.extraSelections();
+        QCOMPARE(pane.toPlainText(), QStringLiteral("こт い こшか"));
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown[0].cursor.selectedText(), QStringLiteral("こ"));
+        QCOMPARE(shown[1].cursor.selectedText(), QStringLiteral("い"));
+        QCOMPARE(shown[3].cursor.selectedText(), QStringLiteral("か"));
+        QCOMPARE(pane.document()->toHtml(), before);
+        keys->SetHighlight(false);
+        QVERIFY(pane.extraSelections().isEmpty());
+        QCOMPARE(pane.document()->toHtml(), before);
+    }
+
+    // A long text gets selections for what is on screen, not for all its kana.
+    void highlightOfALongTextCoversTheVisiblePart() {
+        QString source;
+        for (int i = 0; i < 20000; ++i) source += QStringLiteral("кока кола\n");
+        Convert(pane, *keys, source, Groups({1, 2}));
+        QCOMPARE(keys->Key().size(), std::size_t{20000 * 4});
+        // While the long text is still being laid out, the first kana is found where it is.
+        QCOMPARE(keys->CharacterAt(CentreOf(pane, 1)), 1);
+        QCOMPARE(keys->ToolTipAt(keys->CharacterAt(CentreOf(pane, 1))), QStringLiteral("«ка» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        keys->SetHighlight(true);
+        const int first = pane.extraSelections().size();
+        QVERIFY(first > 0 && first < 200);
+        // Laid out to the end, as the pane does in the background, then scrolled there.
+        pane.document()->documentLayout()->blockBoundingRect(pane.document()->lastBlock());
+        QCoreApplication::processEvents();
+        pane.verticalScrollBar()->setValue(pane.verticalScrollBar()->maximum());
+        QVERIFY(pane.extraSelections().size() > 0 && pane.extraSelections().size() < 200);
+        QVERIFY(pane.extraSelections().last().cursor.position() > pane.document()->characterCount() - 20);
+        keys->SetHighlight(false);
+    }
+
+    // Highlighting a fresh long text must not lay out all of it at once: the pane does that
+    // in steps, so the program stays responsive.
+    void highlightLeavesTheLayoutToThePane() {
+        QString source;
+        for (int i = 0; i < 20000; ++i) source += QStringLiteral("кока кола\n");
+        keys->SetHighlight(true);
+        Convert(pane, *keys, source, Groups({1, 2}));
+        QVERIFY(!pane.extraSelections().isEmpty());
+        const QTextBlock middle = pane.document()->findBlockByNumber(pane.document()->blockCount() / 2 + 1);
+        QCOMPARE(middle.layout()->lineCount(), 0);
+        keys->SetHighlight(false);
+    }
+
+    void chartFollowsTheTicks() {
+        TFKanaChart chart;
+        QVERIFY(chart.Cell(121) == nullptr);  // a widened space is no syllable
+        for (int row = 1; row <= 120; ++row) QVERIFY2(chart.Cell(row), qPrintable(QString::number(row)));
+        chart.SetOptions(Groups({2}));
+        for (int row : {46, 47, 48, 49, 50}) QVERIFY(chart.CellHighlighted(row));
+        for (int row : {1, 51, 54, 55, 115}) QVERIFY(!chart.CellHighlighted(row));
+        chart.SetOptions(Groups({2, 10, 11}));
+        for (int row : {1, 6, 46, 51}) QVERIFY(chart.CellHighlighted(row));
+        QVERIFY(!chart.CellHighlighted(9));  // needs "Замена «Э» и «Е»"
+
+        // A line in the order of its caption: Ка, Ки, Ку, Кэ, Ко.
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        for (int row = 46; row < 50; ++row) QVERIFY(chart.Cell(row)->x() < chart.Cell(row + 1)->x());
+        // Kana at least twice the panes' 10 points.
+        for (QLabel* label : chart.Cell(46)->findChildren<QLabel*>())
+            if (label->text() == QStringLiteral("か")) QVERIFY(label->font().pointSize() >= 20);
+    }
+
+    void chartCountsTheLastRun() {
+        TFKanaChart chart;
+        QTextEdit other;
+        AnswerKeyPane otherKeys(&other);
+        Convert(other, otherKeys, QStringLiteral("ка КА кэ ке а"), Groups({1, 2}), moratutor::kmHiragana);
+        moratutor::AnswerKey key = otherKeys.Key();
+        Convert(other, otherKeys, QStringLiteral("ка"), Groups({2}), moratutor::kmKatakana);
+        key.insert(key.end(), otherKeys.Key().begin(), otherKeys.Key().end());
+        chart.SetCounts(key);
+        QCOMPARE(chart.HiraganaCount(46), 2);
+        QCOMPARE(chart.KatakanaCount(46), 1);
+        QCOMPARE(chart.HiraganaCount(49), 1);
+        QCOMPARE(chart.HiraganaCount(54), 0);  // E off: ке stays
+        QCOMPARE(chart.HiraganaCount(115), 1);
+        // か, け, あ, カ: four different kana in five replacements.
+        QVERIFY2(chart.Summary().contains(QStringLiteral("замен — 5, разных знаков каны — 4")), qPrintable(chart.Summary()));
+    }
+
+    void chartKeepsItsPlaceForTheSession() {
+        TFKanaChart chart;
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        chart.move(123, 77);
+        const QPoint where = chart.pos();
+        chart.close();
+        chart.show();
+        QCOMPARE(chart.pos(), where);
+    }
+};
+
+QTEST_MAIN(LearnersAidsTest)
+#include "LearnersAidsTest.moc"

@@ -1,0 +1,238 @@
+#include "UKanaChart.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <map>
+
+#include "moratutor/SyllableTable.h"
+
+namespace {
+
+using moratutor::SyllableRow;
+
+QString FromView(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).trimmed();
+}
+
+// The kana of the panes are 10 pt; the chart's are more than twice that, to study them.
+constexpr int kKanaPointSize = 22;
+constexpr int kCellsPerLine = 6;
+constexpr int kCellWidth = 76;
+constexpr int kSpacing = 3;
+
+// Columns a row's cell takes: two for the yoon kana, which are two characters each (the
+// particle's spaces do not count).
+int Span(int rowNumber) {
+    return static_cast<int>(FromView(moratutor::SyllableTable()[static_cast<std::size_t>(rowNumber - 1)].Hiragana).size());
+}
+
+const QColor kTicked(0xFF, 0xF1, 0xB8);  // the same soft background as the highlighted kana
+
+bool IsYoon(const SyllableRow& row) { return row.Guard & moratutor::gGroup11; }
+bool IsE(const SyllableRow& row) { return row.Guard & moratutor::gReplaceE; }
+bool IsVoiced(const SyllableRow& row) { return row.Guard & moratutor::gGroup10; }
+
+// The group of 1 to 9 whose tick, alone or with others, brings the row in.
+int BaseGroup(const SyllableRow& row) {
+    for (int group = 1; group <= 9; ++group)
+        if (row.Guard & (1u << (group - 1))) return group;
+    return 0;
+}
+
+// Rows in the order the captions give them: by base group, the voiced consonants after the
+// plain ones (as "Нигори" follows the other groups), the table's order within.
+std::vector<int> RowsWhere(bool (*wanted)(const SyllableRow&)) {
+    std::vector<const SyllableRow*> rows;
+    for (const SyllableRow& row : moratutor::SyllableTable())
+        if (wanted(row)) rows.push_back(&row);
+    std::stable_sort(rows.begin(), rows.end(), [](const SyllableRow* a, const SyllableRow* b) {
+        return std::pair(IsVoiced(*a), BaseGroup(*a)) < std::pair(IsVoiced(*b), BaseGroup(*b));
+    });
+    std::vector<int> numbers;
+    for (const SyllableRow* row : rows) numbers.push_back(row->Row);
+    return numbers;
+}
+
+// Cuts `rows` into lines of at most kCellsPerLine cells; runs of `keep` rows (one
+// consonant's) stay together on one line.
+std::vector<std::vector<int>> Lines(const std::vector<int>& rows, std::size_t keep) {
+    std::vector<std::vector<int>> lines;
+    int used = 0;
+    for (std::size_t i = 0; i < rows.size(); i += keep) {
+        const std::size_t end = std::min(rows.size(), i + keep);
+        int width = 0;
+        for (std::size_t k = i; k < end; ++k) width += Span(rows[k]);
+        if (lines.empty() || used + width > kCellsPerLine) {
+            lines.emplace_back();
+            used = 0;
+        }
+        for (std::size_t k = i; k < end; ++k) lines.back().push_back(rows[k]);
+        used += width;
+    }
+    return lines;
+}
+
+QLabel* MakeLabel(const QString& text, int pointSize, bool bold = false) {
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+}  // namespace
+
+TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(moratutor::kSyllableRowCount) {
+    setObjectName(QStringLiteral("FKanaChart"));
+    setWindowTitle(QStringLiteral("Таблица каны"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    lblSummary = new QLabel(QStringLiteral("Числа под знаками появятся после преобразования текста."));
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setWordWrap(true);
+
+    // One column of sections, narrow enough to stand beside the main window; taller
+    // than a screen, so it scrolls.
+    auto* sheet = new QWidget;
+    auto* grid = new QVBoxLayout(sheet);
+    grid->setSpacing(kSpacing);
+
+    // The nine groups, one line each, plain rows in the order of their captions.
+    std::vector<std::vector<int>> groups(9);
+    for (const SyllableRow& row : moratutor::SyllableTable())
+        if (const int group = moratutor::LearningGroup(row); group >= 1 && group <= 9 && !IsE(row))
+            groups[static_cast<std::size_t>(group - 1)].push_back(row.Row);
+    AddSection(grid, QStringLiteral("Группы слогов"), groups);
+    AddSection(grid, FromView(moratutor::GroupCaption(10)),
+               Lines(RowsWhere([](const SyllableRow& r) { return IsVoiced(r) && !IsYoon(r) && !IsE(r); }), 5));
+    AddSection(grid, FromView(moratutor::GroupCaption(11)), Lines(RowsWhere(IsYoon), 3));
+    AddSection(grid, QStringLiteral("Замена «Э» и «Е»"), Lines(RowsWhere(IsE), 1));
+    grid->addStretch();
+
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(sheet);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblSummary);
+    layout->addWidget(scroll, 1);
+    // As wide as six cells, as tall as fits beside the main window.
+    const QMargins sheetMargins = grid->contentsMargins(), margins = layout->contentsMargins();
+    const int width = kCellsPerLine * (kCellWidth + kSpacing) + sheetMargins.left() + sheetMargins.right() +
+                      margins.left() + margins.right() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+    resize(width, std::min(sheet->sizeHint().height() + lblSummary->sizeHint().height() + 40, 760));
+}
+
+void TFKanaChart::AddSection(QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows) {
+    QLabel* title = MakeLabel(heading, font().pointSize() + 1, true);
+    title->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    title->setContentsMargins(0, sheet->count() == 0 ? 0 : 10, 0, 2);
+    sheet->addWidget(title);
+    for (const std::vector<int>& cellsOfLine : rows) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(kSpacing);
+        for (const int row : cellsOfLine) line->addWidget(MakeCell(row));
+        line->addStretch();
+        sheet->addLayout(line);
+    }
+}
+
+QWidget* TFKanaChart::MakeCell(int rowNumber) {
+    const SyllableRow& row = moratutor::SyllableTable()[static_cast<std::size_t>(rowNumber - 1)];
+    auto* frame = new QFrame;
+    frame->setObjectName(QStringLiteral("cellRow%1").arg(rowNumber));
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setAutoFillBackground(true);
+    frame->setFixedWidth(Span(rowNumber) * (kCellWidth + kSpacing) - kSpacing);
+
+    QString syllable = FromView(row.Syllable);
+    syllable[0] = syllable[0].toUpper();
+    auto* layout = new QGridLayout(frame);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setVerticalSpacing(0);
+    layout->addWidget(MakeLabel(syllable, font().pointSize(), true), 0, 0, 1, 2);
+    layout->addWidget(MakeLabel(FromView(row.Hiragana), kKanaPointSize), 1, 0);
+    layout->addWidget(MakeLabel(FromView(row.Katakana), kKanaPointSize), 1, 1);
+    CellWidgets& cell = cells_[static_cast<std::size_t>(rowNumber - 1)];
+    cell.Frame = frame;
+    cell.HiraganaCount = MakeLabel(QString(), font().pointSize() - 1);
+    cell.KatakanaCount = MakeLabel(QString(), font().pointSize() - 1);
+    layout->addWidget(cell.HiraganaCount, 2, 0);
+    layout->addWidget(cell.KatakanaCount, 2, 1);
+
+    QString tip = QStringLiteral("Группа «%1»").arg(FromView(moratutor::GroupCaption(moratutor::LearningGroup(row))));
+    if (row.Syllable.size() > static_cast<std::size_t>(syllable.size())) tip += QStringLiteral(": частица «о» между пробелами");
+    frame->setToolTip(tip);
+    ShowHighlight(cell, false);
+    return frame;
+}
+
+void TFKanaChart::ShowHighlight(CellWidgets& cell, bool on) {
+    cell.Highlighted = on;
+    QPalette palette = cell.Frame->palette();
+    palette.setColor(QPalette::Window, on ? kTicked : this->palette().color(QPalette::Base));
+    cell.Frame->setPalette(palette);
+}
+
+void TFKanaChart::SetOptions(const moratutor::OptionSet& options) {
+    for (const SyllableRow& row : moratutor::SyllableTable()) {
+        CellWidgets& cell = cells_[static_cast<std::size_t>(row.Row - 1)];
+        if (cell.Frame) ShowHighlight(cell, moratutor::GuardHolds(row, options));
+    }
+}
+
+void TFKanaChart::SetCounts(const moratutor::AnswerKey& key) {
+    for (CellWidgets& cell : cells_) cell.Hiragana = cell.Katakana = 0;
+    QSet<QString> different;
+    for (const moratutor::KeyEntry& entry : key) {
+        CellWidgets& cell = cells_[static_cast<std::size_t>(entry.Row - 1)];
+        ++(entry.Script == moratutor::kmKatakana ? cell.Katakana : cell.Hiragana);
+        if (moratutor::LearningGroup(entry.TableRow()) != 0) different.insert(FromView(entry.Kana()));
+    }
+    const auto show = [](QLabel* label, int count) {
+        label->setText(QString::number(count));
+        label->setForegroundRole(count ? QPalette::WindowText : QPalette::PlaceholderText);
+    };
+    for (CellWidgets& cell : cells_) {
+        if (!cell.Frame) continue;
+        show(cell.HiraganaCount, cell.Hiragana);
+        show(cell.KatakanaCount, cell.Katakana);
+    }
+    lblSummary->setText(QStringLiteral("Последнее преобразование: замен — %1, разных знаков каны — %2. "
+                                       "Под каждым знаком — сколько раз он написан.")
+                            .arg(key.size())
+                            .arg(different.size()));
+}
+
+QWidget* TFKanaChart::Cell(int row) const {
+    return row >= 1 && row <= static_cast<int>(cells_.size()) ? cells_[static_cast<std::size_t>(row - 1)].Frame : nullptr;
+}
+
+bool TFKanaChart::CellHighlighted(int row) const { return Cell(row) && cells_[static_cast<std::size_t>(row - 1)].Highlighted; }
+int TFKanaChart::HiraganaCount(int row) const { return Cell(row) ? cells_[static_cast<std::size_t>(row - 1)].Hiragana : 0; }
+int TFKanaChart::KatakanaCount(int row) const { return Cell(row) ? cells_[static_cast<std::size_t>(row - 1)].Katakana : 0; }
+QString TFKanaChart::Summary() const { return lblSummary->text(); }
+
+void TFKanaChart::hideEvent(QHideEvent* event) {
+    // Its place is kept for the session only, never written to the preferences.
+    lastGeometry_ = geometry();
+    placed_ = true;
+    QWidget::hideEvent(event);
+}
+
+void TFKanaChart::showEvent(QShowEvent* event) {
+    if (placed_) setGeometry(lastGeometry_);
+    QWidget::showEvent(event);
+}
