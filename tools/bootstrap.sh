@@ -13,6 +13,8 @@ qt6-svg-dev
 libqt6svg6
 qt6-qpa-plugins
 libicu-dev
+libzip-dev
+libqt6printsupport6
 libgtest-dev
 libgmock-dev
 libbenchmark-dev
@@ -24,6 +26,8 @@ fonts-ipafont-gothic
 fonts-dejavu-core
 clang
 libclang-rt-14-dev
+epubcheck
+poppler-utils
 "
 
 missing=""
