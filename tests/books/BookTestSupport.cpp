@@ -38,9 +38,11 @@ std::string Epub(const std::vector<std::pair<std::string, std::string>>& chapter
                                           true}};
     int n = 0;
     for (const auto& [file, body] : chapters) {
-        const std::string id = "c" + std::to_string(++n);
-        manifest += "<item id=\"" + id + "\" href=\"" + file + "\" media-type=\"application/xhtml+xml\"/>";
-        spine += "<itemref idref=\"" + id + "\"/>";
+        std::string id = "c";
+        id += std::to_string(++n);
+        manifest.append("<item id=\"").append(id).append("\" href=\"").append(file);
+        manifest.append("\" media-type=\"application/xhtml+xml\"/>");
+        spine.append("<itemref idref=\"").append(id).append("\"/>");
         entries.push_back({"OEBPS/" + file, Xhtml(body), true});
     }
     // The manifest lists the chapters backwards: the spine alone decides the order.

@@ -197,6 +197,18 @@ TEST_F(PdfTest, FontsAreEmbeddedAndKanaFontAmongThem) {
     EXPECT_TRUE(kana) << fonts.toStdString();
 }
 
+TEST_F(PdfTest, ParagraphsRunningOnToTheNextPageAppearOnce) {
+    QTextDocument document;
+    document.setDefaultFont(moratutor::books::HandoutFont());
+    QString text;
+    for (int i = 1; i <= 60; ++i) {
+        text += QStringLiteral("Абзац %1: ").arg(i) + QString(QStringLiteral("ёжик в тумане ")).repeated(20) + u'\n';
+    }
+    document.setPlainText(text);
+    const QString pdfText = Text(Export(document));
+    for (int i = 1; i <= 60; ++i) EXPECT_EQ(pdfText.count(QStringLiteral("Абзац %1:").arg(i)), 1) << i;
+}
+
 TEST_F(PdfTest, PagesAreNumberedAtTheFoot) {
     QTextDocument document;
     document.setDefaultFont(moratutor::books::HandoutFont());

@@ -10,7 +10,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <memory>
 
@@ -28,6 +30,29 @@ void SetHandoutPageLayout(QPagedPaintDevice& device) {
     device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 20, 20, 20),
                                      QPageLayout::Millimeter));
 }
+
+namespace {
+
+// Draws the lines that lie on the page, line by line: the document layout would draw every
+// paragraph that touches the page whole, and a PDF would then carry the lines of a
+// paragraph running on to the next page twice, hidden by the clip but found by search,
+// copy and text extraction.
+void DrawLinesOnPage(const QTextDocument& document, QPainter& painter, qreal top, qreal bottom) {
+    painter.setPen(Qt::black);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        if (!layout) continue;
+        const QPointF origin = layout->position();
+        if (origin.y() > bottom) break;
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const qreal middle = origin.y() + line.y() + line.height() / 2;
+            if (middle >= top && middle < bottom) line.draw(&painter, origin);
+        }
+    }
+}
+
+}  // namespace
 
 bool PaintPages(const QTextDocument& source, QPagedPaintDevice& device) {
     QPainter painter;
@@ -51,10 +76,7 @@ bool PaintPages(const QTextDocument& source, QPagedPaintDevice& device) {
         if (index > 0 && !device.newPage()) return false;
         painter.save();
         painter.translate(0, -index * page.height());
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = QRectF(0, index * page.height(), page.width(), page.height());
-        context.palette.setColor(QPalette::Text, Qt::black);
-        document->documentLayout()->draw(&painter, context);
+        DrawLinesOnPage(*document, painter, index * page.height(), (index + 1) * page.height());
         painter.restore();
         painter.setFont(footerFont);
         painter.setPen(Qt::black);
