@@ -46,11 +46,17 @@ void FillSample(QTextDocument& document) {
     cursor.insertText(QStringLiteral("ёжик"), italic);
     cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     cursor.insertText(QStringLiteral("строка") + QChar(QChar::LineSeparator) + QStringLiteral("вторая <&> 𝄞"));
+    // Runs of emphasis only, with no space between them: nothing may come between them.
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    cursor.insertText(QStringLiteral("жир"), bold);
+    cursor.insertText(QStringLiteral("кур"), italic);
+    cursor.insertText(QStringLiteral(","), QTextCharFormat());
 }
 
 const QStringList kSampleParagraphs{
     "#1 Ёжик в тумане", "Тридцать комаров выбежали на поляну и заиграли на своих писклявых скрипках.",
-    "ほし いちご *カタカナ* _ёжик_", QStringLiteral("строка") + QChar(QChar::LineSeparator) + "вторая <&> 𝄞"};
+    "ほし いちご *カタカナ* _ёжик_", QStringLiteral("строка") + QChar(QChar::LineSeparator) + "вторая <&> 𝄞",
+    "*жир*_кур_,"};
 
 struct WriterCase {
     const char* name;

@@ -86,9 +86,12 @@ void WriteLines(QXmlStreamWriter& xml, const QString& text, const QString& lineB
     }
 }
 
-// The runs of a paragraph with the elements each markup uses for bold and italic.
+// The runs of a paragraph, and the paragraph's end, with the elements each markup uses for bold and italic. Inside a
+// paragraph nothing is indented: a reader would take the indentation for spaces.
 void WriteRuns(QXmlStreamWriter& xml, const std::vector<Run>& runs, const QString& bold, const QString& italic,
                const QString& lineBreak) {
+    const bool indented = xml.autoFormatting();
+    xml.setAutoFormatting(false);
     for (const Run& run : runs) {
         if (run.Bold) xml.writeStartElement(bold);
         if (run.Italic) xml.writeStartElement(italic);
@@ -96,6 +99,8 @@ void WriteRuns(QXmlStreamWriter& xml, const std::vector<Run>& runs, const QStrin
         if (run.Italic) xml.writeEndElement();
         if (run.Bold) xml.writeEndElement();
     }
+    xml.writeEndElement();  // the paragraph, closed on the same line
+    xml.setAutoFormatting(indented);
 }
 
 // The body of a page: paragraphs as <p>, heading paragraphs as <hN id="hK">, K counting
@@ -115,7 +120,6 @@ public:
             xml_.writeStartElement(QStringLiteral("p"));
         }
         WriteRuns(xml_, runs, QStringLiteral("b"), QStringLiteral("i"), QStringLiteral("br"));
-        xml_.writeEndElement();
     }
 
 private:
@@ -370,7 +374,6 @@ std::string WriteFb2(const QTextDocument& document, const QString& title) {
         // FictionBook has no line break inside a paragraph: the break ends the text run with a space.
         for (Run& run : runs) run.Text.replace(QChar::LineSeparator, u' ');
         WriteRuns(xml, runs, QStringLiteral("strong"), QStringLiteral("emphasis"), QString());
-        xml.writeEndElement();
         anyParagraph = true;
     }
     if (!anyParagraph) xml.writeEmptyElement(QStringLiteral("empty-line"));
