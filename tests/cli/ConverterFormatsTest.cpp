@@ -102,6 +102,14 @@ const FormatCase kFormats[] = {
 INSTANTIATE_TEST_SUITE_P(Cli, OutputFormatTest, ::testing::ValuesIn(kFormats),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(ConverterFormats, HelpNamesTheOutputOptions) {
+    const Outcome outcome = Run({QStringLiteral("--help")});
+    EXPECT_EQ(outcome.code, 0);
+    for (const char* piece : {"[-o FILE] [--format txt|rtf|epub|fb2|pdf|html]", "-o, --output FILE", "--format FORMAT",
+                              "book.fb2 -o book-kana.epub"})
+        EXPECT_NE(outcome.out.find(piece), std::string::npos) << piece;
+}
+
 TEST_F(ConverterFormats, PdfHoldsTheText) {
     if (!moratutor::testing::HaveProgram("pdftotext")) GTEST_SKIP() << "pdftotext is not installed";
     const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.fb2"), kBook),

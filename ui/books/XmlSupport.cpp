@@ -71,15 +71,15 @@ struct Entity {
     char16_t Character;
 };
 
-}  // namespace
-
-static const std::array<Entity, 24> kEntities{{
-        {u"nbsp", 0x00A0},  {u"mdash", 0x2014}, {u"ndash", 0x2013}, {u"laquo", 0x00AB}, {u"raquo", 0x00BB},
-        {u"hellip", 0x2026}, {u"copy", 0x00A9}, {u"shy", 0x00AD},   {u"bdquo", 0x201E}, {u"ldquo", 0x201C},
-        {u"rdquo", 0x201D}, {u"lsquo", 0x2018}, {u"rsquo", 0x2019}, {u"sbquo", 0x201A}, {u"thinsp", 0x2009},
-        {u"ensp", 0x2002},  {u"emsp", 0x2003},  {u"middot", 0x00B7}, {u"bull", 0x2022}, {u"deg", 0x00B0},
-        {u"times", 0x00D7}, {u"numero", 0x2116}, {u"sect", 0x00A7}, {u"para", 0x00B6},
+const std::array<Entity, 24> kEntities{{
+    {u"nbsp", 0x00A0},  {u"mdash", 0x2014}, {u"ndash", 0x2013}, {u"laquo", 0x00AB}, {u"raquo", 0x00BB},
+    {u"hellip", 0x2026}, {u"copy", 0x00A9}, {u"shy", 0x00AD},   {u"bdquo", 0x201E}, {u"ldquo", 0x201C},
+    {u"rdquo", 0x201D}, {u"lsquo", 0x2018}, {u"rsquo", 0x2019}, {u"sbquo", 0x201A}, {u"thinsp", 0x2009},
+    {u"ensp", 0x2002},  {u"emsp", 0x2003},  {u"middot", 0x00B7}, {u"bull", 0x2022}, {u"deg", 0x00B0},
+    {u"times", 0x00D7}, {u"numero", 0x2116}, {u"sect", 0x00A7}, {u"para", 0x00B6},
 }};
+
+}  // namespace
 
 QString HtmlEntityText(QStringView name) {
     for (const auto& [entity, character] : kEntities) {
