@@ -13,6 +13,8 @@ qt6-svg-dev
 libqt6svg6
 qt6-qpa-plugins
 libicu-dev
+libzip-dev
+libqt6printsupport6
 libgtest-dev
 libgmock-dev
 libbenchmark-dev
@@ -29,6 +31,8 @@ lintian
 appstream
 desktop-file-utils
 man-db
+epubcheck
+poppler-utils
 "
 
 missing=""

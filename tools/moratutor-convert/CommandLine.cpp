@@ -7,12 +7,15 @@ namespace moratutor::convert {
 const char* const kUsage =
     "Usage: moratutor-convert [--groups LIST] [--replace-e] [--replace-spaces] [--snowball]\n"
     "                         [--kana hiragana|katakana|random] [--seed N] [--stats]\n"
-    "                         [--answer-key KEYFILE] [FILE]\n";
+    "                         [--answer-key KEYFILE] [-o FILE]\n"
+    "                         [--format txt|rtf|epub|fb2|pdf|html] [FILE]\n";
 
 const char* const kHelpExample =
     "\n"
     "Rewrites the chosen Cyrillic syllables of a Russian text in Japanese kana.\n"
-    "Reads FILE, or standard input without FILE or with \"-\"; writes UTF-8 to standard output.\n"
+    "Reads FILE, or standard input without FILE or with \"-\": plain text, RTF, FB2 (also\n"
+    "zipped), EPUB or HTML, whatever the name says. Writes UTF-8 text to standard output, or\n"
+    "the file given with --output.\n"
     "\n"
     "  --groups LIST     syllable groups 1 to 11: \"1,2,5-9\" or \"all\"\n"
     "  --replace-e       also replace syllables written with \"е\"\n"
@@ -27,10 +30,15 @@ const char* const kHelpExample =
     "                    OFFSET and LENGTH count code points of the output, SOURCE is the\n"
     "                    input text the kana replaced. Putting every SOURCE back in place of\n"
     "                    its range gives the input again.\n"
+    "  -o, --output FILE write FILE instead of standard output; it is replaced only\n"
+    "                    once the whole of it is written\n"
+    "  --format FORMAT   txt, rtf, epub, fb2, pdf or html; the default is the one FILE's\n"
+    "                    extension names, else txt. Only txt goes to standard output\n"
     "  --help            show this text\n"
     "\n"
     "Example:\n"
-    "  moratutor-convert --groups 1-4,9 --kana katakana story.txt > story-kana.txt\n";
+    "  moratutor-convert --groups 1-4,9 --kana katakana story.txt > story-kana.txt\n"
+    "  moratutor-convert --groups 1-5 --snowball book.fb2 -o book-kana.epub\n";
 
 namespace {
 
@@ -135,6 +143,14 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--stats") {
             noValue();
             settings.Stats = true;
+        } else if (arg == "-o" || arg == "--output") {
+            settings.Output = value();
+            if (settings.Output.empty()) throw UsageError("option " + arg + " needs a file name");
+        } else if (arg == "--format") {
+            const std::string name = value();
+            settings.Format = ParseOutputFormat(name);
+            if (!settings.Format)
+                throw UsageError("bad format \"" + name + "\": expected txt, rtf, epub, fb2, pdf or html");
         } else if (arg == "--help" || arg == "-h") {
             noValue();
             settings.Help = true;
@@ -142,7 +158,14 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             throw UsageError("unknown option " + arg);
         }
     }
+    if (settings.Output.empty() && settings.EffectiveFormat() != OutputFormat::Txt)
+        throw UsageError("only txt goes to standard output: give the file with --output FILE");
     return settings;
+}
+
+OutputFormat Settings::EffectiveFormat() const {
+    if (Format) return *Format;
+    return Output.empty() ? OutputFormat::Txt : FormatFromFileName(Output);
 }
 
 }  // namespace moratutor::convert

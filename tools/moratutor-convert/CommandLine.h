@@ -1,6 +1,7 @@
 // The options of moratutor-convert and how they are read from the command line.
 #pragma once
 
+#include "DocumentIo.h"
 #include "moratutor/Engine.h"
 
 #include <cstdint>
@@ -20,6 +21,11 @@ struct Settings {
     bool Help = false;
     std::string File = "-";  // "-" is standard input
     std::optional<std::string> AnswerKeyFile;
+
+    // Where the converted text goes: standard output when Output is empty.
+    std::string Output;
+    std::optional<OutputFormat> Format;  // empty: from Output's extension, else txt
+    OutputFormat EffectiveFormat() const;
 };
 
 // A command line that cannot be used; what() is the one-line reason.

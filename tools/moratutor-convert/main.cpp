@@ -109,7 +109,17 @@ int Run(const std::vector<std::string>& args) {
     else
         SeedRandomFromClock();
 
-    std::u16string text = codecs::DecodeText(bytes);
+    // Books, pages and RTF come through the same reader as in the window.
+    std::string title;
+    std::u16string text;
+    try {
+        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title);
+    } catch (const convert::DocumentError& e) {
+        std::cerr << e.what() << "\n";
+        return 1;
+    }
+    if (title.empty()) title = convert::TitleFromFileName(settings.File);
+    if (title.empty()) title = convert::TitleFromFileName(settings.Output);
     bytes.clear();
     bytes.shrink_to_fit();
 
@@ -135,6 +145,17 @@ int Run(const std::vector<std::string>& args) {
         }
     } else {
         ReplaceWithKanaUnicode(env, settings.Options, text);
+    }
+
+    if (!settings.Output.empty()) {
+        try {
+            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title));
+        } catch (const convert::DocumentError& e) {
+            std::cerr << e.what() << "\n";
+            return 1;
+        }
+        if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
+        return 0;
     }
 
     // Nothing is written before the whole text is converted.

@@ -1,0 +1,185 @@
+// moratutor-convert with books in and books out: the formats it reads and writes.
+#include "BookTestSupport.h"
+#include "GuiEnvironment.h"
+
+#include "BookWriters.h"
+#include "DocumentLoader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using moratutor::books::BookReadStatus;
+using moratutor::books::DocumentType;
+using moratutor::testing::Fb2;
+using moratutor::testing::Load;
+using moratutor::testing::ReadFileBytes;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class ConverterFormats : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+    QString WriteInput(const QString& name, const std::string& bytes) const {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        return file.fileName();
+    }
+
+    static Outcome Run(const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral(MORATUTOR_CONVERT_PATH), arguments);
+        if (!process.waitForFinished(120000)) return {};
+        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+
+    QTemporaryDir dir_;
+};
+
+// "Ка" of group 2 becomes "か" in hiragana.
+const std::string kBook = Fb2("<title><p>Карта</p></title><section><p>Кака <strong>ока</strong></p><p>Второй абзац</p></section>",
+                              "Книга о кошках");
+
+TEST_F(ConverterFormats, ReadsABookToStandardOutput) {
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.fb2"), kBook)});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "かрта\nかか оか\nВторой абзац");
+    EXPECT_EQ(outcome.err, "");
+}
+
+struct FormatCase {
+    const char* name;
+    QStringList arguments;  // after the input; %1 is the output folder
+    QString output;
+    DocumentType type;      // what our reader finds in the file
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
+class OutputFormatTest : public ConverterFormats, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(OutputFormatTest, WritesTheFormatThatReadsBack) {
+    const FormatCase& c = GetParam();
+    QStringList arguments{QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.fb2"), kBook)};
+    for (const QString& argument : c.arguments) arguments << QString(argument).replace(QStringLiteral("%1"), dir_.path());
+    const Outcome outcome = Run(arguments);
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    const auto loaded = Load(ReadFileBytes(Path(c.output)));
+    ASSERT_EQ(loaded.Status, BookReadStatus::Ok);
+    EXPECT_EQ(loaded.Type, c.type);
+    EXPECT_EQ(loaded.Paragraphs.join(u'|').remove(u'*'), "かрта|かか оか|Второй абзац");
+    if (c.type == DocumentType::Epub || c.type == DocumentType::Fb2) {
+        EXPECT_EQ(loaded.Title, "Книга о кошках");
+    }
+}
+
+const FormatCase kFormats[] = {
+    {"EpubFromExtension", {"-o", "%1/out.epub"}, "out.epub", DocumentType::Epub},
+    {"Fb2FromExtension", {"--output", "%1/out.fb2"}, "out.fb2", DocumentType::Fb2},
+    {"HtmlFromExtension", {"--output=%1/out.htm"}, "out.htm", DocumentType::Html},
+    {"RtfFromExtension", {"-o", "%1/out.rtf"}, "out.rtf", DocumentType::Rtf},
+    {"TxtWhenNoneKnown", {"-o", "%1/out.book"}, "out.book", DocumentType::PlainText},
+    {"FormatBeatsExtension", {"--format", "fb2", "-o", "%1/out.txt"}, "out.txt", DocumentType::Fb2},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, OutputFormatTest, ::testing::ValuesIn(kFormats),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConverterFormats, HelpNamesTheOutputOptions) {
+    const Outcome outcome = Run({QStringLiteral("--help")});
+    EXPECT_EQ(outcome.code, 0);
+    for (const char* piece : {"[-o FILE] [--format txt|rtf|epub|fb2|pdf|html]", "-o, --output FILE", "--format FORMAT",
+                              "book.fb2 -o book-kana.epub"})
+        EXPECT_NE(outcome.out.find(piece), std::string::npos) << piece;
+}
+
+TEST_F(ConverterFormats, PdfHoldsTheText) {
+    if (!moratutor::testing::HaveProgram("pdftotext")) GTEST_SKIP() << "pdftotext is not installed";
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.fb2"), kBook),
+                                 QStringLiteral("-o"), Path(QStringLiteral("out.pdf"))});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    QByteArray text;
+    ASSERT_EQ(moratutor::testing::RunProgram(QStringLiteral("pdftotext"), {Path(QStringLiteral("out.pdf")), QStringLiteral("-")},
+                                             &text),
+              0);
+    EXPECT_TRUE(QString::fromUtf8(text).contains(QStringLiteral("かか оか"))) << text.toStdString();
+}
+
+TEST_F(ConverterFormats, TitleFromTheFileNameWhenTheTextHasNone) {
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"),
+                                 WriteInput(QStringLiteral("Сказки.txt"), "Кот"), QStringLiteral("-o"),
+                                 Path(QStringLiteral("out.fb2"))});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(Load(ReadFileBytes(Path(QStringLiteral("out.fb2")))).Title, "Сказки");
+}
+
+TEST_F(ConverterFormats, ReadsEveryBookType) {
+    QTextDocument document;
+    document.setPlainText(QStringLiteral("Кака"));
+    const std::string types[] = {*moratutor::books::WriteEpub(document, QStringLiteral("t")),
+                                 moratutor::books::WriteFb2(document, QStringLiteral("t")),
+                                 moratutor::books::WriteHtml(document, QStringLiteral("t")), "{\\rtf1 \\u1050?\\u1072?\\u1082?\\u1072?}"};
+    for (const std::string& bytes : types) {
+        const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("in"), bytes)});
+        EXPECT_EQ(outcome.code, 0) << outcome.err;
+        EXPECT_EQ(outcome.out, "かか") << bytes.substr(0, 40);
+    }
+}
+
+struct RefusalCase {
+    const char* name;
+    QStringList arguments;
+    int code;
+    const char* error;  // the start of standard error
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusalTest : public ConverterFormats, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusalTest, ExplainsAndWritesNothing) {
+    QStringList arguments{QStringLiteral("--groups"), QStringLiteral("2")};
+    for (const QString& argument : GetParam().arguments) {
+        if (argument == u"BOOK")
+            arguments << WriteInput(QStringLiteral("b.fb2"), kBook);
+        else if (argument == u"DAMAGED")
+            arguments << WriteInput(QStringLiteral("d.epub"), "PK\x03\x04 not really a zip");
+        else
+            arguments << QString(argument).replace(QStringLiteral("%1"), dir_.path());
+    }
+    const Outcome outcome = Run(arguments);
+    EXPECT_EQ(outcome.code, GetParam().code);
+    EXPECT_EQ(outcome.err.rfind(GetParam().error, 0), 0u) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).filter(QStringLiteral("out")), QStringList());
+}
+
+const RefusalCase kRefusals[] = {
+    {"BookToStandardOutput", {"--format", "epub", "BOOK"}, 2,
+     "moratutor-convert: only txt goes to standard output"},
+    {"UnknownFormat", {"--format", "doc", "-o", "%1/out.doc", "BOOK"}, 2, "moratutor-convert: bad format \"doc\""},
+    {"OutputWithoutName", {"BOOK", "-o"}, 2, "moratutor-convert: option -o needs a value"},
+    {"DamagedBook", {"-o", "%1/out.epub", "DAMAGED"}, 1, "Failed to Load Stream"},
+    {"FolderMissing", {"-o", "%1/no/out.epub", "BOOK"}, 1, "Cannot create file \""},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, RefusalTest, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

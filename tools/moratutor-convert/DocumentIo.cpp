@@ -1,0 +1,134 @@
+#include "DocumentIo.h"
+
+#include "BookWriters.h"
+#include "DocumentLoader.h"
+#include "PagedOutput.h"
+#include "RtfWriter.h"
+#include "SafeFile.h"
+
+#include "moratutor/Utf8Writer.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTextDocument>
+
+#include <array>
+#include <memory>
+#include <utility>
+
+namespace moratutor::convert {
+
+namespace {
+
+constexpr std::array<std::pair<const char*, OutputFormat>, 6> kFormats{{
+    {"txt", OutputFormat::Txt},
+    {"rtf", OutputFormat::Rtf},
+    {"epub", OutputFormat::Epub},
+    {"fb2", OutputFormat::Fb2},
+    {"pdf", OutputFormat::Pdf},
+    {"html", OutputFormat::Html},
+}};
+
+// Documents need fonts, and fonts need an application; the tool shows no window, so the
+// offscreen platform serves wherever it runs. Qt's own chatter stays off standard error.
+void EnsureApplication() {
+    if (QGuiApplication::instance()) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg || type == QtCriticalMsg) fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    });
+    static int argc = 1;
+    static char name[] = "moratutor-convert";
+    static char* argv[] = {name, nullptr};
+    static std::unique_ptr<QGuiApplication> application = std::make_unique<QGuiApplication>(argc, argv);
+}
+
+QString ToQString(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::optional<OutputFormat> ParseOutputFormat(const std::string& name) {
+    for (const auto& [text, format] : kFormats) {
+        if (name == text) return format;
+    }
+    return std::nullopt;
+}
+
+OutputFormat FormatFromFileName(const std::string& path) {
+    const QString suffix = QFileInfo(QString::fromLocal8Bit(path)).suffix().toLower();
+    if (suffix == u"htm") return OutputFormat::Html;
+    return ParseOutputFormat(suffix.toStdString()).value_or(OutputFormat::Txt);
+}
+
+bool IsPlainText(std::string_view bytes) {
+    return books::DetectDocumentType(bytes) == books::DocumentType::PlainText;
+}
+
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title) {
+    EnsureApplication();
+    QTextDocument document;
+    document.setUndoRedoEnabled(false);
+    books::LoadedDocument loaded;
+    if (books::LoadDocument(bytes, document, &loaded) != books::BookReadStatus::Ok)
+        throw DocumentError(books::LoadErrorMessage().toStdString());
+    if (title) *title = loaded.Title.toStdString();
+    // The raw text keeps no-break spaces, which the syllable table must see as they are.
+    QString text = document.toRawText();
+    for (QChar& c : text) {
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == QChar(0xFDD0) || c == QChar(0xFDD1))
+            c = u'\n';
+    }
+    return text.toStdU16String();
+}
+
+std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title) {
+    if (format == OutputFormat::Txt) return codecs::EncodeUtf8(text);
+    EnsureApplication();
+    QTextDocument document;
+    document.setUndoRedoEnabled(false);
+    document.setDefaultFont(books::HandoutFont());
+    document.setPlainText(ToQString(text));
+    const QString bookTitle = QString::fromStdString(title);
+    switch (format) {
+        case OutputFormat::Rtf: return rtf::WriteRtf(document);
+        case OutputFormat::Fb2: return books::WriteFb2(document, bookTitle);
+        case OutputFormat::Html: return books::WriteHtml(document, bookTitle);
+        case OutputFormat::Epub:
+            if (auto epub = books::WriteEpub(document, bookTitle)) return std::move(*epub);
+            break;
+        case OutputFormat::Pdf:
+            if (auto pdf = books::RenderPdf(document, bookTitle)) return pdf->toStdString();
+            break;
+        case OutputFormat::Txt: break;
+    }
+    throw DocumentError("Failed to Save Stream");
+}
+
+void WriteDocumentFile(const std::string& path, const std::string& bytes) {
+    const std::optional<QString> error = books::WriteFileSafely(
+        QString::fromLocal8Bit(path), QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (error) throw DocumentError(error->toStdString());
+}
+
+std::string TitleFromFileName(const std::string& path) {
+    if (path.empty() || path == "-") return {};
+    QString name = QFileInfo(QString::fromLocal8Bit(path)).fileName();
+    // Every known extension goes: "book.fb2.zip" is "book".
+    static const QStringList kExtensions{QStringLiteral(".zip"), QStringLiteral(".fb2"),  QStringLiteral(".epub"),
+                                         QStringLiteral(".html"), QStringLiteral(".htm"), QStringLiteral(".txt"),
+                                         QStringLiteral(".rtf"),  QStringLiteral(".pdf")};
+    for (bool removed = true; removed;) {
+        removed = false;
+        for (const QString& extension : kExtensions) {
+            if (name.size() > extension.size() && name.endsWith(extension, Qt::CaseInsensitive)) {
+                name.chop(extension.size());
+                removed = true;
+            }
+        }
+    }
+    return name.toStdString();
+}
+
+}  // namespace moratutor::convert

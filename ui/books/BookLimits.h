@@ -1,0 +1,28 @@
+// What the book readers refuse to handle, and how a read ended.
+#pragma once
+
+#include <cstddef>
+
+namespace moratutor::books {
+
+// A hostile file (a zip bomb, an entity that expands a billion times, nesting a million
+// deep, a huge file) is refused at these limits instead of exhausting memory or time.
+struct BookReadLimits {
+    std::size_t MaxBytes = std::size_t{256} << 20;          // the file itself
+    std::size_t MaxUnpackedBytes = std::size_t{256} << 20;  // all entries read from an archive
+    std::size_t MaxHtmlBytes = std::size_t{64} << 20;       // the HTML parser is slower per byte
+    int MaxDepth = 500;                                     // elements inside each other
+    std::size_t MaxParagraphs = 2'000'000;
+    std::size_t MaxCharacters = std::size_t{64} << 20;
+    std::size_t MaxSpineItems = 20'000;
+};
+
+enum class BookReadStatus {
+    Ok,        // read; a damaged part ends the text where it begins
+    NotBook,   // the bytes are not of the reader's format
+    Damaged,   // nothing could be read
+    TooDeep,   // elements nested deeper than MaxDepth
+    TooLarge,  // a limit on bytes, paragraphs or characters was passed
+};
+
+}  // namespace moratutor::books

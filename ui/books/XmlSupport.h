@@ -1,0 +1,37 @@
+// What the FB2 and EPUB readers share about XML.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <string_view>
+
+class QXmlStreamReader;
+
+namespace moratutor::books {
+
+// The text of an XML document's bytes: a byte-order mark first, then the encoding its
+// declaration names (UTF-8, UTF-16, Windows-1251 and whatever else ICU knows through Qt),
+// UTF-8 when it names none.
+QString DecodeXml(std::string_view bytes);
+
+// The local name of the document's root element, read from its first 64 KiB; empty
+// when there is none there.
+QString RootElementName(std::string_view bytes);
+
+// True when the document type declares an entity built of other entities or a long one,
+// the shapes of expansion bombs. No book needs either.
+bool DeclaresHostileEntities(const QXmlStreamReader& reader);
+
+// The characters of an HTML entity a book may use undeclared (&nbsp;, &mdash; …);
+// empty for one it does not know.
+QString HtmlEntityText(QStringView name);
+
+// The document with the HTML entities books use undeclared (&nbsp;, &mdash; …) declared,
+// when it has no document type of its own that could declare them.
+QString DeclareHtmlEntities(const QString& xml);
+
+// A reader that stops any single entity from expanding beyond a few kilobytes.
+void LimitEntityExpansion(QXmlStreamReader& reader);
+
+}  // namespace moratutor::books
