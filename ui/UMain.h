@@ -1,12 +1,14 @@
 // The main window: panes, syllable groups, options, actions, and the conversion run.
 #pragma once
 
+#include <QKeyCombination>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "moratutor/Engine.h"
@@ -162,8 +164,42 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Where an action's item stands: any of the main menus and the panes' popup menu.
+    enum MenuPlace : unsigned { kFileMenu = 1, kEditMenu = 2, kHelpMenu = 4, kPopupMenu = 8 };
+    struct MenuRow {
+        QMenu* TFMain::*member;
+        const char* name;
+        const char* caption;  // nullptr: not on the menu bar
+        MenuPlace place;
+    };
+    // One action: made, placed and bound from its row alone.
+    struct ActionRow {
+        QAction* TFMain::*member;
+        const char* name;
+        const char* caption;
+        QKeyCombination key{};  // Qt::Key_unknown: no key of its own
+        int image = -1;         // index into imgsToLLicons; -1: no image
+        void (TFMain::*handler)();
+        unsigned menus = 0;            // MenuPlace values
+        bool separatorBefore = false;  // in each of its menus, unless it comes first there
+        int toolBarOrder = 0;          // position left to right; 0: not on the tool bar
+        bool toolBarSeparatorBefore = false;
+        bool checkable = false;
+    };
+    static std::span<const MenuRow> MenuTable();
+    static std::span<const ActionRow> ActionTable();
+
     void CreateActions();
     void CreateMenus();
+    void FillToolBar();
+    void BindActions();
+    void SetActionHints();
+    void EditUndoExecute();
+    void EditCutExecute();
+    void EditCopyExecute();
+    void EditPasteExecute();
+    void EditDeleteExecute();
+    void EditSelectAllExecute();
     void CreateControls();
     void ConnectSignals();
     void ApplyAnchors();
