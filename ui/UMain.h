@@ -37,6 +37,26 @@ public:
     explicit TFMain(QWidget* parent = nullptr);
     ~TFMain() override;
 
+    // True from DisableAllControls to EnableAllControls of a run.
+    bool IsRunning() const { return Running; }
+
+    // Image list imgsToLLicons: 13 images, 0..12, drawn 16 x 16.
+    static QIcon imgsToLLicons(int index);
+    // The help page's path for an executable path: extension replaced by ".htm".
+    static QString HelpPagePath(const QString& executablePath);
+    // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
+    static bool NeedsWindows9xNotice(const QString& osVersionText);
+    // Path of the preferences file for this user and this program's folder.
+    static QString FormPreferencesPath();
+    // Tests point the window at a file of their own; empty means the normal rule.
+    static void SetPreferencesPathOverride(const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     // Actions, in the order of the action list.
     QAction* actLoadTextFromFile = nullptr;
     QAction* actSaveTextToFile = nullptr;
@@ -78,8 +98,8 @@ public:
     QTextEdit* richConvertedTextUnicode = nullptr;
 
     // File dialogs; they keep the file name between uses.
-    QFileDialog* OpenDialog = nullptr;
-    QFileDialog* SaveDialog = nullptr;
+    QPointer<QFileDialog> OpenDialog;
+    QPointer<QFileDialog> SaveDialog;
 
     // State of the last conversion run.
     std::int32_t ReplacementCount = 0;
@@ -114,35 +134,28 @@ public:
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);
     void DisableAllControls();
+    // Every control through which a second run could start or an option change.
+    void SetRunControlsEnabled(bool enabled);
     void EnableAllControls();
     moratutor::OptionSet CurrentOptions() const;
     std::int32_t GetProgressLength() const;
 
     // Preferences file.
-    QString FormPreferencesPath() const;
-    // Tests point the window at a file of their own; empty means the normal rule.
-    static void SetPreferencesPathOverride(const QString& path);
     void LoadPreferences();
     void SavePreferences();
 
-    // The help page's path for an executable path: extension replaced by ".htm".
-    static QString HelpPagePath(const QString& executablePath);
 
     // --- Window: construction, idle update, run (UMain.cpp, UMainActions.cpp, UMainRun.cpp) ---
 
     // The central widget; its size is the client size FormResize works with.
     QWidget* ClientArea = nullptr;
 
-    // Image list imgsToLLicons: 13 images, 0..12, drawn 16 x 16.
-    static QIcon imgsToLLicons(int index);
 
     // Runs UpdateActions once the current burst of events is handled.
     void ScheduleUpdateActions();
     // The pane the edit actions act on: the one that has (or last had) the keyboard focus
     // within this window; nullptr when focus moved elsewhere.
     QTextEdit* FocusedPane() const;
-    // True from DisableAllControls to EnableAllControls of a run.
-    bool IsRunning() const { return Running; }
 
     // The source pane's text exactly as shown: paragraph ends as "\n", U+2028 kept,
     // no-break spaces kept.
@@ -155,15 +168,6 @@ public:
     void StepProgress();
     void PumpMessages();
 
-    // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
-    static bool NeedsWindows9xNotice(const QString& osVersionText);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     // Where an action's item stands: any of the main menus and the panes' popup menu.
     enum MenuPlace : unsigned { kFileMenu = 1, kEditMenu = 2, kHelpMenu = 4, kPopupMenu = 8 };
     struct MenuRow {

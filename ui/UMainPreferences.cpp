@@ -41,7 +41,7 @@ QCheckBox* GroupCheckBox(const QGroupBox* box, int n) {
 
 void TFMain::SetPreferencesPathOverride(const QString& path) { PreferencesPathOverride() = path; }
 
-QString TFMain::FormPreferencesPath() const {
+QString TFMain::FormPreferencesPath() {
     if (!PreferencesPathOverride().isEmpty()) return PreferencesPathOverride();
     return moratutor::ChoosePreferencesPath(QCoreApplication::applicationDirPath(), GetLoginUserName(),
                                             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));

@@ -35,25 +35,20 @@ moratutor::OptionSet TFMain::CurrentOptions() const {
 
 std::int32_t TFMain::GetProgressLength() const { return moratutor::GetProgressLength(CurrentOptions()); }
 
-namespace {
+void TFMain::DisableAllControls() { SetRunControlsEnabled(false); }
 
-// Every control through which a second run could start or an option change, in the
-// order the run locks and unlocks them; the change is painted at once.
-void SetRunControlsEnabled(TFMain& w, bool enabled) {
-    for (QWidget* m : std::initializer_list<QWidget*>{w.menuFile, w.menuEdit, w.menuHelp, w.ToolBar}) m->setEnabled(enabled);
-    for (QCheckBox* box : w.chkbxCharacters) box->setEnabled(enabled);
-    for (QWidget* c : std::initializer_list<QWidget*>{w.chkbxSnowball, w.chkbxReplaceE, w.chkbxReplaceSpaces,
-                                                      w.richSourceTextAnsi, w.richConvertedTextUnicode,
-                                                      w.spdbtnReplaceWithHiragana, w.spdbtnReplaceWithKatakana})
+void TFMain::EnableAllControls() { SetRunControlsEnabled(true); }
+
+void TFMain::SetRunControlsEnabled(bool enabled) {
+    // In the order the run locks and unlocks them; the change is painted at once.
+    for (QWidget* m : std::initializer_list<QWidget*>{menuFile, menuEdit, menuHelp, ToolBar}) m->setEnabled(enabled);
+    for (QCheckBox* box : chkbxCharacters) box->setEnabled(enabled);
+    for (QWidget* c : std::initializer_list<QWidget*>{chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces, richSourceTextAnsi,
+                                                      richConvertedTextUnicode, spdbtnReplaceWithHiragana,
+                                                      spdbtnReplaceWithKatakana})
         c->setEnabled(enabled);
     QCoreApplication::processEvents();
 }
-
-}  // namespace
-
-void TFMain::DisableAllControls() { SetRunControlsEnabled(*this, false); }
-
-void TFMain::EnableAllControls() { SetRunControlsEnabled(*this, true); }
 
 std::u16string TFMain::SourceTextUnicode() const {
     // toPlainText() would turn no-break spaces into spaces, which the table treats
