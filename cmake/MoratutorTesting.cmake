@@ -11,14 +11,3 @@ function(moratutor_add_gtest name)
         DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
-
-# A Qt Test executable that drives real windows on the offscreen platform.
-function(moratutor_add_qt_test name)
-    add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE Qt6::Test)
-    moratutor_set_warnings(${name})
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software"
-        TIMEOUT 300)
-endfunction()

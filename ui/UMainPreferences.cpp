@@ -9,6 +9,7 @@
 #include <QTextEdit>
 
 #include "IniFile.h"
+#include "PreferencesPath.h"
 #include "MessageBoxes.h"
 #include "UMostUsed.h"
 

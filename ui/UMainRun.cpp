@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "MessageBoxes.h"
+#include "PaneText.h"
 
 using moratutor::KanaMode;
 
@@ -51,15 +52,7 @@ void TFMain::SetRunControlsEnabled(bool enabled) {
 }
 
 std::u16string TFMain::SourceTextUnicode() const {
-    // toPlainText() would turn no-break spaces into spaces, which the table treats
-    // differently; the raw text holds exactly what the pane shows.
-    const QString raw = richSourceTextAnsi->document()->toRawText();
-    std::u16string text(reinterpret_cast<const char16_t*>(raw.utf16()), static_cast<std::size_t>(raw.size()));
-    for (char16_t& c : text) {
-        // Paragraph ends and the frame marks of tables are line breaks; U+2028 stays.
-        if (c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1') c = u'\n';
-    }
-    return text;
+    return moratutor::ui::DocumentText(*richSourceTextAnsi->document());
 }
 
 void TFMain::SetConvertedText(const std::u16string& text) {
@@ -68,7 +61,7 @@ void TFMain::SetConvertedText(const std::u16string& text) {
     // while the program stays responsive, instead of all at once.
     auto* document = new QTextDocument(richConvertedTextUnicode);
     document->setDefaultFont(richConvertedTextUnicode->font());
-    document->setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    document->setPlainText(QString::fromStdU16String(text));
     QPointer<QTextDocument> previous = richConvertedTextUnicode->document();
     richConvertedTextUnicode->setDocument(document);
     // The pane frees only the document it made itself; one of ours goes here.
@@ -79,7 +72,7 @@ void TFMain::SetConvertedText(const std::u16string& text) {
 
 void TFMain::ShowProgressText(const std::u16string& text) {
     // The engine calls this only when the text differs from the one it showed last.
-    lblProgress->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    lblProgress->setText(QString::fromStdU16String(text));
     lblProgress->repaint();
 }
 

@@ -6,7 +6,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
-#include "IniFile.h"
+#include "PreferencesPath.h"
 
 using moratutor::ChoosePreferencesPath;
 using moratutor::PreferencesPathChecks;

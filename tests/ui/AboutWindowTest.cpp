@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Controls.h"
+#include "UiTests.h"
 #include "MessageBoxes.h"
 #include "UAbout.h"
 #include "UMain.h"
@@ -409,9 +410,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
+int RunAboutWindowTest(int argc, char** argv) {
     AboutWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

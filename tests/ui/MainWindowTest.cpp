@@ -30,6 +30,7 @@
 #include "UMainApplication.h"
 #include "UMostUsed.h"
 #include "Controls.h"
+#include "UiTests.h"
 
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
@@ -721,9 +722,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    moratutor::ui::Application app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
+int RunMainWindowTest(int argc, char** argv) {
     MainWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -20,6 +20,7 @@
 #include "UMain.h"
 #include "UMostUsed.h"
 #include "Controls.h"
+#include "UiTests.h"
 
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
@@ -275,10 +276,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
-    QStandardPaths::setTestModeEnabled(true);
+int RunPreferencesWindowTest(int argc, char** argv) {
     PreferencesWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

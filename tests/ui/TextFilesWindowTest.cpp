@@ -30,6 +30,7 @@
 #include "UMain.h"
 #include "UMainApplication.h"
 #include "Controls.h"
+#include "UiTests.h"
 
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
@@ -414,10 +415,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    moratutor::ui::Application app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
-    QStandardPaths::setTestModeEnabled(true);
+int RunTextFilesWindowTest(int argc, char** argv) {
     TextFilesWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
