@@ -1,5 +1,6 @@
 // Drives the real main window on the offscreen platform: controls, idle rules, layout,
 // word wrap, edit actions, conversion runs and the error box.
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -128,9 +130,6 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Moratutor"));
         QCOMPARE(Control<QAction>(*w, "actHelp")->text(), QStringLiteral("Справка: Moratutor"));
         QCOMPARE(Control<QAction>(*w, "actHelp")->toolTip(), QStringLiteral("Справка: Moratutor"));
-        for (QAction* a : w->findChildren<QAction*>()) {
-            if (!a->objectName().isEmpty()) QCOMPARE(a->toolTip(), a->text());
-        }
         const char* names[] = {"ToolBar", "grpbxCharacters", "grpbxAdvanced", "chkbxSnowball", "chkbxReplaceE",
                                "chkbxReplaceSpaces", "lblProgress", "ProgressBar", "grpbxSourceText",
                                "richSourceTextAnsi", "spdbtnReplaceWithHiragana", "spdbtnReplaceWithKatakana",
@@ -151,6 +150,97 @@ private slots:
         QVERIFY(!Control<QAction>(*w, "actSaveTextToFile")->isEnabled());
         QVERIFY(!Control<QCheckBox>(*w, "chkbxCharacters10")->isEnabled());
         QVERIFY(boxes.empty());  // no Windows 9x notice on this system
+    }
+
+    // The specified captions, hints and images of the actions, from one table.
+    void actionsLookAsSpecified() {
+        struct Row {
+            const char* name;
+            const char* caption;
+            int image;  // -1: none
+        };
+        const Row rows[] = {
+            {"actLoadTextFromFile", "Загрузить текст из файла…", 0},
+            {"actSaveTextToFile", "Сохранить текст в файл…", 1},
+            {"actSelectAllCharacters", "Выбрать все группы слогов", 2},
+            {"actDeselectAllCharacters", "Отменить выбор всех групп слогов", 3},
+            {"actReplaceWithHiragana", "Заменить слоги на Хирагану", -1},
+            {"actReplaceWithKatakana", "Заменить слоги на Катакану", -1},
+            {"actReplaceWithRandomKana", "Заменить слоги, используя всю азбуку Кана", -1},
+            {"actQuit", "Выход", 4},
+            {"actHelp", "Справка: Moratutor", 5},
+            {"actAbout", "О программе", 6},
+            {"EditUndo", "Отменить", 8},
+            {"EditCut", "Вырезать", 9},
+            {"EditCopy", "Копировать", 10},
+            {"EditPaste", "Вставить", 11},
+            {"EditDelete", "Удалить", 12},
+            {"EditSelectAll", "Выделить всё", -1},
+            {"actWordWrapChange", "Перенос по словам", -1},
+        };
+        const auto pixels = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage(); };
+        for (const Row& row : rows) {
+            QAction* action = Control<QAction>(*w, row.name);
+            QCOMPARE(action->text(), QString::fromUtf8(row.caption));
+            // Tool bar buttons and menus show the hint; it is the caption, word for word.
+            QCOMPARE(action->toolTip(), QString::fromUtf8(row.caption));
+            if (row.image < 0) {
+                QVERIFY2(action->icon().isNull(), row.name);
+            } else {
+                QVERIFY2(pixels(action->icon()) == pixels(QIcon(QStringLiteral(":/toolbar/%1.svg").arg(row.image))),
+                         row.name);
+            }
+        }
+        QCOMPARE(w->findChildren<QAction*>(QRegularExpression(QStringLiteral("^(act|Edit)"))).size(),
+                 qsizetype(std::size(rows)));
+    }
+
+    // The specified captions, hints and places of the other controls, from one table.
+    void controlsLookAsSpecified() {
+        struct Row {
+            const char* name;
+            const char* caption;
+            const char* hint;
+            QRect geometry;  // in the parent, at the initial size once the resize rule has run
+        };
+        const Row rows[] = {
+            {"grpbxCharacters", " Замена слогов ", "", {8, 32, 153, 297}},
+            {"chkbxCharacters1", "А, И, У, Э, О", "", {16, 24, 121, 17}},
+            {"chkbxCharacters2", "Ка, Ки, Ку, Кэ, Ко", "", {16, 48, 121, 17}},
+            {"chkbxCharacters3", "Са, Си, Су, Сэ, Со", "", {16, 72, 121, 17}},
+            {"chkbxCharacters4", "Та, Ти, Цу, Тэ, То", "", {16, 96, 121, 17}},
+            {"chkbxCharacters5", "На, Ни, Ну, Нэ, Но", "", {16, 120, 121, 17}},
+            {"chkbxCharacters6", "Ха, Хи, Фу, Хэ, Хо", "", {16, 144, 121, 17}},
+            {"chkbxCharacters7", "Ма, Ми, Му, Мэ, Мо", "", {16, 168, 121, 17}},
+            {"chkbxCharacters8", "Ра, Ри, Ру, Рэ, Ро", "", {16, 192, 121, 17}},
+            {"chkbxCharacters9", "Я, Ю, Ё, Ва, вО, Н", "", {16, 216, 121, 17}},
+            {"chkbxCharacters10", "Нигори/Ханнигори", "", {16, 240, 121, 17}},
+            {"chkbxCharacters11", "Ёон (…я, …ю, …ё)", "", {16, 264, 121, 17}},
+            {"grpbxAdvanced", " Дополнительно ", "", {8, 336, 153, 105}},
+            {"chkbxSnowball", "Режим «Snowball»",
+             "Включить преобразование текста с постепенным увеличением количества заменённых слогов", {16, 24, 121, 17}},
+            {"chkbxReplaceE", "Замена «Э» и «Е»",
+             "Заменять не только слоги, оканчивающиеся на «Э», но также и оканчивающиеся на «Е»", {16, 48, 121, 17}},
+            {"chkbxReplaceSpaces", "Замена пробелов", "Сделать ширину пробелов равной ширине знаков каны",
+             {16, 72, 121, 17}},
+            {"grpbxSourceText", " Исходный текст ", "", {168, 32, 584, 220}},
+            {"grpbxConvertedText", " Преобразованный текст ", "", {168, 293, 584, 220}},
+            {"spdbtnReplaceWithHiragana", "Заменить слоги на Хирагану", "Заменить слоги на Хирагану", {251, 260, 201, 25}},
+            {"spdbtnReplaceWithKatakana", "Заменить слоги на Катакану", "Заменить слоги на Катакану", {468, 260, 201, 25}},
+            {"lblProgress", "", "", {8, 481, 153, 13}},
+            {"ProgressBar", "", "", {8, 497, 153, 17}},
+            {"ToolBar", "", "", {8, 2, 185, 22}},
+        };
+        for (const Row& row : rows) {
+            QWidget* control = Control<QWidget>(*w, row.name);
+            QString caption;
+            if (auto* box = qobject_cast<QGroupBox*>(control)) caption = box->title();
+            else if (auto* button = qobject_cast<QAbstractButton*>(control)) caption = button->text();
+            else if (auto* label = qobject_cast<QLabel*>(control)) caption = label->text();
+            QCOMPARE(caption, QString::fromUtf8(row.caption));
+            QCOMPARE(control->toolTip(), QString::fromUtf8(row.hint));
+            QCOMPARE(control->geometry(), row.geometry);
+        }
     }
 
     void menusToolBarAndPopupShareTheActions() {
@@ -281,6 +371,7 @@ private slots:
         QTest::newRow("4") << QList<int>{4} << true << true;
         QTest::newRow("6") << QList<int>{6} << true << true;
         QTest::newRow("5") << QList<int>{5} << false << true;
+        QTest::newRow("7") << QList<int>{7} << false << true;
         QTest::newRow("8") << QList<int>{8} << false << true;
     }
     void groupRules() {
@@ -428,6 +519,16 @@ private slots:
         QVERIFY(Control<QAction>(*w, "actWordWrapChange")->isChecked());
         FocusPane(Control<QTextEdit>(*w, "richSourceTextAnsi"));
         QVERIFY(!Control<QAction>(*w, "actWordWrapChange")->isChecked());
+
+        // The item acts on the focused pane only, whichever it is.
+        Control<QAction>(*w, "actWordWrapChange")->trigger();
+        FocusPane(Control<QTextEdit>(*w, "richConvertedTextUnicode"));
+        Control<QAction>(*w, "actWordWrapChange")->trigger();
+        QCOMPARE(Control<QTextEdit>(*w, "richConvertedTextUnicode")->lineWrapMode(), QTextEdit::NoWrap);
+        QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->lineWrapMode(), QTextEdit::WidgetWidth);
+        Control<QAction>(*w, "actWordWrapChange")->trigger();
+        FocusPane(Control<QTextEdit>(*w, "richSourceTextAnsi"));
+        Control<QAction>(*w, "actWordWrapChange")->trigger();
 
         // With neither pane focused the item changes nothing, its check mark included.
         Control<QCheckBox>(*w, "chkbxReplaceE")->setFocus();
@@ -620,6 +721,59 @@ private slots:
         // At the first pump nothing is searched yet; in the box the label is empty and the bar full.
         QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("5")}));
         QCOMPARE(Control<QProgressBar>(*w, "ProgressBar")->maximum(), 5);
+    }
+
+    // While a run goes on the window keeps handling events, and the label names the step.
+    void windowAliveAndLabelledDuringRun() {
+        Tick(*w, {2, 3});
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("ка са ").repeated(50));
+        Idle();
+        auto* bar = Control<QProgressBar>(*w, "ProgressBar");
+        QStringList texts;
+        int midRunSamples = 0;
+        QTimer sampler;
+        sampler.setInterval(0);
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            if (!w->IsRunning()) return;
+            texts << Control<QLabel>(*w, "lblProgress")->text();
+            if (bar->value() > 0 && bar->value() < bar->maximum()) ++midRunSamples;
+        });
+        sampler.start();
+        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+        sampler.stop();
+        QVERIFY(midRunSamples > 0);
+        texts.removeAll(QString());
+        texts.removeAll(QStringLiteral("Загрузка…"));
+        QVERIFY2(!texts.isEmpty(), "the label stayed empty all run");
+    }
+
+    // Each option box reaches the engine as its own option. Snowball replaces the early
+    // syllables of a text only now and then, so of 200 it leaves some (all 200 would take
+    // a chance of 10^-100).
+    void optionBoxesReachTheEngine_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<bool>("allReplaced");
+        QTest::addColumn<QString>("firstResult");
+        QTest::newRow("Snowball") << "chkbxSnowball" << QStringLiteral("ка ").repeated(200) << false << QString();
+        QTest::newRow("ReplaceE") << "chkbxReplaceE" << QStringLiteral("ка ").repeated(200) << true << QString();
+        QTest::newRow("ReplaceE, ке") << "chkbxReplaceE" << QStringLiteral("ке") << true << QStringLiteral("け");
+        QTest::newRow("ReplaceSpaces") << "chkbxReplaceSpaces" << QStringLiteral("ка ").repeated(200) << true
+                                       << QString();
+    }
+    void optionBoxesReachTheEngine() {
+        QFETCH(QString, box);
+        QFETCH(QString, source);
+        QFETCH(bool, allReplaced);
+        QFETCH(QString, firstResult);
+        Tick(*w, {2});
+        Control<QCheckBox>(*w, qPrintable(box))->setChecked(true);
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(source);
+        Idle();
+        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+        const QString result = Control<QTextEdit>(*w, "richConvertedTextUnicode")->toPlainText();
+        QCOMPARE(!result.contains(u'к'), allReplaced);
+        if (!firstResult.isEmpty()) QCOMPARE(result, firstResult);
     }
 
     void closeDuringRunWaitsForItsEnd() {

@@ -2,6 +2,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QCompleter>
 #include <QAbstractItemView>
 #include <QFile>
@@ -62,6 +65,15 @@ QLineEdit* FileNameEdit(QFileDialog* dialog) { return dialog->findChild<QLineEdi
 // fails instead of waiting for ever.
 void TypeAndConfirm(QFileDialog* dialog, const QString& folder, const QString& name, bool keepIfRefused = false) {
     dialog->setDirectory(folder);
+    // The folder is read in the background, and a reused dialog's views keep the rows chosen
+    // the last time; QFileDialog prefers a chosen row to the typed name. So wait until an
+    // existing file is listed, then let the typed name alone decide.
+    const QString path = QDir(folder).filePath(name);
+    if (auto* model = dialog->findChild<QFileSystemModel*>(); model && QFileInfo::exists(path))
+        if (!QTest::qWaitFor([&] { return model->index(path).isValid(); }, 5000))
+            qWarning("the dialog never listed %s", qPrintable(name));
+    for (auto* view : dialog->findChildren<QAbstractItemView*>())
+        if (view->selectionModel()) view->selectionModel()->clear();
     FileNameEdit(dialog)->setText(name);
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, with its checks
     if (dialog->isVisible() && !keepIfRefused) {
