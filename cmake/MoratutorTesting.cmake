@@ -6,6 +6,7 @@ include(GoogleTest)
 function(moratutor_add_gtest name)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     moratutor_set_warnings(${name})
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60

@@ -1,6 +1,8 @@
 // Where the per-user preferences file lives.
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSet>

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <string>
 
 using moratutor::rtf::ReadRtf;
