@@ -403,27 +403,6 @@ private slots:
         QVERIFY(!Control<QCheckBox>(*w, "chkbxCharacters10")->isChecked());
     }
 
-    void firstIdleClearsVoicedGroupLoadedWithoutItsBases() {
-        w.reset();
-        const QString prefs = dir.filePath(QStringLiteral("prefs.ini"));
-        QFile file(prefs);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Characters]\r\n10=1\r\n11=1\r\n5=1\r\n");
-        file.close();
-        w = std::make_unique<TFMain>();
-        QVERIFY(Control<QCheckBox>(*w, "chkbxCharacters10")->isChecked());  // as loaded, before the first idle update
-        w->show();
-        Idle();
-        QVERIFY(!Control<QCheckBox>(*w, "chkbxCharacters10")->isChecked());
-        QVERIFY(!Control<QCheckBox>(*w, "chkbxCharacters10")->isEnabled());
-        QVERIFY(Control<QCheckBox>(*w, "chkbxCharacters11")->isChecked());  // group 5 is one of its bases
-        w.reset();
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray saved = file.readAll();
-        QVERIFY2(saved.contains("10=0"), saved.constData());
-        QVERIFY2(saved.contains("11=1"), saved.constData());
-    }
-
     void selectAndDeselectAllGroups() {
         Control<QAction>(*w, "actSelectAllCharacters")->trigger();
         Idle();
@@ -845,7 +824,7 @@ private slots:
         QCOMPARE(Control<QTextEdit>(*w, "richConvertedTextUnicode")->toPlainText(), QStringLiteral("か"));
     }
 
-    void destroySavesOnceAndShowsItsError() {
+    void destroyingTheWindowSaves() {
         const QString prefs = dir.filePath(QStringLiteral("prefs.ini"));
         Control<QCheckBox>(*w, "chkbxCharacters1")->setChecked(true);
         w->close();
@@ -853,18 +832,6 @@ private slots:
         w.reset();
         QVERIFY(QFile::exists(prefs));
         QVERIFY(boxes.empty());
-
-        // A preferences path that cannot be written: the error box, and the window goes all the same.
-        QFile blocker(dir.filePath(QStringLiteral("not-a-folder")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        TFMain::SetPreferencesPathOverride(dir.filePath(QStringLiteral("not-a-folder/prefs.ini")));
-        w = std::make_unique<TFMain>();
-        TFMain::SetPreferencesPathOverride(prefs);
-        w.reset();
-        QCOMPARE(boxes.size(), std::size_t(1));
-        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
-        QVERIFY2(boxes[0].text.endsWith(u'.'), qPrintable(boxes[0].text));
     }
 
     void loginAndSystemTexts() {
