@@ -110,11 +110,27 @@ void TFMain::CreateControls() {
     setCentralWidget(ClientArea);
 
     // Created in tab order: source text, groups, options, converted text.
+    CreateSourceTextBox();
+    CreateCharactersBox();
+    CreateAdvancedBox();
+    CreateConvertedTextBox();
+    CreateToolBar();
+    CreateRunControls();
+    SetTabOrderAndPaneFonts();
+
+    ClientArea->installEventFilter(this);
+    grpbxSourceText->installEventFilter(this);
+    grpbxConvertedText->installEventFilter(this);
+}
+
+void TFMain::CreateSourceTextBox() {
     grpbxSourceText = new QGroupBox(QStringLiteral(" Исходный текст "), ClientArea);
     grpbxSourceText->setObjectName(QStringLiteral("grpbxSourceText"));
     grpbxSourceText->setGeometry(168, 32, 584, 221);
     richSourceTextAnsi = MakePane(grpbxSourceText, "richSourceTextAnsi");
+}
 
+void TFMain::CreateCharactersBox() {
     grpbxCharacters = new QGroupBox(QStringLiteral(" Замена слогов "), ClientArea);
     grpbxCharacters->setObjectName(QStringLiteral("grpbxCharacters"));
     grpbxCharacters->setGeometry(8, 32, 153, 297);
@@ -124,7 +140,9 @@ void TFMain::CreateControls() {
                          QString::fromUtf8(kGroupCaptions[n - 1]), 24 + 24 * (n - 1));
     }
     chkbxCharacters[9]->setEnabled(false);
+}
 
+void TFMain::CreateAdvancedBox() {
     grpbxAdvanced = new QGroupBox(QStringLiteral(" Дополнительно "), ClientArea);
     grpbxAdvanced->setObjectName(QStringLiteral("grpbxAdvanced"));
     grpbxAdvanced->setGeometry(8, 336, 153, 105);
@@ -134,12 +152,16 @@ void TFMain::CreateControls() {
     chkbxReplaceE->setToolTip(QStringLiteral("Заменять не только слоги, оканчивающиеся на «Э», но также и оканчивающиеся на «Е»"));
     chkbxReplaceSpaces = MakeCheckBox(grpbxAdvanced, QStringLiteral("chkbxReplaceSpaces"), QStringLiteral("Замена пробелов"), 72);
     chkbxReplaceSpaces->setToolTip(QStringLiteral("Сделать ширину пробелов равной ширине знаков каны"));
+}
 
+void TFMain::CreateConvertedTextBox() {
     grpbxConvertedText = new QGroupBox(QStringLiteral(" Преобразованный текст "), ClientArea);
     grpbxConvertedText->setObjectName(QStringLiteral("grpbxConvertedText"));
     grpbxConvertedText->setGeometry(168, 293, 584, 221);
     richConvertedTextUnicode = MakePane(grpbxConvertedText, "richConvertedTextUnicode");
+}
 
+void TFMain::CreateToolBar() {
     ToolBar = new QToolBar(ClientArea);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     ToolBar->setMovable(false);
@@ -154,7 +176,9 @@ void TFMain::CreateControls() {
         layout->setSpacing(0);
     }
     ToolBar->setGeometry(8, 2, 185, 22);
+}
 
+void TFMain::CreateRunControls() {
     const auto makeSpeedButton = [this](const char* name, QAction* action, int left) {
         auto* button = new QPushButton(action->text(), ClientArea);
         button->setObjectName(QString::fromLatin1(name));
@@ -183,7 +207,9 @@ void TFMain::CreateControls() {
     ProgressBar->setTextVisible(false);
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
+}
 
+void TFMain::SetTabOrderAndPaneFonts() {
     // Tab order: source pane, groups, options, converted pane (tool bar and bar take no focus).
     QWidget* previous = richSourceTextAnsi;
     const auto chain = [&previous](QWidget* next) {
@@ -212,10 +238,6 @@ void TFMain::CreateControls() {
         pane->setFont(paneFont);
         pane->document()->setDefaultFont(paneFont);
     }
-
-    ClientArea->installEventFilter(this);
-    grpbxSourceText->installEventFilter(this);
-    grpbxConvertedText->installEventFilter(this);
 }
 
 void TFMain::ConnectSignals() {
@@ -236,7 +258,8 @@ void TFMain::ConnectSignals() {
     connect(qApp, &QApplication::focusChanged, this, &TFMain::FocusChanged);
     // Menus opened by mouse or keyboard show the rules' current result.
     for (const MenuRow& row : MenuTable())
-        if (row.caption) connect(this->*row.member, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateActions(); }); });
+        if (row.caption)
+            connect(this->*row.member, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateActions(); }); });
 }
 
 void TFMain::FormCreate() {

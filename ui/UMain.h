@@ -195,6 +195,13 @@ private:
 
     void CreateActions();
     void CreateMenus();
+    void CreateSourceTextBox();
+    void CreateCharactersBox();
+    void CreateAdvancedBox();
+    void CreateConvertedTextBox();
+    void CreateToolBar();
+    void CreateRunControls();  // the replace buttons, the progress label and bar
+    void SetTabOrderAndPaneFonts();
     void FillToolBar();
     void BindActions();
     void SetActionHints();
