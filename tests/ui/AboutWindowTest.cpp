@@ -96,17 +96,39 @@ private slots:
         QCOMPARE(about.size(), QSize(401, 219));
         // This test links the program's resources, so it carries the version block too.
         QCOMPARE(Control<QGroupBox>(about, "grpbxAbout")->title(), QStringLiteral(" Версия 1.2.19.137 "));
-        QCOMPARE(Control<QLabel>(about, "lblCaption")->text(), QStringLiteral("Moratutor"));
         QVERIFY(Control<QLabel>(about, "lblCaption")->font().bold());
-        QCOMPARE(Control<QLabel>(about, "lblHint")->text(), QStringLiteral("Лучший способ изучения каны"));
-        QCOMPARE(Control<QLabel>(about, "lblEMail")->text(), QStringLiteral("e-mail:"));
-        QCOMPARE(Control<QLabel>(about, "lblMadeFor")->text(), QStringLiteral("специально для:"));
-        QCOMPARE(Control<QLabel>(about, "lblSendEMail")->text(), moratutor::about::AuthorMailAddress());
-        QCOMPARE(Control<QLabel>(about, "lblGoToURL")->text(), moratutor::about::WebAddress());
         QVERIFY(Control<QLabel>(about, "lblCopyright")->text().contains(QStringLiteral("Moratutor")));
-        QCOMPARE(Control<QLabel>(about, "lblSendEMail")->toolTip(), QStringLiteral("Пишите письма мелким шрифтом"));
-        QCOMPARE(Control<QLabel>(about, "lblGoToURL")->toolTip(), QStringLiteral("Самоучитель Японского языка"));
-        QCOMPARE(Control<QToolButton>(about, "tbtnClose")->toolTip(), QStringLiteral("Закрыть (Esc)"));
+        // The specified texts, hints and places, from one table. A link moves right only as
+        // far as a wider face pushes its caption.
+        struct Row {
+            const char* name;
+            const char* text;  // nullptr: not checked here
+            const char* hint;
+            QPoint topLeft;
+            bool mayMoveRight = false;
+        };
+        const Row rows[] = {
+            {"grpbxAbout", nullptr, "", {8, 8}},
+            {"lblCaption", "Moratutor", "", {72, 24}},
+            {"imgMainIcon", nullptr, "", {24, 24}},
+            {"lblHint", "Лучший способ изучения каны", "", {72, 44}},
+            {"Bevel1", nullptr, "", {8, 64}},
+            {"lblCopyright", nullptr, "", {24, 72}},
+            {"lblEMail", "e-mail:", "", {24, 88}},
+            {"lblSendEMail", "moratutor@example.org", "Пишите письма мелким шрифтом", {58, 88}, true},
+            {"lblMadeFor", "специально для:", "", {24, 104}},
+            {"lblGoToURL", "https://moratutor.example.org/", "Самоучитель Японского языка", {111, 104}, true},
+            {"ToolBar", nullptr, "", {8, 189}},
+            {"tbtnClose", nullptr, "Закрыть (Esc)", {0, 0}},
+        };
+        for (const Row& row : rows) {
+            QWidget* control = Control<QWidget>(about, row.name);
+            if (row.text) QCOMPARE(Control<QLabel>(about, row.name)->text(), QString::fromUtf8(row.text));
+            QCOMPARE(control->toolTip(), QString::fromUtf8(row.hint));
+            QCOMPARE(control->y(), row.topLeft.y());
+            if (row.mayMoveRight) QVERIFY2(control->x() >= row.topLeft.x(), row.name);
+            else QCOMPARE(control->x(), row.topLeft.x());
+        }
         // Image 7 of the main window's list: a white cross on a red square.
         const QImage close = Control<QToolButton>(about, "tbtnClose")->icon().pixmap(16, 16).toImage();
         bool red = false, white = false;
@@ -121,33 +143,9 @@ private slots:
 
     void layout() {
         TFAbout about;
-        struct Place {
-            QWidget* widget;
-            const char* name;
-            QPoint topLeft;
-        };
-        const std::vector<Place> places = {
-            {Control<QGroupBox>(about, "grpbxAbout"), "grpbxAbout", {8, 8}},       {Control<QLabel>(about, "lblCaption"), "lblCaption", {72, 24}},
-            {Control<QLabel>(about, "imgMainIcon"), "imgMainIcon", {24, 24}},   {Control<QLabel>(about, "lblHint"), "lblHint", {72, 44}},
-            {Control<QFrame>(about, "Bevel1"), "Bevel1", {8, 64}},              {Control<QLabel>(about, "lblCopyright"), "lblCopyright", {24, 72}},
-            {Control<QLabel>(about, "lblEMail"), "lblEMail", {24, 88}},         {Control<QLabel>(about, "lblSendEMail"), "lblSendEMail", {58, 88}},
-            {Control<QLabel>(about, "lblGoToURL"), "lblGoToURL", {111, 104}},   {Control<QLabel>(about, "lblMadeFor"), "lblMadeFor", {24, 104}},
-            {Control<QToolBar>(about, "ToolBar"), "ToolBar", {8, 189}},
-        };
-        for (const Place& place : places) {
-            QCOMPARE(place.widget->objectName(), QString::fromLatin1(place.name));
-            QCOMPARE(place.widget->y(), place.topLeft.y());
-            // A link moves right only as far as a wider face pushes its caption.
-            if (place.widget == Control<QLabel>(about, "lblSendEMail") || place.widget == Control<QLabel>(about, "lblGoToURL"))
-                QVERIFY(place.widget->x() >= place.topLeft.x());
-            else
-                QCOMPARE(place.widget->x(), place.topLeft.x());
-        }
         QCOMPARE(Control<QGroupBox>(about, "grpbxAbout")->size(), QSize(385, 177));
         QCOMPARE(Control<QLabel>(about, "imgMainIcon")->size(), QSize(32, 32));
         QCOMPARE(Control<QToolButton>(about, "tbtnClose")->size(), QSize(23, 22));
-        QCOMPARE(Control<QLabel>(about, "lblHaiku")->objectName(), QStringLiteral("lblHaiku"));
-        QCOMPARE(Control<QToolButton>(about, "tbtnClose")->objectName(), QStringLiteral("tbtnClose"));
         // The links must not run into each other or past the group box.
         QVERIFY(Control<QLabel>(about, "lblGoToURL")->geometry().right() < Control<QGroupBox>(about, "grpbxAbout")->width());
         QVERIFY(Control<QLabel>(about, "lblMadeFor")->geometry().right() < Control<QLabel>(about, "lblGoToURL")->x());
