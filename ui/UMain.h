@@ -57,7 +57,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Actions, in the order of the action list.
+    // Actions; ActionTable() makes, places and binds them.
     QAction* actLoadTextFromFile = nullptr;
     QAction* actSaveTextToFile = nullptr;
     QAction* actSelectAllCharacters = nullptr;
@@ -144,12 +144,8 @@ private:
     void LoadPreferences();
     void SavePreferences();
 
-
-    // --- Window: construction, idle update, run (UMain.cpp, UMainActions.cpp, UMainRun.cpp) ---
-
     // The central widget; its size is the client size FormResize works with.
     QWidget* ClientArea = nullptr;
-
 
     // Runs UpdateActions once the current burst of events is handled.
     void ScheduleUpdateActions();
