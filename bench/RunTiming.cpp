@@ -18,8 +18,12 @@
 #include "MessageBoxes.h"
 #include "UMain.h"
 #include "UMainApplication.h"
+#include "Controls.h"
 
 int main(int argc, char** argv) {
+using moratutor::test::CharacterBoxes;
+using moratutor::test::Control;
+
     moratutor::ui::Application app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     const qsizetype length = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 2'000'000;
@@ -39,9 +43,9 @@ int main(int argc, char** argv) {
     text.reserve(length + paragraph.size());
     while (text.size() < length) text += paragraph;
     text.truncate(length);
-    w.richSourceTextAnsi->setPlainText(text);
-    w.actSelectAllCharacters->trigger();
-    for (QCheckBox* box : {w.chkbxSnowball, w.chkbxReplaceE, w.chkbxReplaceSpaces}) box->setChecked(true);
+    Control<QTextEdit>(w, "richSourceTextAnsi")->setPlainText(text);
+    Control<QAction>(w, "actSelectAllCharacters")->trigger();
+    for (QCheckBox* box : {Control<QCheckBox>(w, "chkbxSnowball"), Control<QCheckBox>(w, "chkbxReplaceE"), Control<QCheckBox>(w, "chkbxReplaceSpaces")}) box->setChecked(true);
     QTest::qWait(200);
 
     QElapsedTimer clock;
@@ -52,7 +56,7 @@ int main(int argc, char** argv) {
         report = t;
     });
     clock.start();
-    w.spdbtnReplaceWithHiragana->click();
+    Control<QPushButton>(w, "spdbtnReplaceWithHiragana")->click();
     const qint64 total = clock.elapsed();
     std::printf("characters: %lld\npress to report: %lld ms\npress to end of run: %lld ms\nreport: %s\n",
                 static_cast<long long>(length), static_cast<long long>(reportAt), static_cast<long long>(total),

@@ -6,19 +6,9 @@ include(GoogleTest)
 function(moratutor_add_gtest name)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     moratutor_set_warnings(${name})
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
-endfunction()
-
-# A Qt Test executable that drives real windows on the offscreen platform.
-function(moratutor_add_qt_test name)
-    add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE Qt6::Test)
-    moratutor_set_warnings(${name})
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software"
-        TIMEOUT 300)
 endfunction()

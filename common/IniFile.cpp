@@ -11,7 +11,6 @@
 #include "SafeFile.h"
 #include "moratutor/TextDecoder.h"
 
-#include <unistd.h>
 
 namespace moratutor {
 
@@ -168,13 +167,12 @@ IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
 QString IniFile::Decode(const QByteArray& bytes) const {
     if (encoding_ != Encoding::Windows1251) return QString::fromUtf8(bytes);
     const std::u16string text = moratutor::codecs::DecodeWindows1251(detail::View(bytes));
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdU16String(text);
 }
 
 QByteArray IniFile::Encode(const QString& text) const {
     if (encoding_ != Encoding::Windows1251) return text.toUtf8();
-    const std::string bytes = moratutor::codecs::EncodeWindows1251(
-        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    const std::string bytes = moratutor::codecs::EncodeWindows1251(text.toStdU16String());
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
@@ -317,32 +315,6 @@ bool IniFile::Save() const {
     const QFileInfo info(fileName_);
     if (!QDir().mkpath(info.absolutePath())) return false;
     return SaveFileSafely(fileName_, Contents()).Saved();
-}
-
-QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir,
-                              const PreferencesPathChecks& checks) {
-    QString name = loginName;
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    name.replace(QChar(0), QLatin1Char('_'));
-    if (name.isEmpty()) name = QStringLiteral("Unknown");
-    const QString fileName = name + QStringLiteral(".ini");
-    const QString besideExe = QDir(exeDir).filePath(fileName);
-    if (configDir.isEmpty() || checks.fileExists(besideExe) || checks.dirWritable(exeDir)) return besideExe;
-    return QDir(configDir).filePath(fileName);
-}
-
-QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir) {
-    PreferencesPathChecks checks;
-    checks.fileExists = [](const QString& path) { return QFileInfo::exists(path); };
-    // access() also answers for read-only mounts and for root, where mode bits say little.
-    // Programs under /usr belong to a package; even root's preferences stay out of them.
-    checks.dirWritable = [](const QString& dir) {
-        const QString canonical = QFileInfo(dir).canonicalFilePath();
-        if (canonical == QLatin1String("/usr") || canonical.startsWith(QLatin1String("/usr/")))
-            return false;
-        return QFileInfo(dir).isDir() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
-    };
-    return ChoosePreferencesPath(exeDir, loginName, configDir, checks);
 }
 
 }  // namespace moratutor

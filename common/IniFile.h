@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringView>
 
-#include <functional>
 #include <vector>
 
 namespace moratutor {
@@ -81,19 +80,5 @@ private:
     Encoding encoding_ = Encoding::Utf8;
     bool readFailed_ = false;
 };
-
-// Where a per-user preferences file lives: "<exeDir>/<loginName>.ini" when that file exists
-// or exeDir is writable (the portable layout), otherwise "<configDir>/<loginName>.ini" (an
-// installed program whose folder users cannot write). An empty configDir keeps exeDir.
-// Characters that cannot stand in a file name are replaced in the login name by "_".
-struct PreferencesPathChecks {
-    std::function<bool(const QString& path)> fileExists;
-    std::function<bool(const QString& dir)> dirWritable;
-};
-QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir,
-                              const PreferencesPathChecks& checks);
-
-// The same with the real file system's answers.
-QString ChoosePreferencesPath(const QString& exeDir, const QString& loginName, const QString& configDir);
 
 }  // namespace moratutor

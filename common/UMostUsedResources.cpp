@@ -117,7 +117,7 @@ void LoadStringsFromResource(QStringList& list, const QString& resourceName) {
 
     const std::u16string decoded = moratutor::codecs::DecodeWindows1251(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    const QString text = QString::fromUtf16(decoded.data(), static_cast<qsizetype>(decoded.size()));
+    const QString text = QString::fromStdU16String(decoded);
 
     QStringList lines;
     qsizetype start = 0;

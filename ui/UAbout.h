@@ -23,6 +23,14 @@ public:
     explicit TFAbout(QWidget* parent = nullptr);
     ~TFAbout() override;
 
+    // Places lblHaiku's text: right edge fixed, growing to the left and downwards.
+    void SetHaikuText(const QString& haiku);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     // Controls, in declaration order.
     QGroupBox* grpbxAbout = nullptr;
     QLabel* lblCaption = nullptr;
@@ -46,13 +54,6 @@ public:
     void lblGoToURLClick();
     void LabelMouseEnter(QObject* sender);
     void LabelMouseLeave(QObject* sender);
-
-    // Places lblHaiku's text: right edge fixed, growing to the left and downwards.
-    void SetHaikuText(const QString& haiku);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // The About window while ShowAbout shows it; null otherwise.

@@ -37,19 +37,6 @@ const char* const kGroupCaptions[11] = {
     "Я, Ю, Ё, Ва, вО, Н", "Нигори/Ханнигори",   "Ёон (…я, …ю, …ё)",
 };
 
-QAction* MakeAction(QObject* owner, const char* name, const char* caption, int image,
-                    const QKeySequence& shortcut = {}) {
-    auto* action = new QAction(QString::fromUtf8(caption), owner);
-    action->setObjectName(QString::fromLatin1(name));
-    if (image >= 0) action->setIcon(TFMain::imgsToLLicons(image));
-    if (!shortcut.isEmpty()) {
-        action->setShortcut(shortcut);
-        // Keys belong to the main menu's items: the window decides when they act.
-        action->setShortcutContext(Qt::WindowShortcut);
-    }
-    return action;
-}
-
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& caption, int top) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(name);
@@ -117,88 +104,33 @@ TFMain::~TFMain() {
     moratutor::ui::RunGuarded([this] { FormDestroy(); });
 }
 
-void TFMain::CreateActions() {
-    actLoadTextFromFile = MakeAction(this, "actLoadTextFromFile", "Загрузить текст из файла…", 0, QKeySequence(Qt::CTRL | Qt::Key_O));
-    actSaveTextToFile = MakeAction(this, "actSaveTextToFile", "Сохранить текст в файл…", 1, QKeySequence(Qt::CTRL | Qt::Key_S));
-    actSelectAllCharacters = MakeAction(this, "actSelectAllCharacters", "Выбрать все группы слогов", 2);
-    actDeselectAllCharacters = MakeAction(this, "actDeselectAllCharacters", "Отменить выбор всех групп слогов", 3);
-    actReplaceWithHiragana = MakeAction(this, "actReplaceWithHiragana", "Заменить слоги на Хирагану", -1);
-    actReplaceWithKatakana = MakeAction(this, "actReplaceWithKatakana", "Заменить слоги на Катакану", -1);
-    actReplaceWithRandomKana = MakeAction(this, "actReplaceWithRandomKana", "Заменить слоги, используя всю азбуку Кана", -1);
-    actQuit = MakeAction(this, "actQuit", "Выход", 4, QKeySequence(Qt::CTRL | Qt::Key_Q));
-    actHelp = MakeAction(this, "actHelp", "Справка", 5, QKeySequence(Qt::Key_F1));
-    actAbout = MakeAction(this, "actAbout", "О программе", 6);
-    EditUndo = MakeAction(this, "EditUndo", "Отменить", 8);
-    EditCut = MakeAction(this, "EditCut", "Вырезать", 9);
-    EditCopy = MakeAction(this, "EditCopy", "Копировать", 10);
-    EditPaste = MakeAction(this, "EditPaste", "Вставить", 11);
-    EditDelete = MakeAction(this, "EditDelete", "Удалить", 12);
-    EditSelectAll = MakeAction(this, "EditSelectAll", "Выделить всё", -1);
-    actWordWrapChange = MakeAction(this, "actWordWrapChange", "Перенос по словам", -1);
-    actWordWrapChange->setCheckable(true);
-    // The panes' own keys (Ctrl+Z, Ctrl+C, ...) do the editing; the actions have none.
-}
-
-void TFMain::CreateMenus() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu"));
-
-    menuFile = bar->addMenu(QStringLiteral("Файл"));
-    menuFile->setObjectName(QStringLiteral("menuFile"));
-    menuFile->addAction(actLoadTextFromFile);
-    menuFile->addAction(actSaveTextToFile);
-    menuFile->addSeparator();
-    menuFile->addAction(actQuit);
-
-    menuEdit = bar->addMenu(QStringLiteral("Правка"));
-    menuEdit->setObjectName(QStringLiteral("menuEdit"));
-    menuEdit->addAction(EditUndo);
-    menuEdit->addSeparator();
-    menuEdit->addAction(EditCut);
-    menuEdit->addAction(EditCopy);
-    menuEdit->addAction(EditPaste);
-    menuEdit->addAction(EditDelete);
-    menuEdit->addSeparator();
-    menuEdit->addAction(actSelectAllCharacters);
-    menuEdit->addAction(actDeselectAllCharacters);
-    menuEdit->addSeparator();
-    menuEdit->addAction(actReplaceWithHiragana);
-    menuEdit->addAction(actReplaceWithKatakana);
-    menuEdit->addAction(actReplaceWithRandomKana);
-    menuEdit->addSeparator();
-    menuEdit->addAction(EditSelectAll);
-
-    menuHelp = bar->addMenu(QStringLiteral("Справка"));
-    menuHelp->setObjectName(QStringLiteral("menuHelp"));
-    menuHelp->addAction(actHelp);
-    menuHelp->addSeparator();
-    menuHelp->addAction(actAbout);
-
-    PopupMenu = new QMenu(this);
-    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    PopupMenu->addAction(EditUndo);
-    PopupMenu->addSeparator();
-    PopupMenu->addAction(EditCut);
-    PopupMenu->addAction(EditCopy);
-    PopupMenu->addAction(EditPaste);
-    PopupMenu->addAction(EditDelete);
-    PopupMenu->addSeparator();
-    PopupMenu->addAction(EditSelectAll);
-    PopupMenu->addSeparator();
-    PopupMenu->addAction(actWordWrapChange);
-}
-
 void TFMain::CreateControls() {
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
     setCentralWidget(ClientArea);
 
     // Created in tab order: source text, groups, options, converted text.
+    CreateSourceTextBox();
+    CreateCharactersBox();
+    CreateAdvancedBox();
+    CreateConvertedTextBox();
+    CreateToolBar();
+    CreateRunControls();
+    SetTabOrderAndPaneFonts();
+
+    ClientArea->installEventFilter(this);
+    grpbxSourceText->installEventFilter(this);
+    grpbxConvertedText->installEventFilter(this);
+}
+
+void TFMain::CreateSourceTextBox() {
     grpbxSourceText = new QGroupBox(QStringLiteral(" Исходный текст "), ClientArea);
     grpbxSourceText->setObjectName(QStringLiteral("grpbxSourceText"));
     grpbxSourceText->setGeometry(168, 32, 584, 221);
     richSourceTextAnsi = MakePane(grpbxSourceText, "richSourceTextAnsi");
+}
 
+void TFMain::CreateCharactersBox() {
     grpbxCharacters = new QGroupBox(QStringLiteral(" Замена слогов "), ClientArea);
     grpbxCharacters->setObjectName(QStringLiteral("grpbxCharacters"));
     grpbxCharacters->setGeometry(8, 32, 153, 297);
@@ -208,7 +140,9 @@ void TFMain::CreateControls() {
                          QString::fromUtf8(kGroupCaptions[n - 1]), 24 + 24 * (n - 1));
     }
     chkbxCharacters[9]->setEnabled(false);
+}
 
+void TFMain::CreateAdvancedBox() {
     grpbxAdvanced = new QGroupBox(QStringLiteral(" Дополнительно "), ClientArea);
     grpbxAdvanced->setObjectName(QStringLiteral("grpbxAdvanced"));
     grpbxAdvanced->setGeometry(8, 336, 153, 105);
@@ -218,12 +152,16 @@ void TFMain::CreateControls() {
     chkbxReplaceE->setToolTip(QStringLiteral("Заменять не только слоги, оканчивающиеся на «Э», но также и оканчивающиеся на «Е»"));
     chkbxReplaceSpaces = MakeCheckBox(grpbxAdvanced, QStringLiteral("chkbxReplaceSpaces"), QStringLiteral("Замена пробелов"), 72);
     chkbxReplaceSpaces->setToolTip(QStringLiteral("Сделать ширину пробелов равной ширине знаков каны"));
+}
 
+void TFMain::CreateConvertedTextBox() {
     grpbxConvertedText = new QGroupBox(QStringLiteral(" Преобразованный текст "), ClientArea);
     grpbxConvertedText->setObjectName(QStringLiteral("grpbxConvertedText"));
     grpbxConvertedText->setGeometry(168, 293, 584, 221);
     richConvertedTextUnicode = MakePane(grpbxConvertedText, "richConvertedTextUnicode");
+}
 
+void TFMain::CreateToolBar() {
     ToolBar = new QToolBar(ClientArea);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     ToolBar->setMovable(false);
@@ -232,33 +170,15 @@ void TFMain::CreateControls() {
     ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar->setContentsMargins(0, 0, 0, 0);
     ToolBar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"));
-    const auto addButton = [this](QAction* action) {
-        ToolBar->addAction(action);
-        if (QWidget* button = ToolBar->widgetForAction(action)) {
-            button->setFixedSize(23, 22);
-            button->setObjectName(QStringLiteral("tbtn") + action->objectName().mid(3));
-        }
-    };
-    const auto addSeparator = [this] {
-        QAction* separator = ToolBar->addSeparator();
-        if (QWidget* widget = ToolBar->widgetForAction(separator)) widget->setFixedSize(8, 22);
-    };
-    addButton(actLoadTextFromFile);
-    addButton(actSaveTextToFile);
-    addSeparator();
-    addButton(actSelectAllCharacters);
-    addButton(actDeselectAllCharacters);
-    addSeparator();
-    addButton(actHelp);
-    addButton(actAbout);
-    addSeparator();
-    addButton(actQuit);
+    FillToolBar();
     if (QLayout* layout = ToolBar->layout()) {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
     }
     ToolBar->setGeometry(8, 2, 185, 22);
+}
 
+void TFMain::CreateRunControls() {
     const auto makeSpeedButton = [this](const char* name, QAction* action, int left) {
         auto* button = new QPushButton(action->text(), ClientArea);
         button->setObjectName(QString::fromLatin1(name));
@@ -287,7 +207,9 @@ void TFMain::CreateControls() {
     ProgressBar->setTextVisible(false);
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
+}
 
+void TFMain::SetTabOrderAndPaneFonts() {
     // Tab order: source pane, groups, options, converted pane (tool bar and bar take no focus).
     QWidget* previous = richSourceTextAnsi;
     const auto chain = [&previous](QWidget* next) {
@@ -316,47 +238,11 @@ void TFMain::CreateControls() {
         pane->setFont(paneFont);
         pane->document()->setDefaultFont(paneFont);
     }
-
-    ClientArea->installEventFilter(this);
-    grpbxSourceText->installEventFilter(this);
-    grpbxConvertedText->installEventFilter(this);
 }
 
 void TFMain::ConnectSignals() {
     using moratutor::ui::RunGuarded;
-    // Items that carry a key act only while their top-level menu is enabled, so during
-    // a run (menus disabled) Ctrl+O, Ctrl+S, Ctrl+Q and F1 do nothing.
-    const auto bind = [this](QAction* action, QMenu* menu, void (TFMain::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, menu, handler] {
-            if (menu && !menu->isEnabled()) return;
-            RunGuarded([this, handler] { (this->*handler)(); });
-        });
-    };
-    bind(actLoadTextFromFile, menuFile, &TFMain::actLoadTextFromFileExecute);
-    bind(actSaveTextToFile, menuFile, &TFMain::actSaveTextToFileExecute);
-    bind(actQuit, menuFile, &TFMain::actQuitExecute);
-    bind(actSelectAllCharacters, menuEdit, &TFMain::actSelectAllCharactersExecute);
-    bind(actDeselectAllCharacters, menuEdit, &TFMain::actDeselectAllCharactersExecute);
-    bind(actReplaceWithHiragana, nullptr, &TFMain::actReplaceWithHiraganaExecute);
-    bind(actReplaceWithKatakana, nullptr, &TFMain::actReplaceWithKatakanaExecute);
-    bind(actReplaceWithRandomKana, nullptr, &TFMain::actReplaceWithRandomKanaExecute);
-    bind(actHelp, menuHelp, &TFMain::actHelpExecute);
-    bind(actAbout, menuHelp, &TFMain::actAboutExecute);
-    bind(actWordWrapChange, nullptr, &TFMain::actWordWrapChangeExecute);
-    for (QAction* action : {actLoadTextFromFile, actSaveTextToFile, actQuit, actHelp}) action->installEventFilter(this);
-
-    connect(EditUndo, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->undo(); }); });
-    connect(EditCut, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->cut(); }); });
-    connect(EditCopy, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->copy(); }); });
-    connect(EditPaste, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->paste(); }); });
-    connect(EditDelete, &QAction::triggered, this, [this] {
-        RunEditAction([](QTextEdit* p) {
-            QTextCursor cursor = p->textCursor();
-            cursor.removeSelectedText();
-            p->setTextCursor(cursor);
-        });
-    });
-    connect(EditSelectAll, &QAction::triggered, this, [this] { RunEditAction([](QTextEdit* p) { p->selectAll(); }); });
+    BindActions();
 
     // Everything the idle rules read: ticks, texts, selection, undo state, clipboard, focus.
     for (QCheckBox* box : chkbxCharacters) connect(box, &QCheckBox::toggled, this, &TFMain::ScheduleUpdateActions);
@@ -371,8 +257,9 @@ void TFMain::ConnectSignals() {
         connect(clipboard, &QClipboard::dataChanged, this, &TFMain::ScheduleUpdateActions);
     connect(qApp, &QApplication::focusChanged, this, &TFMain::FocusChanged);
     // Menus opened by mouse or keyboard show the rules' current result.
-    for (QMenu* menu : {menuFile, menuEdit, menuHelp})
-        connect(menu, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateActions(); }); });
+    for (const MenuRow& row : MenuTable())
+        if (row.caption)
+            connect(this->*row.member, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateActions(); }); });
 }
 
 void TFMain::FormCreate() {
@@ -388,11 +275,7 @@ void TFMain::FormCreate() {
     LoadPreferences();
     setWindowTitle(ApplicationTitle());
     actHelp->setText(QStringLiteral("Справка: ") + ApplicationTitle());
-    for (QAction* action : {actLoadTextFromFile, actSaveTextToFile, actSelectAllCharacters, actDeselectAllCharacters,
-                            actReplaceWithHiragana, actReplaceWithKatakana, actReplaceWithRandomKana, actQuit, actHelp,
-                            actAbout, EditUndo, EditCut, EditCopy, EditPaste, EditDelete, EditSelectAll,
-                            actWordWrapChange})
-        action->setToolTip(action->text());
+    SetActionHints();
     actReplaceWithHiragana->setEnabled(false);
     actReplaceWithKatakana->setEnabled(false);
     actSaveTextToFile->setEnabled(false);
@@ -441,13 +324,6 @@ void TFMain::FormResize() {
 }
 
 bool TFMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Shortcut) {
-        // A key acts only while its main-menu item and the menu above it are enabled.
-        QMenu* menu = nullptr;
-        if (watched == actLoadTextFromFile || watched == actSaveTextToFile || watched == actQuit) menu = menuFile;
-        else if (watched == actHelp) menu = menuHelp;
-        if (menu && !menu->isEnabled()) return true;
-    }
     if (event->type() == QEvent::Resize) {
         if (watched == ClientArea) {
             ApplyAnchors();

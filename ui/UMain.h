@@ -1,12 +1,14 @@
 // The main window: panes, syllable groups, options, actions, and the conversion run.
 #pragma once
 
+#include <QKeyCombination>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "moratutor/Engine.h"
@@ -35,7 +37,27 @@ public:
     explicit TFMain(QWidget* parent = nullptr);
     ~TFMain() override;
 
-    // Actions, in the order of the action list.
+    // True from DisableAllControls to EnableAllControls of a run.
+    bool IsRunning() const { return Running; }
+
+    // Image list imgsToLLicons: 13 images, 0..12, drawn 16 x 16.
+    static QIcon imgsToLLicons(int index);
+    // The help page's path for an executable path: extension replaced by ".htm".
+    static QString HelpPagePath(const QString& executablePath);
+    // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
+    static bool NeedsWindows9xNotice(const QString& osVersionText);
+    // Path of the preferences file for this user and this program's folder.
+    static QString FormPreferencesPath();
+    // Tests point the window at a file of their own; empty means the normal rule.
+    static void SetPreferencesPathOverride(const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Actions; ActionTable() makes, places and binds them.
     QAction* actLoadTextFromFile = nullptr;
     QAction* actSaveTextToFile = nullptr;
     QAction* actSelectAllCharacters = nullptr;
@@ -76,8 +98,8 @@ public:
     QTextEdit* richConvertedTextUnicode = nullptr;
 
     // File dialogs; they keep the file name between uses.
-    QFileDialog* OpenDialog = nullptr;
-    QFileDialog* SaveDialog = nullptr;
+    QPointer<QFileDialog> OpenDialog;
+    QPointer<QFileDialog> SaveDialog;
 
     // State of the last conversion run.
     std::int32_t ReplacementCount = 0;
@@ -112,35 +134,24 @@ public:
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);
     void DisableAllControls();
+    // Every control through which a second run could start or an option change.
+    void SetRunControlsEnabled(bool enabled);
     void EnableAllControls();
     moratutor::OptionSet CurrentOptions() const;
     std::int32_t GetProgressLength() const;
 
     // Preferences file.
-    QString FormPreferencesPath() const;
-    // Tests point the window at a file of their own; empty means the normal rule.
-    static void SetPreferencesPathOverride(const QString& path);
     void LoadPreferences();
     void SavePreferences();
 
-    // The help page's path for an executable path: extension replaced by ".htm".
-    static QString HelpPagePath(const QString& executablePath);
-
-    // --- Window: construction, idle update, run (UMain.cpp, UMainActions.cpp, UMainRun.cpp) ---
-
     // The central widget; its size is the client size FormResize works with.
     QWidget* ClientArea = nullptr;
-
-    // Image list imgsToLLicons: 13 images, 0..12, drawn 16 x 16.
-    static QIcon imgsToLLicons(int index);
 
     // Runs UpdateActions once the current burst of events is handled.
     void ScheduleUpdateActions();
     // The pane the edit actions act on: the one that has (or last had) the keyboard focus
     // within this window; nullptr when focus moved elsewhere.
     QTextEdit* FocusedPane() const;
-    // True from DisableAllControls to EnableAllControls of a run.
-    bool IsRunning() const { return Running; }
 
     // The source pane's text exactly as shown: paragraph ends as "\n", U+2028 kept,
     // no-break spaces kept.
@@ -153,17 +164,49 @@ public:
     void StepProgress();
     void PumpMessages();
 
-    // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
-    static bool NeedsWindows9xNotice(const QString& osVersionText);
+    // Where an action's item stands: any of the main menus and the panes' popup menu.
+    enum MenuPlace : unsigned { kFileMenu = 1, kEditMenu = 2, kHelpMenu = 4, kPopupMenu = 8 };
+    struct MenuRow {
+        QMenu* TFMain::*member;
+        const char* name;
+        const char* caption;  // nullptr: not on the menu bar
+        MenuPlace place;
+    };
+    // One action: made, placed and bound from its row alone.
+    struct ActionRow {
+        QAction* TFMain::*member;
+        const char* name;
+        const char* caption;
+        QKeyCombination key{};  // Qt::Key_unknown: no key of its own
+        int image = -1;         // index into imgsToLLicons; -1: no image
+        void (TFMain::*handler)();
+        unsigned menus = 0;            // MenuPlace values
+        bool separatorBefore = false;  // in each of its menus, unless it comes first there
+        int toolBarOrder = 0;          // position left to right; 0: not on the tool bar
+        bool toolBarSeparatorBefore = false;
+        bool checkable = false;
+    };
+    static std::span<const MenuRow> MenuTable();
+    static std::span<const ActionRow> ActionTable();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void CreateActions();
     void CreateMenus();
+    void CreateSourceTextBox();
+    void CreateCharactersBox();
+    void CreateAdvancedBox();
+    void CreateConvertedTextBox();
+    void CreateToolBar();
+    void CreateRunControls();  // the replace buttons, the progress label and bar
+    void SetTabOrderAndPaneFonts();
+    void FillToolBar();
+    void BindActions();
+    void SetActionHints();
+    void EditUndoExecute();
+    void EditCutExecute();
+    void EditCopyExecute();
+    void EditPasteExecute();
+    void EditDeleteExecute();
+    void EditSelectAllExecute();
     void CreateControls();
     void ConnectSignals();
     void ApplyAnchors();

@@ -85,6 +85,19 @@ void TFMain::RunEditAction(void (*operation)(QTextEdit*)) {
     });
 }
 
+void TFMain::EditUndoExecute() { RunEditAction([](QTextEdit* p) { p->undo(); }); }
+void TFMain::EditCutExecute() { RunEditAction([](QTextEdit* p) { p->cut(); }); }
+void TFMain::EditCopyExecute() { RunEditAction([](QTextEdit* p) { p->copy(); }); }
+void TFMain::EditPasteExecute() { RunEditAction([](QTextEdit* p) { p->paste(); }); }
+void TFMain::EditDeleteExecute() {
+    RunEditAction([](QTextEdit* p) {
+        QTextCursor cursor = p->textCursor();
+        cursor.removeSelectedText();
+        p->setTextCursor(cursor);
+    });
+}
+void TFMain::EditSelectAllExecute() { RunEditAction([](QTextEdit* p) { p->selectAll(); }); }
+
 void TFMain::ShowPanePopupMenu(QTextEdit* pane, const QPoint& pos) {
     if (!pane->isEnabled()) return;
     pane->setFocus(Qt::PopupFocusReason);

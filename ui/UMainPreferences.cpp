@@ -9,6 +9,7 @@
 #include <QTextEdit>
 
 #include "IniFile.h"
+#include "PreferencesPath.h"
 #include "MessageBoxes.h"
 #include "UMostUsed.h"
 
@@ -41,7 +42,7 @@ QCheckBox* GroupCheckBox(const QGroupBox* box, int n) {
 
 void TFMain::SetPreferencesPathOverride(const QString& path) { PreferencesPathOverride() = path; }
 
-QString TFMain::FormPreferencesPath() const {
+QString TFMain::FormPreferencesPath() {
     if (!PreferencesPathOverride().isEmpty()) return PreferencesPathOverride();
     return moratutor::ChoosePreferencesPath(QCoreApplication::applicationDirPath(), GetLoginUserName(),
                                             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));

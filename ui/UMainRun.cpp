@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "MessageBoxes.h"
+#include "PaneText.h"
 
 using moratutor::KanaMode;
 
@@ -35,36 +36,23 @@ moratutor::OptionSet TFMain::CurrentOptions() const {
 
 std::int32_t TFMain::GetProgressLength() const { return moratutor::GetProgressLength(CurrentOptions()); }
 
-namespace {
+void TFMain::DisableAllControls() { SetRunControlsEnabled(false); }
 
-// Every control through which a second run could start or an option change, in the
-// order the run locks and unlocks them; the change is painted at once.
-void SetRunControlsEnabled(TFMain& w, bool enabled) {
-    for (QWidget* m : std::initializer_list<QWidget*>{w.menuFile, w.menuEdit, w.menuHelp, w.ToolBar}) m->setEnabled(enabled);
-    for (QCheckBox* box : w.chkbxCharacters) box->setEnabled(enabled);
-    for (QWidget* c : std::initializer_list<QWidget*>{w.chkbxSnowball, w.chkbxReplaceE, w.chkbxReplaceSpaces,
-                                                      w.richSourceTextAnsi, w.richConvertedTextUnicode,
-                                                      w.spdbtnReplaceWithHiragana, w.spdbtnReplaceWithKatakana})
+void TFMain::EnableAllControls() { SetRunControlsEnabled(true); }
+
+void TFMain::SetRunControlsEnabled(bool enabled) {
+    // In the order the run locks and unlocks them; the change is painted at once.
+    for (QWidget* m : std::initializer_list<QWidget*>{menuFile, menuEdit, menuHelp, ToolBar}) m->setEnabled(enabled);
+    for (QCheckBox* box : chkbxCharacters) box->setEnabled(enabled);
+    for (QWidget* c : std::initializer_list<QWidget*>{chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces, richSourceTextAnsi,
+                                                      richConvertedTextUnicode, spdbtnReplaceWithHiragana,
+                                                      spdbtnReplaceWithKatakana})
         c->setEnabled(enabled);
     QCoreApplication::processEvents();
 }
 
-}  // namespace
-
-void TFMain::DisableAllControls() { SetRunControlsEnabled(*this, false); }
-
-void TFMain::EnableAllControls() { SetRunControlsEnabled(*this, true); }
-
 std::u16string TFMain::SourceTextUnicode() const {
-    // toPlainText() would turn no-break spaces into spaces, which the table treats
-    // differently; the raw text holds exactly what the pane shows.
-    const QString raw = richSourceTextAnsi->document()->toRawText();
-    std::u16string text(reinterpret_cast<const char16_t*>(raw.utf16()), static_cast<std::size_t>(raw.size()));
-    for (char16_t& c : text) {
-        // Paragraph ends and the frame marks of tables are line breaks; U+2028 stays.
-        if (c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1') c = u'\n';
-    }
-    return text;
+    return moratutor::ui::DocumentText(*richSourceTextAnsi->document());
 }
 
 void TFMain::SetConvertedText(const std::u16string& text) {
@@ -73,7 +61,7 @@ void TFMain::SetConvertedText(const std::u16string& text) {
     // while the program stays responsive, instead of all at once.
     auto* document = new QTextDocument(richConvertedTextUnicode);
     document->setDefaultFont(richConvertedTextUnicode->font());
-    document->setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    document->setPlainText(QString::fromStdU16String(text));
     QPointer<QTextDocument> previous = richConvertedTextUnicode->document();
     richConvertedTextUnicode->setDocument(document);
     // The pane frees only the document it made itself; one of ours goes here.
@@ -84,7 +72,7 @@ void TFMain::SetConvertedText(const std::u16string& text) {
 
 void TFMain::ShowProgressText(const std::u16string& text) {
     // The engine calls this only when the text differs from the one it showed last.
-    lblProgress->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    lblProgress->setText(QString::fromStdU16String(text));
     lblProgress->repaint();
 }
 

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "MessageBoxes.h"
+#include "PaneText.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
 #include "SafeFile.h"
@@ -96,7 +97,7 @@ void LoadIntoPane(QTextEdit& pane, const QByteArray& bytes) {
     } else {
         const std::u16string text = moratutor::codecs::DecodeText(view);
         QTextCursor cursor(document);
-        cursor.insertText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+        cursor.insertText(QString::fromStdU16String(text));
         document->setUndoRedoEnabled(true);
     }
     pane.moveCursor(QTextCursor::Start);
@@ -109,17 +110,6 @@ void WriteWholeFile(const QString& path, const std::string& bytes, const QString
     if (saved.status == moratutor::SaveOutcome::Status::CannotCreate)
         throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(DisplayPath(path), saved.reason));
     if (!saved.Saved()) throw Error(writeError);
-}
-
-// The converted pane's text with every line break as the UTF-8 writer knows one.
-std::u16string PlainTextOf(const QTextDocument& document) {
-    const QString raw = document.toRawText();
-    std::u16string text(reinterpret_cast<const char16_t*>(raw.utf16()), static_cast<std::size_t>(raw.size()));
-    for (char16_t& c : text) {
-        // The editor marks the edges of tables with these; they end lines as well.
-        if (c == u'\uFDD0' || c == u'\uFDD1') c = u'\u2029';
-    }
-    return text;
 }
 
 }  // namespace
@@ -166,7 +156,7 @@ void TFMain::actSaveTextToFileExecute() {
         WriteWholeFile(path, moratutor::rtf::WriteRtf(*richConvertedTextUnicode->document()),
                        QStringLiteral("Failed to Save Stream"));
     } else {
-        WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(PlainTextOf(*richConvertedTextUnicode->document())),
+        WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(moratutor::ui::DocumentText(*richConvertedTextUnicode->document())),
                        QStringLiteral("Stream write error"));
     }
     ClearFileName(SaveDialog);

@@ -13,6 +13,9 @@ struct Utf8Case {
     std::string bytes;  // after the byte-order mark
 };
 
+// Test names and failure messages name the case, not the bytes of the structure.
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
+
 class Utf8DocumentTest : public ::testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8DocumentTest, WritesExactBytes) {

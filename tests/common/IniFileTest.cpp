@@ -1,6 +1,8 @@
 // The INI file service: lookup, in-place writes, the lines it must not touch, saving.
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

@@ -1,13 +1,15 @@
 // Where the per-user preferences file lives.
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 
-#include "IniFile.h"
+#include "PreferencesPath.h"
 
 using moratutor::ChoosePreferencesPath;
 using moratutor::PreferencesPathChecks;

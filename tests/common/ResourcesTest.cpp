@@ -1,6 +1,8 @@
 // Resource lines, the file version and the format of the shipped haiku collection.
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QRegularExpression>

@@ -7,6 +7,12 @@
 #include <random>
 
 namespace moratutor::detail {
+
+// Test names and failure messages name the level (found by argument-dependent lookup).
+void PrintTo(ScanLevel level, std::ostream* os) {
+    *os << (level == ScanLevel::Scalar ? "Scalar" : level == ScanLevel::Sse2 ? "Sse2" : "Avx2");
+}
+
 namespace {
 
 std::size_t PlainFind(std::u16string_view text, std::u16string_view pattern, bool caseInsensitive,
@@ -61,13 +67,7 @@ TEST_P(SearcherAtLevel, FindsAtEveryOffsetOfALongText) {
 
 INSTANTIATE_TEST_SUITE_P(Scans, SearcherAtLevel,
                          ::testing::Values(ScanLevel::Scalar, ScanLevel::Sse2, ScanLevel::Avx2),
-                         [](const auto& info) {
-                             switch (info.param) {
-                             case ScanLevel::Scalar: return "Scalar";
-                             case ScanLevel::Sse2: return "Sse2";
-                             default: return "Avx2";
-                             }
-                         });
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace
 }  // namespace moratutor::detail

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <string>
 
 using moratutor::rtf::ReadRtf;
@@ -39,6 +41,9 @@ struct TextCase {
     std::string rtf;
     std::u16string text;
 };
+
+// Test names and failure messages name the case, not the bytes of the structure.
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 
 class RtfTextTest : public ::testing::TestWithParam<TextCase> {};
 
@@ -269,6 +274,8 @@ struct SampleCase {
     const char* file;
     std::u16string text;
 };
+
+void PrintTo(const SampleCase& c, std::ostream* os) { *os << c.file; }
 
 class RtfSampleTest : public ::testing::TestWithParam<SampleCase> {};
 

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include "QtPrinters.h"
+
 #include <string>
 
 using moratutor::rtf::ReadRtf;

@@ -17,11 +17,15 @@
 #include <memory>
 #include <vector>
 
+#include "Controls.h"
+#include "UiTests.h"
 #include "MessageBoxes.h"
 #include "UAbout.h"
 #include "UMain.h"
 #include "UMostUsed.h"
 #include "moratutor/Engine.h"
+
+using moratutor::test::Control;
 
 // Takes the URLs the program hands to the desktop instead of opening them.
 class UrlCatcher : public QObject {
@@ -91,20 +95,42 @@ private slots:
         QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
         QCOMPARE(about.size(), QSize(401, 219));
         // This test links the program's resources, so it carries the version block too.
-        QCOMPARE(about.grpbxAbout->title(), QStringLiteral(" Версия 1.2.19.137 "));
-        QCOMPARE(about.lblCaption->text(), QStringLiteral("Moratutor"));
-        QVERIFY(about.lblCaption->font().bold());
-        QCOMPARE(about.lblHint->text(), QStringLiteral("Лучший способ изучения каны"));
-        QCOMPARE(about.lblEMail->text(), QStringLiteral("e-mail:"));
-        QCOMPARE(about.lblMadeFor->text(), QStringLiteral("специально для:"));
-        QCOMPARE(about.lblSendEMail->text(), moratutor::about::AuthorMailAddress());
-        QCOMPARE(about.lblGoToURL->text(), moratutor::about::WebAddress());
-        QVERIFY(about.lblCopyright->text().contains(QStringLiteral("Moratutor")));
-        QCOMPARE(about.lblSendEMail->toolTip(), QStringLiteral("Пишите письма мелким шрифтом"));
-        QCOMPARE(about.lblGoToURL->toolTip(), QStringLiteral("Самоучитель Японского языка"));
-        QCOMPARE(about.tbtnClose->toolTip(), QStringLiteral("Закрыть (Esc)"));
+        QCOMPARE(Control<QGroupBox>(about, "grpbxAbout")->title(), QStringLiteral(" Версия 1.2.19.137 "));
+        QVERIFY(Control<QLabel>(about, "lblCaption")->font().bold());
+        QVERIFY(Control<QLabel>(about, "lblCopyright")->text().contains(QStringLiteral("Moratutor")));
+        // The specified texts, hints and places, from one table. A link moves right only as
+        // far as a wider face pushes its caption.
+        struct Row {
+            const char* name;
+            const char* text;  // nullptr: not checked here
+            const char* hint;
+            QPoint topLeft;
+            bool mayMoveRight = false;
+        };
+        const Row rows[] = {
+            {"grpbxAbout", nullptr, "", {8, 8}},
+            {"lblCaption", "Moratutor", "", {72, 24}},
+            {"imgMainIcon", nullptr, "", {24, 24}},
+            {"lblHint", "Лучший способ изучения каны", "", {72, 44}},
+            {"Bevel1", nullptr, "", {8, 64}},
+            {"lblCopyright", nullptr, "", {24, 72}},
+            {"lblEMail", "e-mail:", "", {24, 88}},
+            {"lblSendEMail", "moratutor@example.org", "Пишите письма мелким шрифтом", {58, 88}, true},
+            {"lblMadeFor", "специально для:", "", {24, 104}},
+            {"lblGoToURL", "https://moratutor.example.org/", "Самоучитель Японского языка", {111, 104}, true},
+            {"ToolBar", nullptr, "", {8, 189}},
+            {"tbtnClose", nullptr, "Закрыть (Esc)", {0, 0}},
+        };
+        for (const Row& row : rows) {
+            QWidget* control = Control<QWidget>(about, row.name);
+            if (row.text) QCOMPARE(Control<QLabel>(about, row.name)->text(), QString::fromUtf8(row.text));
+            QCOMPARE(control->toolTip(), QString::fromUtf8(row.hint));
+            QCOMPARE(control->y(), row.topLeft.y());
+            if (row.mayMoveRight) QVERIFY2(control->x() >= row.topLeft.x(), row.name);
+            else QCOMPARE(control->x(), row.topLeft.x());
+        }
         // Image 7 of the main window's list: a white cross on a red square.
-        const QImage close = about.tbtnClose->icon().pixmap(16, 16).toImage();
+        const QImage close = Control<QToolButton>(about, "tbtnClose")->icon().pixmap(16, 16).toImage();
         bool red = false, white = false;
         for (int y = 0; y < close.height(); ++y)
             for (int x = 0; x < close.width(); ++x) {
@@ -117,37 +143,13 @@ private slots:
 
     void layout() {
         TFAbout about;
-        struct Place {
-            QWidget* widget;
-            const char* name;
-            QPoint topLeft;
-        };
-        const std::vector<Place> places = {
-            {about.grpbxAbout, "grpbxAbout", {8, 8}},       {about.lblCaption, "lblCaption", {72, 24}},
-            {about.imgMainIcon, "imgMainIcon", {24, 24}},   {about.lblHint, "lblHint", {72, 44}},
-            {about.Bevel1, "Bevel1", {8, 64}},              {about.lblCopyright, "lblCopyright", {24, 72}},
-            {about.lblEMail, "lblEMail", {24, 88}},         {about.lblSendEMail, "lblSendEMail", {58, 88}},
-            {about.lblGoToURL, "lblGoToURL", {111, 104}},   {about.lblMadeFor, "lblMadeFor", {24, 104}},
-            {about.ToolBar, "ToolBar", {8, 189}},
-        };
-        for (const Place& place : places) {
-            QCOMPARE(place.widget->objectName(), QString::fromLatin1(place.name));
-            QCOMPARE(place.widget->y(), place.topLeft.y());
-            // A link moves right only as far as a wider face pushes its caption.
-            if (place.widget == about.lblSendEMail || place.widget == about.lblGoToURL)
-                QVERIFY(place.widget->x() >= place.topLeft.x());
-            else
-                QCOMPARE(place.widget->x(), place.topLeft.x());
-        }
-        QCOMPARE(about.grpbxAbout->size(), QSize(385, 177));
-        QCOMPARE(about.imgMainIcon->size(), QSize(32, 32));
-        QCOMPARE(about.tbtnClose->size(), QSize(23, 22));
-        QCOMPARE(about.lblHaiku->objectName(), QStringLiteral("lblHaiku"));
-        QCOMPARE(about.tbtnClose->objectName(), QStringLiteral("tbtnClose"));
+        QCOMPARE(Control<QGroupBox>(about, "grpbxAbout")->size(), QSize(385, 177));
+        QCOMPARE(Control<QLabel>(about, "imgMainIcon")->size(), QSize(32, 32));
+        QCOMPARE(Control<QToolButton>(about, "tbtnClose")->size(), QSize(23, 22));
         // The links must not run into each other or past the group box.
-        QVERIFY(about.lblGoToURL->geometry().right() < about.grpbxAbout->width());
-        QVERIFY(about.lblMadeFor->geometry().right() < about.lblGoToURL->x());
-        QVERIFY(about.lblEMail->geometry().right() < about.lblSendEMail->x());
+        QVERIFY(Control<QLabel>(about, "lblGoToURL")->geometry().right() < Control<QGroupBox>(about, "grpbxAbout")->width());
+        QVERIFY(Control<QLabel>(about, "lblMadeFor")->geometry().right() < Control<QLabel>(about, "lblGoToURL")->x());
+        QVERIFY(Control<QLabel>(about, "lblEMail")->geometry().right() < Control<QLabel>(about, "lblSendEMail")->x());
     }
 
     void haikuLabelKeepsItsRightEdge() {
@@ -165,17 +167,17 @@ private slots:
             QString haiku = line;
             haiku.replace(u'|', u'\r');
             about.SetHaikuText(haiku);
-            QCOMPARE(about.lblHaiku->x() + about.lblHaiku->width(), moratutor::about::kHaikuRightEdge);
-            QCOMPARE(about.lblHaiku->y(), moratutor::about::kHaikuTop);
-            QCOMPARE(about.lblHaiku->text().count(u'\n'), 2);
-            QVERIFY(about.lblHaiku->x() > 0);
+            QCOMPARE(Control<QLabel>(about, "lblHaiku")->x() + Control<QLabel>(about, "lblHaiku")->width(), moratutor::about::kHaikuRightEdge);
+            QCOMPARE(Control<QLabel>(about, "lblHaiku")->y(), moratutor::about::kHaikuTop);
+            QCOMPARE(Control<QLabel>(about, "lblHaiku")->text().count(u'\n'), 2);
+            QVERIFY(Control<QLabel>(about, "lblHaiku")->x() > 0);
             // Below every other control of the group box.
-            QVERIFY(about.lblHaiku->y() > about.lblGoToURL->geometry().bottom());
-            QVERIFY(about.lblHaiku->geometry().bottom() < about.grpbxAbout->height());
+            QVERIFY(Control<QLabel>(about, "lblHaiku")->y() > Control<QLabel>(about, "lblGoToURL")->geometry().bottom());
+            QVERIFY(Control<QLabel>(about, "lblHaiku")->geometry().bottom() < Control<QGroupBox>(about, "grpbxAbout")->height());
         }
-        QVERIFY(!about.lblHaiku->isEnabled());
-        QVERIFY(about.lblHaiku->alignment().testFlag(Qt::AlignRight));
-        QVERIFY(!about.lblHaiku->wordWrap());
+        QVERIFY(!Control<QLabel>(about, "lblHaiku")->isEnabled());
+        QVERIFY(Control<QLabel>(about, "lblHaiku")->alignment().testFlag(Qt::AlignRight));
+        QVERIFY(!Control<QLabel>(about, "lblHaiku")->wordWrap());
     }
 
     void everyHaikuGivesThreeDisplayLines() {
@@ -224,7 +226,7 @@ private slots:
             moratutor::SeedRandom(seed);
             TFAbout about;
             QString expected = lines[static_cast<qsizetype>(first)];
-            QCOMPARE(about.lblHaiku->text(), expected.replace(u'|', u'\n'));
+            QCOMPARE(Control<QLabel>(about, "lblHaiku")->text(), expected.replace(u'|', u'\n'));
             QCOMPARE(moratutor::RandomBelow(1000000), after);
         }
     }
@@ -233,15 +235,15 @@ private slots:
         TFAbout about;
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QTest::mouseClick(about.lblSendEMail, Qt::LeftButton, {}, QPoint(3, 3));
-        QTest::mouseClick(about.lblGoToURL, Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::mouseClick(Control<QLabel>(about, "lblSendEMail"), Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::mouseClick(Control<QLabel>(about, "lblGoToURL"), Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(catcher.urls.size(), 2);
         QCOMPARE(catcher.urls[0].toString(), QStringLiteral("mailto:moratutor@example.org?subject=Moratutor"));
         QCOMPARE(catcher.urls[0].query(), QStringLiteral("subject=") + moratutor::ui::ApplicationTitle());
-        QCOMPARE(catcher.urls[1].toString(), about.lblGoToURL->text());
+        QCOMPARE(catcher.urls[1].toString(), Control<QLabel>(about, "lblGoToURL")->text());
         // Other buttons and the other labels open nothing.
-        QTest::mouseClick(about.lblSendEMail, Qt::RightButton, {}, QPoint(3, 3));
-        QTest::mouseClick(about.lblCopyright, Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::mouseClick(Control<QLabel>(about, "lblSendEMail"), Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mouseClick(Control<QLabel>(about, "lblCopyright"), Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(catcher.urls.size(), 2);
         QVERIFY(about.isVisible());
         QCOMPARE(moratutor::about::MailLinkTarget(), QStringLiteral("mailto:moratutor@example.org?subject=Moratutor"));
@@ -250,37 +252,32 @@ private slots:
     void linkHoverLook() {
         TFAbout about;
         const QColor blue(0, 0, 255), red(255, 0, 0);
-        for (QLabel* link : {about.lblSendEMail, about.lblGoToURL}) {
+        for (QLabel* link : {Control<QLabel>(about, "lblSendEMail"), Control<QLabel>(about, "lblGoToURL")}) {
             QCOMPARE(TextColour(link), blue);
             QVERIFY(!link->font().underline());
             QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
             QVERIFY(DrawnIn(link, blue));
             QVERIFY(!DrawnIn(link, red));
         }
-        const QString text = about.lblSendEMail->text();
-        const QSize size = about.lblSendEMail->size();
-        Hover(about.lblSendEMail, true);
-        QCOMPARE(TextColour(about.lblSendEMail), red);
-        QVERIFY(about.lblSendEMail->font().underline());
-        QVERIFY(DrawnIn(about.lblSendEMail, red));
-        QVERIFY(!about.lblSendEMail->font().bold());
-        QCOMPARE(about.lblSendEMail->text(), text);
-        QCOMPARE(about.lblSendEMail->size(), size);
+        const QString text = Control<QLabel>(about, "lblSendEMail")->text();
+        const QSize size = Control<QLabel>(about, "lblSendEMail")->size();
+        Hover(Control<QLabel>(about, "lblSendEMail"), true);
+        QCOMPARE(TextColour(Control<QLabel>(about, "lblSendEMail")), red);
+        QVERIFY(Control<QLabel>(about, "lblSendEMail")->font().underline());
+        QVERIFY(DrawnIn(Control<QLabel>(about, "lblSendEMail"), red));
+        QVERIFY(!Control<QLabel>(about, "lblSendEMail")->font().bold());
+        QCOMPARE(Control<QLabel>(about, "lblSendEMail")->text(), text);
+        QCOMPARE(Control<QLabel>(about, "lblSendEMail")->size(), size);
         // Straight from one link onto the other.
-        Hover(about.lblSendEMail, false);
-        Hover(about.lblGoToURL, true);
-        QCOMPARE(TextColour(about.lblSendEMail), blue);
-        QVERIFY(!about.lblSendEMail->font().underline());
-        QCOMPARE(TextColour(about.lblGoToURL), red);
-        QVERIFY(about.lblGoToURL->font().underline());
-        Hover(about.lblGoToURL, false);
-        QCOMPARE(TextColour(about.lblGoToURL), blue);
-        QVERIFY(!about.lblGoToURL->font().underline());
-        // The handlers ignore anything that is not a label.
-        const QFont buttonFont = about.tbtnClose->font();
-        about.LabelMouseEnter(about.tbtnClose);
-        QCOMPARE(about.tbtnClose->font(), buttonFont);
-        about.LabelMouseEnter(nullptr);
+        Hover(Control<QLabel>(about, "lblSendEMail"), false);
+        Hover(Control<QLabel>(about, "lblGoToURL"), true);
+        QCOMPARE(TextColour(Control<QLabel>(about, "lblSendEMail")), blue);
+        QVERIFY(!Control<QLabel>(about, "lblSendEMail")->font().underline());
+        QCOMPARE(TextColour(Control<QLabel>(about, "lblGoToURL")), red);
+        QVERIFY(Control<QLabel>(about, "lblGoToURL")->font().underline());
+        Hover(Control<QLabel>(about, "lblGoToURL"), false);
+        QCOMPARE(TextColour(Control<QLabel>(about, "lblGoToURL")), blue);
+        QVERIFY(!Control<QLabel>(about, "lblGoToURL")->font().underline());
     }
 
     void escClosesEnterDoesNot() {
@@ -302,7 +299,7 @@ private slots:
         TFAbout about;
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QTest::mouseClick(about.tbtnClose, Qt::LeftButton);
+        QTest::mouseClick(Control<QToolButton>(about, "tbtnClose"), Qt::LeftButton);
         QVERIFY(!about.isVisible());
     }
 
@@ -338,7 +335,7 @@ private slots:
         QCOMPARE(portrait.size(), QSize(32, 32));
         QCOMPARE(icon.size(), QSize(32, 32));
         auto shown = [](const TFAbout& about) {
-            return about.imgMainIcon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+            return Control<QLabel>(about, "imgMainIcon")->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
         };
 
         QWidget keyboard;
@@ -381,7 +378,7 @@ private slots:
         TFMain::SetPreferencesPathOverride(temp.filePath(QStringLiteral("prefs.ini")));
         {
             TFMain window;
-            window.actHelp->trigger();
+            Control<QAction>(window, "actHelp")->trigger();
         }
         TFMain::SetPreferencesPathOverride(QString());
         QCOMPARE(catcher.urls.size(), 1);
@@ -411,9 +408,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
+int RunAboutWindowTest(int argc, char** argv) {
     AboutWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -248,5 +248,8 @@ private slots:
     }
 };
 
-QTEST_MAIN(LearnersAidsTest)
+int RunLearnersAidsTest(int argc, char** argv) {
+    LearnersAidsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "LearnersAidsTest.moc"

@@ -2,6 +2,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QCompleter>
 #include <QAbstractItemView>
 #include <QFile>
@@ -29,6 +32,11 @@
 #include "MessageBoxes.h"
 #include "UMain.h"
 #include "UMainApplication.h"
+#include "Controls.h"
+#include "UiTests.h"
+
+using moratutor::test::CharacterBoxes;
+using moratutor::test::Control;
 
 namespace {
 
@@ -57,6 +65,15 @@ QLineEdit* FileNameEdit(QFileDialog* dialog) { return dialog->findChild<QLineEdi
 // fails instead of waiting for ever.
 void TypeAndConfirm(QFileDialog* dialog, const QString& folder, const QString& name, bool keepIfRefused = false) {
     dialog->setDirectory(folder);
+    // The folder is read in the background, and a reused dialog's views keep the rows chosen
+    // the last time; QFileDialog prefers a chosen row to the typed name. So wait until an
+    // existing file is listed, then let the typed name alone decide.
+    const QString path = QDir(folder).filePath(name);
+    if (auto* model = dialog->findChild<QFileSystemModel*>(); model && QFileInfo::exists(path))
+        if (!QTest::qWaitFor([&] { return model->index(path).isValid(); }, 5000))
+            qWarning("the dialog never listed %s", qPrintable(name));
+    for (auto* view : dialog->findChildren<QAbstractItemView*>())
+        if (view->selectionModel()) view->selectionModel()->clear();
     FileNameEdit(dialog)->setText(name);
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, with its checks
     if (dialog->isVisible() && !keepIfRefused) {
@@ -116,12 +133,12 @@ class TextFilesWindowTest : public QObject {
 
     void Save(std::function<void(QFileDialog*)> drive) {
         WhenOpen<QFileDialog>(drive);
-        w->actSaveTextToFile->setEnabled(true);
-        w->actSaveTextToFile->trigger();
+        Control<QAction>(*w, "actSaveTextToFile")->setEnabled(true);
+        Control<QAction>(*w, "actSaveTextToFile")->trigger();
     }
     void Load(std::function<void(QFileDialog*)> drive) {
         WhenOpen<QFileDialog>(drive);
-        w->actLoadTextFromFile->trigger();
+        Control<QAction>(*w, "actLoadTextFromFile")->trigger();
     }
     void LoadFile(const QString& name) {
         Load([this, name](QFileDialog* d) { TypeAndConfirm(d, dir.path(), name); });
@@ -151,14 +168,12 @@ private slots:
     void cleanup() {
         // The offscreen platform leaves the focus in a closed dialog; the dialogs go
         // first so the window is whole while the focus moves.
-        delete w->OpenDialog;
-        delete w->SaveDialog;
-        w->OpenDialog = w->SaveDialog = nullptr;
+        qDeleteAll(w->findChildren<QFileDialog*>());
         w.reset();
     }
 
     void savesUtf8WithDefaultExtension() {
-        w->richConvertedTextUnicode->setPlainText(QString::fromUtf16(u"a\nяあ\U0001F600"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QString::fromUtf16(u"a\nяあ\U0001F600"));
         QString typeAtOpening;
         QString suffixAtOpening;
         Save([&](QFileDialog* d) {
@@ -168,16 +183,16 @@ private slots:
         });
         QCOMPARE(typeAtOpening, kTxtType);
         QCOMPARE(suffixAtOpening, QStringLiteral("txt"));
-        QCOMPARE(w->SaveDialog->nameFilters(), QStringList({kTxtType, kRtfType}));
-        QVERIFY(w->SaveDialog->testOption(QFileDialog::DontUseNativeDialog));
+        QCOMPARE(Control<QFileDialog>(*w, "SaveDialog")->nameFilters(), QStringList({kTxtType, kRtfType}));
+        QVERIFY(Control<QFileDialog>(*w, "SaveDialog")->testOption(QFileDialog::DontUseNativeDialog));
         QVERIFY(boxes.isEmpty());
         QCOMPARE(ReadFile(Path("plain.txt")),
                  QByteArray("\xEF\xBB\xBF" "a\r\n\xD1\x8F\xE3\x81\x82\xF0\x9F\x98\x80\r\n"));
-        QVERIFY(FileNameEdit(w->SaveDialog)->text().isEmpty());
+        QVERIFY(FileNameEdit(Control<QFileDialog>(*w, "SaveDialog"))->text().isEmpty());
     }
 
     void typeChangeSetsExtensionAndFormat() {
-        w->richConvertedTextUnicode->setPlainText(QString::fromUtf16(u"かな Я"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QString::fromUtf16(u"かな Я"));
         QString suffixAfterChange;
         Save([&](QFileDialog* d) {
             ChooseType(d, 1);
@@ -205,7 +220,7 @@ private slots:
     }
 
     void formatFollowsTypeNotExtension() {
-        w->richConvertedTextUnicode->setPlainText(QStringLiteral("x"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("x"));
         SaveAs(QStringLiteral("x.rtf"), 0);
         QCOMPARE(ReadFile(Path("x.rtf")), QByteArray("\xEF\xBB\xBFx\r\n"));
         SaveAs(QStringLiteral("y.txt"), 1);
@@ -215,24 +230,24 @@ private slots:
     }
 
     void cancelChangesNothing() {
-        w->richSourceTextAnsi->setPlainText(QStringLiteral("source"));
-        w->richConvertedTextUnicode->setPlainText(QStringLiteral("converted"));
-        w->ProgressBar->setValue(5);
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("source"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("converted"));
+        Control<QProgressBar>(*w, "ProgressBar")->setValue(5);
         Save([&](QFileDialog* d) {
             FileNameEdit(d)->setText(Path("cancelled.txt"));
             d->reject();
         });
         Load([&](QFileDialog* d) { d->reject(); });
         QVERIFY(!QFile::exists(Path("cancelled.txt")));
-        QCOMPARE(RawText(w->richSourceTextAnsi), QStringLiteral("source"));
-        QCOMPARE(RawText(w->richConvertedTextUnicode), QStringLiteral("converted"));
-        QCOMPARE(w->ProgressBar->value(), 5);
+        QCOMPARE(RawText(Control<QTextEdit>(*w, "richSourceTextAnsi")), QStringLiteral("source"));
+        QCOMPARE(RawText(Control<QTextEdit>(*w, "richConvertedTextUnicode")), QStringLiteral("converted"));
+        QCOMPARE(Control<QProgressBar>(*w, "ProgressBar")->value(), 5);
         QVERIFY(boxes.isEmpty());
     }
 
     void replacingAFileAsksFirst() {
         WriteFile(Path("old.txt"), "old");
-        w->richConvertedTextUnicode->setPlainText(QStringLiteral("new"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("new"));
         bool asked = false;
         bool stayedOpen = false;
         Save([&](QFileDialog* d) {
@@ -279,9 +294,9 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, name);
         WriteFile(Path(name), bytes);
-        w->richSourceTextAnsi->setPlainText(QStringLiteral("earlier text, to be replaced"));
-        w->richConvertedTextUnicode->setPlainText(QStringLiteral("converted"));
-        w->ProgressBar->setValue(7);
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("earlier text, to be replaced"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("converted"));
+        Control<QProgressBar>(*w, "ProgressBar")->setValue(7);
         QString typeAtOpening;
         Load([&](QFileDialog* d) {
             typeAtOpening = d->selectedNameFilter();
@@ -289,11 +304,11 @@ private slots:
         });
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
         QCOMPARE(typeAtOpening, QStringLiteral("Текстовые файлы (*.txt)"));
-        QCOMPARE(w->richSourceTextAnsi->toPlainText(), QString::fromUtf16(u"Привет\nмир"));
-        QCOMPARE(RawText(w->richConvertedTextUnicode), QStringLiteral("converted"));
-        QCOMPARE(w->ProgressBar->value(), 0);
-        QVERIFY(FileNameEdit(w->OpenDialog)->text().isEmpty());
-        QCOMPARE(w->OpenDialog->nameFilters(),
+        QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->toPlainText(), QString::fromUtf16(u"Привет\nмир"));
+        QCOMPARE(RawText(Control<QTextEdit>(*w, "richConvertedTextUnicode")), QStringLiteral("converted"));
+        QCOMPARE(Control<QProgressBar>(*w, "ProgressBar")->value(), 0);
+        QVERIFY(FileNameEdit(Control<QFileDialog>(*w, "OpenDialog"))->text().isEmpty());
+        QCOMPARE(Control<QFileDialog>(*w, "OpenDialog")->nameFilters(),
                  QStringList({QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Файлы RTF (*.rtf)")}));
     }
 
@@ -301,27 +316,27 @@ private slots:
         WriteFile(Path("styled.txt"), "{\\rtf1\\ansi\\ansicpg1251 plain {\\b \\'e6\\'e8\\'f0}\\par\\qc \\u12354?}");
         LoadFile(QStringLiteral("styled.txt"));
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
-        QCOMPARE(RawText(w->richSourceTextAnsi), QString::fromUtf16(u"plain жир\u2029あ"));
-        const QTextCursor bold = w->richSourceTextAnsi->document()->find(QString::fromUtf16(u"жир"));
+        QCOMPARE(RawText(Control<QTextEdit>(*w, "richSourceTextAnsi")), QString::fromUtf16(u"plain жир\u2029あ"));
+        const QTextCursor bold = Control<QTextEdit>(*w, "richSourceTextAnsi")->document()->find(QString::fromUtf16(u"жир"));
         QVERIFY(!bold.isNull());
         QCOMPARE(bold.charFormat().fontWeight(), int(QFont::Bold));
-        QCOMPARE(w->richSourceTextAnsi->document()->lastBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+        QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->document()->lastBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
                  Qt::AlignHCenter);
         // A load is not an edit to undo.
-        QVERIFY(!w->richSourceTextAnsi->document()->isUndoAvailable());
+        QVERIFY(!Control<QTextEdit>(*w, "richSourceTextAnsi")->document()->isUndoAvailable());
     }
 
     void ownSavedFilesLoadBack() {
         const QString text = QString::fromUtf16(u"Я\u3000かな\U0001F600\nконец");
-        w->richConvertedTextUnicode->setPlainText(text);
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(text);
         // Names that begin no other file's name, so the dialog's completion stays out of the way.
         SaveAs(QStringLiteral("own-plain.txt"), 0);
         LoadFile(QStringLiteral("own-plain.txt"));
         // Every saved line ends with CR LF, the last one too.
-        QCOMPARE(w->richSourceTextAnsi->toPlainText(), text + u'\n');
+        QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->toPlainText(), text + u'\n');
         SaveAs(QStringLiteral("own-rich"), 1);
         LoadFile(QStringLiteral("own-rich.rtf"));
-        QCOMPARE(w->richSourceTextAnsi->toPlainText(), text);
+        QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->toPlainText(), text);
         QVERIFY(boxes.isEmpty());
     }
 
@@ -345,15 +360,15 @@ private slots:
             if (d->isVisible()) d->reject();
         });
         QVERIFY(listShown);
-        QCOMPARE(RawText(w->richSourceTextAnsi), QStringLiteral("done"));
+        QCOMPARE(RawText(Control<QTextEdit>(*w, "richSourceTextAnsi")), QStringLiteral("done"));
         QVERIFY(!completer->popup()->isVisible());
     }
 
     void loadErrors() {
         // A file that vanishes between choosing and reading.
         WriteFile(Path("gone.txt"), "x");
-        w->richSourceTextAnsi->setPlainText(QStringLiteral("before"));
-        w->ProgressBar->setValue(3);
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("before"));
+        Control<QProgressBar>(*w, "ProgressBar")->setValue(3);
         Load([&](QFileDialog* d) {
             FileNameEdit(d)->setText(Path("gone.txt"));
             QFile::remove(Path("gone.txt"));
@@ -361,21 +376,21 @@ private slots:
         });
         QCOMPARE(boxes, QStringList{QStringLiteral("Cannot open file \"%1\". No such file or directory.")
                                         .arg(Path("gone.txt"))});
-        QVERIFY(w->richSourceTextAnsi->document()->isEmpty());
-        QCOMPARE(w->ProgressBar->value(), 3);
-        QVERIFY(w->OpenDialog->selectedFiles().contains(Path("gone.txt")));
+        QVERIFY(Control<QTextEdit>(*w, "richSourceTextAnsi")->document()->isEmpty());
+        QCOMPARE(Control<QProgressBar>(*w, "ProgressBar")->value(), 3);
+        QVERIFY(Control<QFileDialog>(*w, "OpenDialog")->selectedFiles().contains(Path("gone.txt")));
 
         // RTF nested deeper than the reader takes.
         boxes.clear();
         WriteFile(Path("deep.rtf"), "{\\rtf1 " + QByteArray(1000, '{') + "x" + QByteArray(1000, '}') + "}");
-        w->richSourceTextAnsi->setPlainText(QStringLiteral("before"));
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("before"));
         LoadFile(QStringLiteral("deep.rtf"));
         QCOMPARE(boxes, QStringList{QStringLiteral("Failed to Load Stream.")});
-        QVERIFY(w->richSourceTextAnsi->document()->isEmpty());
+        QVERIFY(Control<QTextEdit>(*w, "richSourceTextAnsi")->document()->isEmpty());
     }
 
     void saveErrors() {
-        w->richConvertedTextUnicode->setPlainText(QStringLiteral("converted"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("converted"));
         const QString missing = Path("no-such-folder/x.txt");
         Save([&](QFileDialog* d) {
             FileNameEdit(d)->setText(missing);
@@ -384,13 +399,13 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QVERIFY2(boxes[0].startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(missing)), qPrintable(boxes[0]));
         QVERIFY(boxes[0].size() > QStringLiteral("Cannot create file \"%1\". .").arg(missing).size());
-        QCOMPARE(RawText(w->richConvertedTextUnicode), QStringLiteral("converted"));
-        QVERIFY(w->SaveDialog->selectedFiles().contains(missing));
+        QCOMPARE(RawText(Control<QTextEdit>(*w, "richConvertedTextUnicode")), QStringLiteral("converted"));
+        QVERIFY(Control<QFileDialog>(*w, "SaveDialog")->selectedFiles().contains(missing));
     }
 
     void failedWriteKeepsTheOldFile() {
         // A text far larger than the size this process may write, as on a full disk.
-        w->richConvertedTextUnicode->setPlainText(QString(200000, u'я'));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QString(200000, u'я'));
         WriteFile(Path("keep.txt"), "old");
         WriteFile(Path("keep.rtf"), "old");
         {
@@ -408,12 +423,12 @@ private slots:
         QCOMPARE(boxes, QStringList({QStringLiteral("Stream write error."), QStringLiteral("Failed to Save Stream.")}));
         QCOMPARE(ReadFile(Path("keep.txt")), QByteArray("old"));
         QCOMPARE(ReadFile(Path("keep.rtf")), QByteArray("old"));
-        QCOMPARE(RawText(w->richConvertedTextUnicode), QString(200000, u'я'));
+        QCOMPARE(RawText(Control<QTextEdit>(*w, "richConvertedTextUnicode")), QString(200000, u'я'));
     }
 
     void smallSaveOnAFullDiskKeepsTheOldFile() {
         // Small enough to sit in a write buffer until the very end.
-        w->richConvertedTextUnicode->setPlainText(QStringLiteral("ок"));
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("ок"));
         WriteFile(Path("small.txt"), "old");
         WriteFile(Path("small.rtf"), "old");
         {
@@ -438,22 +453,19 @@ private slots:
         big.close();
         for (const QString& path : {Path("big.txt"), QStringLiteral("/dev/zero")}) {
             boxes.clear();
-            w->richSourceTextAnsi->setPlainText(QStringLiteral("before"));
+            Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("before"));
             Load([&](QFileDialog* d) {
                 FileNameEdit(d)->setText(path);
                 static_cast<QDialog*>(d)->done(QDialog::Accepted);
             });
             QCOMPARE(boxes, QStringList{QStringLiteral("Failed to Load Stream.")});
-            QVERIFY(w->richSourceTextAnsi->document()->isEmpty());
+            QVERIFY(Control<QTextEdit>(*w, "richSourceTextAnsi")->document()->isEmpty());
         }
         QFile::remove(Path("big.txt"));
     }
 };
 
-int main(int argc, char** argv) {
-    moratutor::ui::Application app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Moratutor"));
-    QStandardPaths::setTestModeEnabled(true);
+int RunTextFilesWindowTest(int argc, char** argv) {
     TextFilesWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,0 +1,29 @@
+// Finds a window's controls the way a user names them: by object name. A test that asks for
+// a control the window does not have stops at once with the name it looked for.
+#pragma once
+
+#include <QCheckBox>
+#include <QObject>
+#include <QString>
+#include <QtGlobal>
+
+#include <vector>
+
+namespace moratutor::test {
+
+template <class T = QObject>
+T* Control(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found) qFatal("%s has no control named %s", qPrintable(window.objectName()), name);
+    return found;
+}
+
+// The syllable-group check boxes chkbxCharacters1 .. chkbxCharacters11, in that order.
+inline std::vector<QCheckBox*> CharacterBoxes(const QObject& window) {
+    std::vector<QCheckBox*> boxes;
+    for (int n = 1; n <= 11; ++n)
+        boxes.push_back(Control<QCheckBox>(window, qPrintable(QStringLiteral("chkbxCharacters%1").arg(n))));
+    return boxes;
+}
+
+}  // namespace moratutor::test
