@@ -1,5 +1,7 @@
 #include "BenchText.h"
 
+#include "moratutor/Utf8.h"
+
 #include <fstream>
 #include <stdexcept>
 #include <vector>
@@ -7,25 +9,9 @@
 namespace moratutor::bench {
 namespace {
 
-// Enough for the Cyrillic of the list: one, two or three UTF-8 bytes a character.
 std::u16string FromUtf8(const std::string& s) {
-    std::u16string out;
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out += static_cast<char16_t>(b);
-            i += 1;
-        } else if (b < 0xE0 && i + 1 < s.size()) {
-            out += static_cast<char16_t>(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
-            i += 2;
-        } else if (i + 2 < s.size()) {
-            out += static_cast<char16_t>(((b & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F));
-            i += 3;
-        } else {
-            throw std::runtime_error("The word list is not UTF-8");
-        }
-    }
-    return out;
+    if (!codecs::IsValidUtf8(s)) throw std::runtime_error("The word list is not UTF-8");
+    return codecs::DecodeUtf8(s);
 }
 
 char16_t Capital(char16_t c) {

@@ -1,7 +1,9 @@
 // Runs the built moratutor-convert as a user would: arguments, standard input, exit code.
 #include "moratutor/Engine.h"
+#include "moratutor/Utf8.h"
 
 #include <gtest/gtest.h>
+#include <unicode/utf16.h>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -243,14 +245,12 @@ TEST_F(ConverterCli, SeedMakesRunsReproducible) {
 namespace {
 
 std::u32string CodePoints(const std::string& utf8) {
+    const std::u16string units = moratutor::codecs::DecodeUtf8(utf8);
     std::u32string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        char32_t cp = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
-        for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
-        out += cp;
-        i += n;
+    for (std::size_t i = 0; i < units.size();) {
+        UChar32 c;
+        U16_NEXT(units.data(), i, units.size(), c);
+        out += static_cast<char32_t>(c);
     }
     return out;
 }

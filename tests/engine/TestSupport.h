@@ -3,10 +3,13 @@
 #pragma once
 
 #include "moratutor/Engine.h"
+#include "moratutor/Utf8.h"
 
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>
+#include <unicode/utf16.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -16,48 +19,21 @@
 
 namespace moratutor::test {
 
-inline std::u16string U16(std::string_view utf8) {
-    std::u16string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const unsigned char b = static_cast<unsigned char>(utf8[i]);
-        char32_t cp;
-        std::size_t n;
-        if (b < 0x80) cp = b, n = 1;
-        else if (b < 0xE0) cp = b & 0x1Fu, n = 2;
-        else if (b < 0xF0) cp = b & 0x0Fu, n = 3;
-        else cp = b & 0x07u, n = 4;
-        for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
-        if (cp >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += n;
-    }
-    return out;
-}
+inline std::u16string U16(std::string_view utf8) { return codecs::DecodeUtf8(utf8); }
 
-// Code units below U+D800 and above U+DFFF as UTF-8; surrogate units as "<DXXX>" so a
-// failure shows exactly what came out.
+// The text as UTF-8, but every surrogate unit as "<DXXX>" so a failure shows exactly what
+// came out.
 inline std::string U8(std::u16string_view text) {
     std::string out;
-    for (char16_t c : text) {
-        const unsigned u = c;
-        if (u >= 0xD800 && u <= 0xDFFF) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "<%04X>", u);
-            out += buf;
-        } else if (u < 0x80) {
-            out += static_cast<char>(u);
-        } else if (u < 0x800) {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (u >> 12));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
+    for (std::size_t i = 0; i < text.size();) {
+        const auto surrogate = std::find_if(text.begin() + i, text.end(), [](char16_t c) { return U16_IS_SURROGATE(c); });
+        const auto run = static_cast<std::size_t>(surrogate - text.begin());
+        codecs::AppendUtf8(out, text.substr(i, run - i));
+        if (run == text.size()) break;
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "<%04X>", static_cast<unsigned>(text[run]));
+        out += buf;
+        i = run + 1;
     }
     return out;
 }

@@ -1,6 +1,8 @@
 // Plain-text decoding by byte-order mark, then by UTF-8 validity, else Windows-1251.
 #include "moratutor/TextDecoder.h"
 
+#include "moratutor/Utf8.h"
+
 #include <unicode/ucnv.h>
 
 #include <cstdint>
@@ -14,64 +16,6 @@ constexpr char16_t kReplacement = u'\uFFFD';
 
 bool StartsWith(std::string_view bytes, std::string_view prefix) {
     return bytes.substr(0, prefix.size()) == prefix;
-}
-
-// Length of the well-formed UTF-8 sequence at bytes[i] and its code point, or 0 when it is
-// malformed (overlong forms, surrogates and values above U+10FFFF included).
-std::size_t Utf8Sequence(std::string_view bytes, std::size_t i, char32_t& cp) {
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    const unsigned char lead = at(i);
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    }
-    std::size_t length;
-    char32_t min;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, min = 0x80, cp = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, min = 0x800, cp = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, min = 0x10000, cp = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (bytes.size() - i < length) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned char c = at(i + k);
-        if ((c & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (c & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return length;
-}
-
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (cp >> 10));
-        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
-}
-
-// Malformed bytes become U+FFFD, one each.
-std::u16string DecodeUtf8(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    char32_t cp;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t n = Utf8Sequence(bytes, i, cp);
-        if (n == 0) {
-            out += kReplacement;
-            ++i;
-        } else {
-            AppendCodePoint(out, cp);
-            i += n;
-        }
-    }
-    return out;
 }
 
 // Code units are passed on as they are, lone surrogates included; an odd last byte is U+FFFD.
@@ -104,20 +48,8 @@ Converter OpenWindows1251() {
 constexpr std::size_t kSequencesPerStrayByte = 4;
 
 bool LooksLikeUtf8(std::string_view bytes) {
-    std::size_t multiByte = 0;
-    std::size_t stray = 0;
-    char32_t cp;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t n = Utf8Sequence(bytes, i, cp);
-        if (n == 0) {
-            ++stray;
-            ++i;
-        } else {
-            if (n > 1) ++multiByte;
-            i += n;
-        }
-    }
-    return stray == 0 || multiByte >= kSequencesPerStrayByte * stray;
+    const Utf8Census census = CountUtf8(bytes);
+    return census.stray == 0 || census.multiByte >= kSequencesPerStrayByte * census.stray;
 }
 
 void CheckLength(std::size_t length) {
@@ -148,16 +80,6 @@ std::u16string DecodeText(std::string_view bytes) {
         break;
     }
     return DecodeWindows1251(bytes);
-}
-
-bool IsValidUtf8(std::string_view bytes) {
-    char32_t cp;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t n = Utf8Sequence(bytes, i, cp);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
 }
 
 std::u16string DecodeWindows1251(std::string_view bytes) {

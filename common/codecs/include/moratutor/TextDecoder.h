@@ -1,6 +1,8 @@
 // Decoding of plain-text files whose encoding is not declared.
 #pragma once
 
+#include "moratutor/Utf8.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -28,9 +30,5 @@ std::u16string DecodeWindows1251(std::string_view bytes);
 
 // The text in Windows-1251; a character the code page lacks becomes "?".
 std::string EncodeWindows1251(std::u16string_view text);
-
-// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values
-// above U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace moratutor::codecs

@@ -1,6 +1,8 @@
 // The UTF-8 text file the converted text is saved as.
 #pragma once
 
+#include "moratutor/Utf8.h"
+
 #include <string>
 #include <string_view>
 
@@ -11,9 +13,5 @@ namespace moratutor::codecs {
 // final break adds no empty line, an empty text gives the byte-order mark alone. A
 // surrogate pair becomes one four-byte sequence, a lone surrogate U+FFFD.
 std::string EncodeUtf8Document(std::u16string_view text);
-
-// Plain UTF-8 without byte-order mark: every code unit kept, line breaks as they are, a
-// lone surrogate written as U+FFFD.
-std::string EncodeUtf8(std::u16string_view text);
 
 }  // namespace moratutor::codecs
