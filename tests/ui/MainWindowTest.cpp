@@ -305,12 +305,21 @@ private slots:
         QCOMPARE(order, expected);
     }
 
+    // Texts as the systems themselves report them: the whole 9x family (95, OSR2, 98, 98 SE, Me) names
+    // itself "Windows 95"; NT, Windows 10 and Linux (this machine too) get no notice.
     void windows9xNoticeOnlyOnThatFamily_data() {
         QTest::addColumn<QString>("os");
         QTest::addColumn<bool>("notice");
-        QTest::newRow("linux") << QStringLiteral("Linux 6.1.0 (Debian GNU/Linux 12)") << false;
-        QTest::newRow("nt") << QStringLiteral("Windows NT 5.1 (Build 2600: Service Pack 3)") << false;
-        QTest::newRow("9x") << QStringLiteral("Windows 95 4.10 (Build 2222: A )") << true;
+        QTest::newRow("95") << QStringLiteral("Windows 95 4.0 (Build 950)") << true;
+        QTest::newRow("95 OSR2") << QStringLiteral("Windows 95 4.0 (Build 1111: B)") << true;
+        QTest::newRow("98") << QStringLiteral("Windows 95 4.10 (Build 1998)") << true;
+        QTest::newRow("98 SE") << QStringLiteral("Windows 95 4.10 (Build 2222: A )") << true;
+        QTest::newRow("Me") << QStringLiteral("Windows 95 4.90 (Build 3000)") << true;
+        QTest::newRow("NT 4") << QStringLiteral("Windows NT 4.0 (Build 1381: Service Pack 6)") << false;
+        QTest::newRow("XP") << QStringLiteral("Windows NT 5.1 (Build 2600: Service Pack 3)") << false;
+        QTest::newRow("10") << QStringLiteral("Windows NT 10.0 (Build 19045)") << false;
+        QTest::newRow("Debian") << QStringLiteral("Linux 6.1.0-28-amd64 (Debian GNU/Linux 12 (bookworm))") << false;
+        QTest::newRow("bare kernel") << QStringLiteral("Linux 6.8.0") << false;
         QTest::newRow("this machine") << GetOSVersionText() << false;
     }
     void windows9xNoticeOnlyOnThatFamily() {
