@@ -43,10 +43,6 @@ void EnsureApplication() {
     static std::unique_ptr<QGuiApplication> application = std::make_unique<QGuiApplication>(argc, argv);
 }
 
-QString ToQString(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 std::optional<OutputFormat> ParseOutputFormat(const std::string& name) {
@@ -89,7 +85,7 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
     QTextDocument document;
     document.setUndoRedoEnabled(false);
     document.setDefaultFont(books::HandoutFont());
-    document.setPlainText(ToQString(text));
+    document.setPlainText(QString::fromStdU16String(text));
     const QString bookTitle = QString::fromStdString(title);
     switch (format) {
         case OutputFormat::Rtf: return rtf::WriteRtf(document);

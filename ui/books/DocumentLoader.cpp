@@ -121,7 +121,7 @@ BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, Loa
         const std::u16string text = codecs::DecodeText(bytes);
         QTextCursor cursor(&document);
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+        cursor.insertText(QString::fromStdU16String(text));
     }
     if (loaded) *loaded = result;
     if (status != BookReadStatus::Ok) return status;

@@ -13,10 +13,6 @@ namespace moratutor::books {
 
 namespace {
 
-bool IsOneOf(QStringView name, std::initializer_list<const char16_t*> names) {
-    return std::any_of(names.begin(), names.end(), [&](const char16_t* n) { return name == QStringView(n); });
-}
-
 // Paragraph-like elements: each is a paragraph of its own.
 bool IsParagraph(QStringView name) { return IsOneOf(name, {u"p", u"v", u"subtitle", u"text-author", u"td", u"th"}); }
 

@@ -36,7 +36,7 @@ QString DecodeHtml(std::string_view bytes) {
     } else {
         text = codecs::DecodeText(bytes);
     }
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdU16String(text);
 }
 
 // Nesting is counted on the raw tags before Qt's parser sees them: a page nested a

@@ -12,9 +12,8 @@ namespace moratutor::books {
 
 namespace {
 
-bool IsOneOf(QStringView name, std::initializer_list<const char16_t*> names) {
-    return std::any_of(names.begin(), names.end(), [&](const char16_t* n) { return name == QStringView(n); });
-}
+bool IsBold(QStringView name) { return name == u"b" || name == u"strong"; }
+bool IsItalic(QStringView name) { return name == u"i" || name == u"em" || name == u"cite"; }
 
 bool IsBlock(QStringView name) {
     return IsOneOf(name, {u"p", u"div", u"li", u"dt", u"dd", u"blockquote", u"section", u"article", u"header",
@@ -75,9 +74,9 @@ BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookRe
                     out.StartParagraph();
                 } else if (name == u"br") {
                     out.AddLineBreak();
-                } else if (name == u"b" || name == u"strong") {
+                } else if (IsBold(name)) {
                     out.SetBold(true);
-                } else if (name == u"i" || name == u"em" || name == u"cite") {
+                } else if (IsItalic(name)) {
                     out.SetItalic(true);
                 }
                 break;
@@ -91,9 +90,9 @@ BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookRe
                 if (skipped) break;
                 if (HeadingLevel(name) || IsBlock(name)) {
                     out.EndParagraph();
-                } else if (name == u"b" || name == u"strong") {
+                } else if (IsBold(name)) {
                     out.SetBold(false);
-                } else if (name == u"i" || name == u"em" || name == u"cite") {
+                } else if (IsItalic(name)) {
                     out.SetItalic(false);
                 }
                 break;

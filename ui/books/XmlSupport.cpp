@@ -14,10 +14,6 @@ namespace moratutor::books {
 
 namespace {
 
-QString FromUtf16(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString DeclaredEncoding(std::string_view bytes) {
     const std::string_view head = bytes.substr(0, std::min<std::size_t>(bytes.size(), 256));
     if (head.rfind("<?xml", 0) != 0) return {};
@@ -30,15 +26,19 @@ QString DeclaredEncoding(std::string_view bytes) {
 
 }  // namespace
 
+bool IsOneOf(QStringView name, std::initializer_list<const char16_t*> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char16_t* n) { return name == QStringView(n); });
+}
+
 QString DecodeXml(std::string_view bytes) {
     const codecs::TextEncoding bom = codecs::DetectEncoding(bytes);
     if (bom == codecs::TextEncoding::Utf8Bom || bom == codecs::TextEncoding::Utf16LE ||
         bom == codecs::TextEncoding::Utf16BE) {
-        return FromUtf16(codecs::DecodeText(bytes));
+        return QString::fromStdU16String(codecs::DecodeText(bytes));
     }
     const QString encoding = DeclaredEncoding(bytes);
     if (encoding == u"windows-1251" || encoding == u"cp1251" || encoding == u"x-cp1251") {
-        return FromUtf16(codecs::DecodeWindows1251(bytes));
+        return QString::fromStdU16String(codecs::DecodeWindows1251(bytes));
     }
     if (!encoding.isEmpty() && encoding != u"utf-8" && encoding != u"utf8") {
         QStringDecoder decoder(encoding.toLatin1().constData());

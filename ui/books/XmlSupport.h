@@ -4,11 +4,15 @@
 #include <QString>
 #include <QStringView>
 
+#include <initializer_list>
 #include <string_view>
 
 class QXmlStreamReader;
 
 namespace moratutor::books {
+
+// True when the element name is one of the names.
+bool IsOneOf(QStringView name, std::initializer_list<const char16_t*> names);
 
 // The text of an XML document's bytes: a byte-order mark first, then the encoding its
 // declaration names (UTF-8, UTF-16, Windows-1251 and whatever else ICU knows through Qt),

@@ -6,20 +6,28 @@
 
 namespace moratutor::books {
 
-std::optional<ZipReader> ZipReader::Open(std::string_view bytes) {
+namespace {
+
+// An archive over a buffer of bytes (none for a new archive) and that buffer's source;
+// both null when libzip refuses, with nothing left to free.
+std::pair<zip_t*, zip_source_t*> OpenOverBuffer(const void* data, std::size_t size, int flags) {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-    if (!source) {
-        zip_error_fini(&error);
-        return std::nullopt;
-    }
-    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+    zip_source_t* source = zip_source_buffer_create(data, size, 0, &error);
+    zip_t* archive = source ? zip_open_from_source(source, flags, &error) : nullptr;
     zip_error_fini(&error);
     if (!archive) {
-        zip_source_free(source);
-        return std::nullopt;
+        if (source) zip_source_free(source);
+        return {nullptr, nullptr};
     }
+    return {archive, source};
+}
+
+}  // namespace
+
+std::optional<ZipReader> ZipReader::Open(std::string_view bytes) {
+    const auto [archive, source] = OpenOverBuffer(bytes.data(), bytes.size(), ZIP_RDONLY);
+    if (!archive) return std::nullopt;
     return ZipReader(archive, source);
 }
 
@@ -77,19 +85,8 @@ std::optional<std::string> ZipReader::Read(const std::string& name, std::size_t 
 }
 
 std::optional<std::string> BuildZip(const std::vector<ZipEntry>& entries) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (!target) {
-        zip_error_fini(&error);
-        return std::nullopt;
-    }
-    zip_t* archive = zip_open_from_source(target, ZIP_TRUNCATE, &error);
-    zip_error_fini(&error);
-    if (!archive) {
-        zip_source_free(target);
-        return std::nullopt;
-    }
+    const auto [archive, target] = OpenOverBuffer(nullptr, 0, ZIP_TRUNCATE);
+    if (!archive) return std::nullopt;
     // The archive would free the target on close; its bytes are wanted afterwards.
     zip_source_keep(target);
 

@@ -311,8 +311,7 @@ private:
             Paragraph();
             break;
         case '*':
-            FlushText();
-            state_.destination = Destination::Skip;
+            EnterDestination(Destination::Skip);
             break;
         default:
             break;  // \: \| and unknown symbols show nothing
@@ -388,28 +387,30 @@ private:
         }
     }
 
+    // The text so far belongs where it was; the rest of the group goes to the destination.
+    void EnterDestination(Destination destination) {
+        FlushText();
+        state_.destination = destination;
+    }
+
     // Words that send the rest of the group elsewhere; true when the word was one.
     bool DestinationWord(Word word) {
         switch (word) {
         case Word::Field:
             return true;  // its instruction is skipped, its result is text
         case Word::FontTable:
-            FlushText();
-            state_.destination = Destination::FontTable;
+            EnterDestination(Destination::FontTable);
             return true;
         case Word::ColorTable:
-            FlushText();
-            state_.destination = Destination::ColorTable;
+            EnterDestination(Destination::ColorTable);
             colors_.clear();
             ResetColor();
             return true;
         case Word::SkipDestination:
-            FlushText();
-            state_.destination = Destination::Skip;
+            EnterDestination(Destination::Skip);
             return true;
         case Word::FieldResult:
-            FlushText();
-            state_.destination = Destination::Text;
+            EnterDestination(Destination::Text);
             return true;
         case Word::ListText:
             // The number stays, but a tab with no number before it (LibreOffice's headings) is no text.
