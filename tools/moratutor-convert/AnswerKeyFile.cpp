@@ -1,6 +1,8 @@
 #include "AnswerKeyFile.h"
 
-#include "moratutor/Utf8Writer.h"
+#include "moratutor/Utf8.h"
+
+#include <unicode/utf16.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,9 +21,7 @@ std::string FormatAnswerKey(std::u16string_view converted, const AnswerKey& key)
     std::size_t unit = 0, codePoints = 0;
     const auto advanceTo = [&](std::size_t target) {
         for (; unit < target; ++unit)
-            if (!(converted[unit] >= 0xDC00 && converted[unit] <= 0xDFFF && unit > 0 &&
-                  converted[unit - 1] >= 0xD800 && converted[unit - 1] <= 0xDBFF))
-                ++codePoints;
+            if (!(unit > 0 && U16_IS_TRAIL(converted[unit]) && U16_IS_LEAD(converted[unit - 1]))) ++codePoints;
     };
     for (const KeyEntry& e : key) {
         advanceTo(e.Offset);

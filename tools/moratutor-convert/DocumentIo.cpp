@@ -6,7 +6,7 @@
 #include "RtfWriter.h"
 #include "SafeFile.h"
 
-#include "moratutor/Utf8Writer.h"
+#include "moratutor/Utf8.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>

@@ -5,7 +5,7 @@
 #include "moratutor/AnswerKey.h"
 #include "moratutor/Engine.h"
 #include "moratutor/TextDecoder.h"
-#include "moratutor/Utf8Writer.h"
+#include "moratutor/Utf8.h"
 
 #include <fcntl.h>
 #include <unistd.h>
