@@ -153,22 +153,6 @@ TEST(PdfExport, ReportsAFileThatCannotBeCreated) {
     EXPECT_TRUE(error->contains(QStringLiteral("папки.pdf\". "))) << error->toStdString();
 }
 
-TEST(PdfExport, ReplacesTheWholeFile) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("a.pdf"));
-    {
-        QFile old(path);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(1 << 20, 'x'));
-    }
-    QTextDocument document;
-    document.setPlainText(QStringLiteral("かな"));
-    ASSERT_FALSE(moratutor::books::ExportPdf(document, path, QStringLiteral("Книга")));
-    const std::string pdf = moratutor::testing::ReadFileBytes(path);
-    EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u);
-    EXPECT_EQ(pdf.find("xxxx"), std::string::npos);
-}
-
 class PdfTest : public ::testing::Test {
 protected:
     void SetUp() override {
