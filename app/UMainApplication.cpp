@@ -1,5 +1,8 @@
 #include "UMainApplication.h"
 
+#include <QFile>
+#include <QString>
+
 #include <memory>
 
 #include "MessageBoxes.h"
@@ -24,11 +27,31 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-int RunMoratutor(int& argc, char** argv) {
-    Application app(argc, argv);
-    // No arguments are read: the window takes none.
+QString FirstFileArgument(int argc, char** argv) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QFile::decodeName(argv[i]);
+        if (!optionsEnded && argument == u"--") {
+            optionsEnded = true;
+        } else if (optionsEnded || !argument.startsWith(u'-')) {
+            return argument;
+        }
+    }
+    return {};
+}
+
+int RunMoratutor(int argc, char** argv) {
+    // The application sees the program's name alone: Qt's own options (-reverse, -style,
+    // ...) are no way to change the window.
+    int applicationArgc = 1;
+    char* applicationArgv[] = {argv[0], nullptr};
+    Application app(applicationArgc, applicationArgv);
     auto window = std::make_unique<TFMain>();
     window->show();
+    // A file named on the command line is loaded as Ctrl+O would; an error is shown and
+    // the window stays.
+    if (const QString path = FirstFileArgument(argc, argv); !path.isEmpty())
+        RunGuarded([&window, &path] { window->LoadFile(path); });
     Application::exec();
     // Destroying the window saves the preferences, once, after the loop has ended,
     // whether it was closed by its close box or by Quit; an error there is shown.

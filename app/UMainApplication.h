@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QString>
 
 namespace moratutor::ui {
 
@@ -14,8 +15,13 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Start-up and shutdown: creates the main window, runs the loop, destroys the window
-// (which saves the preferences) and returns the exit code, 0.
-int RunMoratutor(int& argc, char** argv);
+// The first file name among the arguments after the program's: arguments beginning with
+// "-" are options and passed over, "--" ends the options. Empty when there is none.
+QString FirstFileArgument(int argc, char** argv);
+
+// Start-up and shutdown: creates the main window, loads the first file named on the
+// command line, runs the loop, destroys the window (which saves the preferences) and
+// returns the exit code, 0.
+int RunMoratutor(int argc, char** argv);
 
 }  // namespace moratutor::ui

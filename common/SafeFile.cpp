@@ -224,6 +224,14 @@ SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes) {
     return {};
 }
 
+QString SaveFailureMessage(const QString& path, const SaveOutcome& outcome, const QString& writeError) {
+    if (outcome.Saved()) return {};
+    if (outcome.status == SaveOutcome::Status::CannotCreate)
+        return QStringLiteral("Cannot create file \"%1\". %2")
+            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), outcome.reason);
+    return writeError;
+}
+
 ReadOutcome ReadFileBounded(const QString& path, qint64 maxBytes) {
     return ReadFileBounded(path, [maxBytes](QByteArrayView) { return maxBytes; });
 }

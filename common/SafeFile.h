@@ -35,6 +35,10 @@ struct SaveOutcome {
 //   of the same name.
 SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes);
 
+// What the user is told of a save that failed: "Cannot create file "<path>". <reason>"
+// when the file could not be made, writeError when writing it failed; empty when saved.
+QString SaveFailureMessage(const QString& path, const SaveOutcome& outcome, const QString& writeError);
+
 struct ReadOutcome {
     enum class Status {
         Read,

@@ -7,6 +7,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
@@ -60,7 +63,7 @@ QTextEdit* MakePane(QWidget* parent, const char* name) {
 }  // namespace
 
 QIcon TFMain::imgsToLLicons(int index) {
-    if (index < 0 || index > 12) return {};
+    if (index < 0 || index > 15) return {};
     return QIcon(QStringLiteral(":/toolbar/%1.svg").arg(index));
 }
 
@@ -119,6 +122,9 @@ void TFMain::CreateControls() {
     SetTabOrderAndPaneFonts();
 
     ClientArea->installEventFilter(this);
+    setAcceptDrops(true);
+    richSourceTextAnsi->viewport()->installEventFilter(this);
+    richConvertedTextUnicode->viewport()->installEventFilter(this);
     grpbxSourceText->installEventFilter(this);
     grpbxConvertedText->installEventFilter(this);
 }
@@ -175,7 +181,11 @@ void TFMain::CreateToolBar() {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
     }
-    ToolBar->setGeometry(8, 2, 185, 22);
+    // As wide as its buttons and separators, so none is cut off or hidden in an overflow menu.
+    int toolBarWidth = 0;
+    for (QAction* action : ToolBar->actions())
+        if (QWidget* widget = ToolBar->widgetForAction(action)) toolBarWidth += widget->width();
+    ToolBar->setGeometry(8, 2, toolBarWidth, 22);
 }
 
 void TFMain::CreateRunControls() {
@@ -279,6 +289,8 @@ void TFMain::FormCreate() {
     actReplaceWithHiragana->setEnabled(false);
     actReplaceWithKatakana->setEnabled(false);
     actSaveTextToFile->setEnabled(false);
+    actPrint->setEnabled(false);
+    actExportPdf->setEnabled(false);
     lblProgress->setText(QString());
     richSourceTextAnsi->clear();
     richConvertedTextUnicode->clear();
@@ -324,6 +336,10 @@ void TFMain::FormResize() {
 }
 
 bool TFMain::eventFilter(QObject* watched, QEvent* event) {
+    // A pane takes dropped text itself; a dropped file is loaded instead of pasted as its name.
+    if ((watched == richSourceTextAnsi->viewport() || watched == richConvertedTextUnicode->viewport()) &&
+        HandleFileDrop(event))
+        return true;
     if (event->type() == QEvent::Resize) {
         if (watched == ClientArea) {
             ApplyAnchors();
@@ -352,4 +368,16 @@ void TFMain::closeEvent(QCloseEvent* event) {
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void TFMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!HandleFileDrop(event)) QMainWindow::dragEnterEvent(event);
+}
+
+void TFMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (!HandleFileDrop(event)) QMainWindow::dragMoveEvent(event);
+}
+
+void TFMain::dropEvent(QDropEvent* event) {
+    if (!HandleFileDrop(event)) QMainWindow::dropEvent(event);
 }

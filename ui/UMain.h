@@ -15,6 +15,9 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QFileDialog;
 class QGroupBox;
 class QIcon;
@@ -40,7 +43,11 @@ public:
     // True from DisableAllControls to EnableAllControls of a run.
     bool IsRunning() const { return Running; }
 
-    // Image list imgsToLLicons: 13 images, 0..12, drawn 16 x 16.
+    // Loads a file into the source pane as Ctrl+O does: the content decides how it is read.
+    // Throws moratutor::ui::Error with the message for the user when it cannot be read.
+    void LoadFile(const QString& path);
+
+    // Image list imgsToLLicons: 16 images, 0..15, drawn 16 x 16.
     static QIcon imgsToLLicons(int index);
     // The help page's path for an executable path: extension replaced by ".htm".
     static QString HelpPagePath(const QString& executablePath);
@@ -55,11 +62,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Actions; ActionTable() makes, places and binds them.
     QAction* actLoadTextFromFile = nullptr;
     QAction* actSaveTextToFile = nullptr;
+    QAction* actPrint = nullptr;
+    QAction* actExportPdf = nullptr;
     QAction* actSelectAllCharacters = nullptr;
     QAction* actDeselectAllCharacters = nullptr;
     QAction* actReplaceWithHiragana = nullptr;
@@ -100,6 +112,11 @@ private:
     // File dialogs; they keep the file name between uses.
     QPointer<QFileDialog> OpenDialog;
     QPointer<QFileDialog> SaveDialog;
+    QPointer<QFileDialog> PdfDialog;
+
+    // The loaded book's own title, which books saved from the window carry; empty when
+    // the loaded file has none.
+    QString LoadedBookTitle;
 
     // State of the last conversion run.
     std::int32_t ReplacementCount = 0;
@@ -121,6 +138,13 @@ private:
     void actLoadTextFromFileExecute();
     void actSaveTextToFileExecute();
     void SaveDialogTypeChange(const QString& filter);
+    void actPrintExecute();
+    void actExportPdfExecute();
+    // The title a saved book or PDF carries: the loaded book's, else the file's name.
+    QString BookTitle(const QString& path) const;
+    // A file dragged onto the window or a pane: accepted and loaded when it is a local
+    // file and no run is going on. False for anything else, which the pane may take.
+    bool HandleFileDrop(QEvent* event);
     void actSelectAllCharactersExecute();
     void actDeselectAllCharactersExecute();
     void actReplaceWithHiraganaExecute();

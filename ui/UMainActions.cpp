@@ -71,7 +71,9 @@ void TFMain::UpdateActions() {
     actReplaceWithHiragana->setEnabled(hasSource);
     actReplaceWithKatakana->setEnabled(hasSource);
     actReplaceWithRandomKana->setEnabled(hasSource);
-    actSaveTextToFile->setEnabled(!richConvertedTextUnicode->document()->isEmpty());
+    // Whatever leaves the window needs converted text.
+    const bool hasConverted = !richConvertedTextUnicode->document()->isEmpty();
+    for (QAction* output : {actSaveTextToFile, actPrint, actExportPdf}) output->setEnabled(hasConverted);
 
     // The buttons follow their actions again after a run enabled them all.
     spdbtnReplaceWithHiragana->setEnabled(actReplaceWithHiragana->isEnabled());

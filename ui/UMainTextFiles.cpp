@@ -1,24 +1,36 @@
-// Loading a text into the source pane, saving the converted text as UTF-8 or RTF.
+// Loading a text or book into the source pane (through the dialog, by drop, from the
+// command line); saving the converted text as UTF-8, RTF, EPUB or FB2, printing it and
+// exporting it as PDF.
 #include "UMain.h"
 
 #include <QAbstractItemView>
 #include <QByteArray>
 #include <QCompleter>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "BookWriters.h"
+#include "DocumentLoader.h"
 #include "MessageBoxes.h"
+#include "PagedOutput.h"
 #include "PaneText.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
@@ -31,14 +43,27 @@ namespace {
 using moratutor::ui::Error;
 
 const QStringList& OpenFilters() {
-    static const QStringList filters{QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Файлы RTF (*.rtf)")};
+    static const QStringList filters{QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Файлы RTF (*.rtf)"),
+                                     QStringLiteral("Электронные книги (*.fb2 *.fb2.zip *.epub)"),
+                                     QStringLiteral("Веб-страницы (*.htm *.html)"), QStringLiteral("Все файлы (*)")};
     return filters;
 }
 
 const QStringList& SaveFilters() {
-    static const QStringList filters{QStringLiteral("Текстовый файл UTF-8 (*.txt)"), QStringLiteral("Файл RTF (*.rtf)")};
+    static const QStringList filters{QStringLiteral("Текстовый файл UTF-8 (*.txt)"), QStringLiteral("Файл RTF (*.rtf)"),
+                                     QStringLiteral("Электронная книга EPUB (*.epub)"),
+                                     QStringLiteral("Электронная книга FB2 (*.fb2)")};
     return filters;
 }
+
+// The default extension of each save type, in the order of SaveFilters().
+const QStringList& SaveSuffixes() {
+    static const QStringList suffixes{QStringLiteral("txt"), QStringLiteral("rtf"), QStringLiteral("epub"),
+                                      QStringLiteral("fb2")};
+    return suffixes;
+}
+
+const QString kFailedToSave = QStringLiteral("Failed to Save Stream");
 
 // Qt's own dialog on every desktop, so the type-change notification and the default
 // extension behave the same everywhere.
@@ -68,14 +93,19 @@ void ClearFileName(QFileDialog* dialog) {
 
 QString DisplayPath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
 
-// RTF up to its reader's limit, plain text up to its own: an endless or enormous file is
-// refused, never read until memory runs out.
+// Each type up to its reader's limit, plain text up to its own: an endless or enormous
+// file is refused, never read until memory runs out.
 QByteArray ReadWholeFile(const QString& path) {
     using moratutor::ReadOutcome;
+    using moratutor::books::DocumentType;
     const ReadOutcome read = moratutor::ReadFileBounded(path, [](QByteArrayView head) {
-        return qint64(moratutor::rtf::LooksLikeRtf(std::string_view(head.data(), std::size_t(head.size())))
-                          ? moratutor::rtf::RtfReadLimits{}.MaxBytes
-                          : moratutor::codecs::kMaxPlainTextBytes);
+        const moratutor::books::BookReadLimits limits;
+        switch (moratutor::books::DetectDocumentType(std::string_view(head.data(), std::size_t(head.size())))) {
+            case DocumentType::PlainText: return qint64(moratutor::codecs::kMaxPlainTextBytes);
+            case DocumentType::Rtf: return qint64(moratutor::rtf::RtfReadLimits{}.MaxBytes);
+            case DocumentType::Html: return qint64(limits.MaxHtmlBytes);
+            default: return qint64(limits.MaxBytes);  // books, and zips whose end is not read yet
+        }
     });
     if (read.status == ReadOutcome::Status::CannotOpen)
         throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(DisplayPath(path), read.reason));
@@ -83,33 +113,38 @@ QByteArray ReadWholeFile(const QString& path) {
     return read.bytes;
 }
 
-// Fills an emptied pane from the bytes of a file: RTF when they begin as RTF does,
-// plain text in whatever encoding the decoder recognises otherwise.
-void LoadIntoPane(QTextEdit& pane, const QByteArray& bytes) {
+// Fills an emptied pane from the bytes of a file, read as their content says (RTF, a book,
+// a web page, plain text in whatever encoding the decoder recognises); returns the book's
+// own title, empty when it has none.
+QString LoadIntoPane(QTextEdit& pane, const QByteArray& bytes) {
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     QTextDocument* document = pane.document();
     // A load is not an edit the user could undo; the pane starts a fresh history.
     document->setUndoRedoEnabled(false);
-    if (moratutor::rtf::LooksLikeRtf(view)) {
-        const moratutor::rtf::RtfReadStatus status = moratutor::rtf::ReadRtf(view, *document);
-        document->setUndoRedoEnabled(true);
-        if (status != moratutor::rtf::RtfReadStatus::Ok) throw Error(QStringLiteral("Failed to Load Stream"));
-    } else {
-        const std::u16string text = moratutor::codecs::DecodeText(view);
-        QTextCursor cursor(document);
-        cursor.insertText(QString::fromStdU16String(text));
-        document->setUndoRedoEnabled(true);
-    }
+    moratutor::books::LoadedDocument loaded;
+    const moratutor::books::BookReadStatus status = moratutor::books::LoadDocument(view, *document, &loaded);
+    document->setUndoRedoEnabled(true);
+    if (status != moratutor::books::BookReadStatus::Ok) throw Error(moratutor::books::LoadErrorMessage());
     pane.moveCursor(QTextCursor::Start);
+    return loaded.Title;
 }
 
 // Replaces the file only once every byte is on the disk: a failed save leaves it as it was.
+void WriteWholeFile(const QString& path, QByteArrayView bytes, const QString& writeError) {
+    const moratutor::SaveOutcome saved = moratutor::SaveFileSafely(path, bytes);
+    if (!saved.Saved()) throw Error(moratutor::SaveFailureMessage(path, saved, writeError));
+}
+
 void WriteWholeFile(const QString& path, const std::string& bytes, const QString& writeError) {
-    const moratutor::SaveOutcome saved =
-        moratutor::SaveFileSafely(path, QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (saved.status == moratutor::SaveOutcome::Status::CannotCreate)
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(DisplayPath(path), saved.reason));
-    if (!saved.Saved()) throw Error(writeError);
+    WriteWholeFile(path, QByteArrayView(bytes.data(), qsizetype(bytes.size())), writeError);
+}
+
+// The first local file among the dragged items; empty when there is none.
+QString FirstLocalFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
 }
 
 }  // namespace
@@ -124,14 +159,39 @@ void TFMain::actLoadTextFromFileExecute() {
     if (!RunFileDialog(OpenDialog)) return;
     const QStringList chosen = OpenDialog->selectedFiles();
     if (chosen.isEmpty()) return;
-    const QString path = chosen.first();
-
-    richSourceTextAnsi->clear();
-    const QByteArray bytes = ReadWholeFile(path);
-    LoadIntoPane(*richSourceTextAnsi, bytes);
-
+    LoadFile(chosen.first());
     ClearFileName(OpenDialog);
+}
+
+void TFMain::LoadFile(const QString& path) {
+    richSourceTextAnsi->clear();
+    LoadedBookTitle.clear();
+    const QByteArray bytes = ReadWholeFile(path);
+    LoadedBookTitle = LoadIntoPane(*richSourceTextAnsi, bytes);
     ProgressBar->setValue(0);
+}
+
+bool TFMain::HandleFileDrop(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString path = FirstLocalFile(drop->mimeData());
+    if (path.isEmpty()) return false;
+    if (Running) {
+        // Refused outright, so a pane does not take the file's name as text either.
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (type == QEvent::Drop) {
+        // Loaded once the drop has ended: the program the file came from is not kept
+        // waiting, and an error box does not open inside the drag.
+        QTimer::singleShot(0, this, [this, path] {
+            if (!Running) moratutor::ui::RunGuarded([this, &path] { LoadFile(path); });
+        });
+    }
+    return true;
 }
 
 void TFMain::actSaveTextToFileExecute() {
@@ -152,9 +212,16 @@ void TFMain::actSaveTextToFileExecute() {
     const QString path = chosen.first();
 
     // The selected type alone decides the format, whatever the name's extension.
-    if (SaveDialog->selectedNameFilter() == SaveFilters().at(1)) {
-        WriteWholeFile(path, moratutor::rtf::WriteRtf(*richConvertedTextUnicode->document()),
-                       QStringLiteral("Failed to Save Stream"));
+    const QTextDocument& converted = *richConvertedTextUnicode->document();
+    const qsizetype type = SaveFilters().indexOf(SaveDialog->selectedNameFilter());
+    if (type == 1) {
+        WriteWholeFile(path, moratutor::rtf::WriteRtf(converted), kFailedToSave);
+    } else if (type == 2) {
+        const std::optional<std::string> epub = moratutor::books::WriteEpub(converted, BookTitle(path));
+        if (!epub) throw Error(kFailedToSave);
+        WriteWholeFile(path, *epub, kFailedToSave);
+    } else if (type == 3) {
+        WriteWholeFile(path, moratutor::books::WriteFb2(converted, BookTitle(path)), kFailedToSave);
     } else {
         WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(moratutor::ui::DocumentText(*richConvertedTextUnicode->document())),
                        QStringLiteral("Stream write error"));
@@ -164,5 +231,39 @@ void TFMain::actSaveTextToFileExecute() {
 
 void TFMain::SaveDialogTypeChange(const QString& filter) {
     if (!SaveDialog) return;
-    SaveDialog->setDefaultSuffix(filter == SaveFilters().at(1) ? QStringLiteral("rtf") : QStringLiteral("txt"));
+    const qsizetype type = SaveFilters().indexOf(filter);
+    SaveDialog->setDefaultSuffix(SaveSuffixes().at(type < 0 ? 0 : type));
+}
+
+QString TFMain::BookTitle(const QString& path) const {
+    return LoadedBookTitle.isEmpty() ? QFileInfo(path).completeBaseName() : LoadedBookTitle;
+}
+
+void TFMain::actPrintExecute() {
+    QPrinter printer(QPrinter::HighResolution);
+    moratutor::books::SetHandoutPageLayout(printer);
+    printer.setDocName(BookTitle(QString()));
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("PrintDialog"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!moratutor::books::PrintDocument(*richConvertedTextUnicode->document(), printer))
+        throw Error(QStringLiteral("Не удалось напечатать текст"));
+}
+
+void TFMain::actExportPdfExecute() {
+    if (!PdfDialog) {
+        PdfDialog = MakeFileDialog(this, "PdfDialog", {QStringLiteral("Документ PDF (*.pdf)")});
+        PdfDialog->setAcceptMode(QFileDialog::AcceptSave);
+        PdfDialog->setFileMode(QFileDialog::AnyFile);
+        PdfDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+        PdfDialog->setDefaultSuffix(QStringLiteral("pdf"));
+    }
+    if (!RunFileDialog(PdfDialog)) return;
+    const QStringList chosen = PdfDialog->selectedFiles();
+    if (chosen.isEmpty()) return;
+    const QString path = chosen.first();
+    if (const std::optional<QString> error =
+            moratutor::books::ExportPdf(*richConvertedTextUnicode->document(), path, BookTitle(path)))
+        throw Error(*error);
+    ClearFileName(PdfDialog);
 }

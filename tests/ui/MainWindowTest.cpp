@@ -138,16 +138,17 @@ private slots:
         for (const char* name : names) QVERIFY2(w->findChild<QWidget*>(QString::fromLatin1(name)), name);
         QCOMPARE(Control<QCheckBox>(*w, "chkbxCharacters11")->text(), QStringLiteral("Ёон (…я, …ю, …ё)"));
         QCOMPARE(Control<QPushButton>(*w, "spdbtnReplaceWithHiragana")->text(), QStringLiteral("Заменить слоги на Хирагану"));
-        QCOMPARE(Control<QToolBar>(*w, "ToolBar")->geometry(), QRect(8, 2, 185, 22));
+        QCOMPARE(Control<QToolBar>(*w, "ToolBar")->geometry(), QRect(8, 2, 231, 22));
         QCOMPARE(Control<QWidget>(*w, "ClientArea")->size(), QSize(760, 522));
         QCOMPARE(Control<QWidget>(*w, "ClientArea")->minimumSize(), QSize(760, 522));
         QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->font().pointSize(), 10);
         QCOMPARE(Control<QTextEdit>(*w, "richConvertedTextUnicode")->font().pointSize(), 10);
-        for (int i = 0; i <= 12; ++i) QVERIFY2(!TFMain::imgsToLLicons(i).isNull(), qPrintable(QString::number(i)));
+        for (int i = 0; i <= 15; ++i) QVERIFY2(!TFMain::imgsToLLicons(i).isNull(), qPrintable(QString::number(i)));
         // Start-up state: empty panes, so nothing to convert or save; group 10 waits for its bases.
         QVERIFY(!Control<QAction>(*w, "actReplaceWithHiragana")->isEnabled());
         QVERIFY(!Control<QPushButton>(*w, "spdbtnReplaceWithKatakana")->isEnabled());
-        QVERIFY(!Control<QAction>(*w, "actSaveTextToFile")->isEnabled());
+        for (const char* output : {"actSaveTextToFile", "actPrint", "actExportPdf"})
+            QVERIFY2(!Control<QAction>(*w, output)->isEnabled(), output);
         QVERIFY(!Control<QCheckBox>(*w, "chkbxCharacters10")->isEnabled());
         QVERIFY(boxes.empty());  // no Windows 9x notice on this system
     }
@@ -162,6 +163,8 @@ private slots:
         const Row rows[] = {
             {"actLoadTextFromFile", "Загрузить текст из файла…", 0},
             {"actSaveTextToFile", "Сохранить текст в файл…", 1},
+            {"actPrint", "Печать…", 14},
+            {"actExportPdf", "Экспорт в PDF…", 15},
             {"actSelectAllCharacters", "Выбрать все группы слогов", 2},
             {"actDeselectAllCharacters", "Отменить выбор всех групп слогов", 3},
             {"actReplaceWithHiragana", "Заменить слоги на Хирагану", -1},
@@ -229,7 +232,9 @@ private slots:
             {"spdbtnReplaceWithKatakana", "Заменить слоги на Катакану", "Заменить слоги на Катакану", {468, 260, 201, 25}},
             {"lblProgress", "", "", {8, 481, 153, 13}},
             {"ProgressBar", "", "", {8, 497, 153, 17}},
-            {"ToolBar", "", "", {8, 2, 185, 22}},
+            {"ToolBar", "", "", {8, 2, 231, 22}},
+            {"tbtnPrint", "Печать…", "Печать…", {46, 0, 23, 22}},
+            {"tbtnExportPdf", "Экспорт в PDF…", "Экспорт в PDF…", {69, 0, 23, 22}},
         };
         for (const Row& row : rows) {
             QWidget* control = Control<QWidget>(*w, row.name);
@@ -252,7 +257,7 @@ private slots:
         QStringList titles;
         for (QAction* a : w->menuBar()->actions()) titles << a->text();
         QCOMPARE(titles, (QStringList{"Файл", "Правка", "Справка"}));
-        QCOMPARE(contents(Control<QMenu>(*w, "menuFile")), (QStringList{"actLoadTextFromFile", "actSaveTextToFile", "-", "actQuit"}));
+        QCOMPARE(contents(Control<QMenu>(*w, "menuFile")), (QStringList{"actLoadTextFromFile", "actSaveTextToFile", "actPrint", "actExportPdf", "-", "actQuit"}));
         QCOMPARE(contents(Control<QMenu>(*w, "menuEdit")),
                  (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete", "-",
                               "actSelectAllCharacters", "actDeselectAllCharacters", "-", "actReplaceWithHiragana",
@@ -261,7 +266,7 @@ private slots:
         QCOMPARE(contents(Control<QMenu>(*w, "PopupMenu")), (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete",
                                                       "-", "EditSelectAll", "-", "actWordWrapChange"}));
         QCOMPARE(contents(Control<QToolBar>(*w, "ToolBar")),
-                 (QStringList{"actLoadTextFromFile", "actSaveTextToFile", "-", "actSelectAllCharacters",
+                 (QStringList{"actLoadTextFromFile", "actSaveTextToFile", "actPrint", "actExportPdf", "-", "actSelectAllCharacters",
                               "actDeselectAllCharacters", "-", "actHelp", "actAbout", "-", "actQuit"}));
         // Buttons show their action's hint, which is its caption.
         for (QAction* a : Control<QToolBar>(*w, "ToolBar")->actions()) {
@@ -276,6 +281,7 @@ private slots:
         const QList<QPair<QAction*, QKeySequence>> keys = {
             {Control<QAction>(*w, "actLoadTextFromFile"), QKeySequence(Qt::CTRL | Qt::Key_O)},
             {Control<QAction>(*w, "actSaveTextToFile"), QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {Control<QAction>(*w, "actPrint"), QKeySequence(Qt::CTRL | Qt::Key_P)},
             {Control<QAction>(*w, "actQuit"), QKeySequence(Qt::CTRL | Qt::Key_Q)},
             {Control<QAction>(*w, "actHelp"), QKeySequence(Qt::Key_F1)}};
         for (QAction* a : w->findChildren<QAction*>()) {
@@ -448,8 +454,11 @@ private slots:
             QCOMPARE(a->isEnabled(), replace);
         QCOMPARE(Control<QPushButton>(*w, "spdbtnReplaceWithHiragana")->isEnabled(), replace);
         QCOMPARE(Control<QPushButton>(*w, "spdbtnReplaceWithKatakana")->isEnabled(), replace);
-        QCOMPARE(Control<QAction>(*w, "actSaveTextToFile")->isEnabled(), save);
-        QCOMPARE(Control<QToolBar>(*w, "ToolBar")->widgetForAction(Control<QAction>(*w, "actSaveTextToFile"))->isEnabled(), save);
+        // Printing and PDF export need what saving needs: converted text.
+        for (const char* output : {"actSaveTextToFile", "actPrint", "actExportPdf"}) {
+            QCOMPARE(Control<QAction>(*w, output)->isEnabled(), save);
+            QCOMPARE(Control<QToolBar>(*w, "ToolBar")->widgetForAction(Control<QAction>(*w, output))->isEnabled(), save);
+        }
     }
 
     void editActionsFollowFocusedPane() {

@@ -1,4 +1,5 @@
-// The load and save actions of the main window, with their dialogs driven as a user would.
+// The load, save and PDF actions of the main window, with their dialogs driven as a user
+// would, and files dropped on the window.
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -12,6 +13,8 @@
 #include <QFont>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,6 +24,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <QUrl>
 
 #include <sys/resource.h>
 
@@ -29,6 +33,7 @@
 #include <memory>
 #include <vector>
 
+#include "DocumentLoader.h"
 #include "MessageBoxes.h"
 #include "UMain.h"
 #include "UMainApplication.h"
@@ -42,6 +47,19 @@ namespace {
 
 const QString kTxtType = QStringLiteral("Текстовый файл UTF-8 (*.txt)");
 const QString kRtfType = QStringLiteral("Файл RTF (*.rtf)");
+const QStringList kSaveTypes{kTxtType, kRtfType, QStringLiteral("Электронная книга EPUB (*.epub)"),
+                             QStringLiteral("Электронная книга FB2 (*.fb2)")};
+const QStringList kOpenTypes{QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Файлы RTF (*.rtf)"),
+                             QStringLiteral("Электронные книги (*.fb2 *.fb2.zip *.epub)"),
+                             QStringLiteral("Веб-страницы (*.htm *.html)"), QStringLiteral("Все файлы (*)")};
+
+// A small FictionBook with a title of its own, a heading and emphasis.
+const QByteArray kTale =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\"><description><title-info>"
+    "<book-title>Сказка</book-title><lang>ru</lang></title-info></description><body><section>"
+    "<title><p>Глава первая</p></title><p>Жил-был <strong>ёжик</strong>.</p><p>Конец.</p>"
+    "</section></body></FictionBook>";
 
 // Runs an action once a modal widget of type T is open, polling the event loop until it is.
 template <typename T>
@@ -103,6 +121,38 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 }
 
 QString RawText(const QTextEdit* pane) { return pane->document()->toRawText(); }
+
+// A drag entering the target and dropped there, as the desktop delivers it; true when the
+// drop was taken.
+bool DropOn(QWidget* target, const QMimeData& data) {
+    const QPoint pos = target->rect().center();
+    QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    QCoreApplication::processEvents();
+    return drop.isAccepted();
+}
+
+// What a file manager offers: the files' addresses and their paths as text.
+void OfferFiles(QMimeData& data, const QStringList& paths) {
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    data.setText(paths.join(u'\n'));
+}
+
+// The title and paragraphs of a file as the program reads it.
+QStringList ReadBack(const QByteArray& bytes, QString* title) {
+    QTextDocument document;
+    moratutor::books::LoadedDocument loaded;
+    if (moratutor::books::LoadDocument(std::string_view(bytes.constData(), std::size_t(bytes.size())), document,
+                                       &loaded) != moratutor::books::BookReadStatus::Ok)
+        return {};
+    *title = loaded.Title;
+    return document.toPlainText().split(u'\n');
+}
 
 // Limits the size of files this process writes, as a full disk would.
 class FileSizeLimit {
@@ -183,7 +233,7 @@ private slots:
         });
         QCOMPARE(typeAtOpening, kTxtType);
         QCOMPARE(suffixAtOpening, QStringLiteral("txt"));
-        QCOMPARE(Control<QFileDialog>(*w, "SaveDialog")->nameFilters(), QStringList({kTxtType, kRtfType}));
+        QCOMPARE(Control<QFileDialog>(*w, "SaveDialog")->nameFilters(), kSaveTypes);
         QVERIFY(Control<QFileDialog>(*w, "SaveDialog")->testOption(QFileDialog::DontUseNativeDialog));
         QVERIFY(boxes.isEmpty());
         QCOMPARE(ReadFile(Path("plain.txt")),
@@ -308,8 +358,7 @@ private slots:
         QCOMPARE(RawText(Control<QTextEdit>(*w, "richConvertedTextUnicode")), QStringLiteral("converted"));
         QCOMPARE(Control<QProgressBar>(*w, "ProgressBar")->value(), 0);
         QVERIFY(FileNameEdit(Control<QFileDialog>(*w, "OpenDialog"))->text().isEmpty());
-        QCOMPARE(Control<QFileDialog>(*w, "OpenDialog")->nameFilters(),
-                 QStringList({QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Файлы RTF (*.rtf)")}));
+        QCOMPARE(Control<QFileDialog>(*w, "OpenDialog")->nameFilters(), kOpenTypes);
     }
 
     void loadsRtfByContent() {
@@ -462,6 +511,165 @@ private slots:
             QVERIFY(Control<QTextEdit>(*w, "richSourceTextAnsi")->document()->isEmpty());
         }
         QFile::remove(Path("big.txt"));
+    }
+
+    // A book through the dialog's book type: read as a book, its title kept for saving.
+    void opensABookAndSavesItsTitle() {
+        WriteFile(Path("tale.fb2"), kTale);
+        Load([&](QFileDialog* d) {
+            ChooseType(d, 2);
+            TypeAndConfirm(d, dir.path(), QStringLiteral("tale.fb2"));
+        });
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        auto* source = Control<QTextEdit>(*w, "richSourceTextAnsi");
+        QVERIFY2(source->toPlainText().endsWith(QStringLiteral("Глава первая\nЖил-был ёжик.\nКонец.")),
+                 qPrintable(source->toPlainText()));
+        const QTextCursor bold = source->document()->find(QStringLiteral("ёжик"));
+        QCOMPARE(bold.charFormat().fontWeight(), int(QFont::Bold));
+        QVERIFY(!source->document()->isUndoAvailable());
+
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("ほし"));
+        SaveAs(QStringLiteral("tale-kana"), 2);
+        QString title;
+        QCOMPARE(ReadBack(ReadFile(Path("tale-kana.epub")), &title), QStringList{QStringLiteral("ほし")});
+        QCOMPARE(title, QStringLiteral("Сказка"));
+    }
+
+    void savesBooksThatLoadBack_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("epub") << 2 << QStringLiteral("epub");
+        QTest::newRow("fb2") << 3 << QStringLiteral("fb2");
+    }
+    void savesBooksThatLoadBack() {
+        QFETCH(int, type);
+        QFETCH(QString, suffix);
+        const QStringList paragraphs{QStringLiteral("Ёжик в тумане"), QStringLiteral("ほし いちご カタカナ <&>"),
+                                     QStringLiteral("конец")};
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(paragraphs.join(u'\n'));
+        const QString name = QStringLiteral("reader-") + suffix;
+        QString suffixAfterChange;
+        Save([&](QFileDialog* d) {
+            ChooseType(d, type);
+            suffixAfterChange = d->defaultSuffix();
+            TypeAndConfirm(d, dir.path(), name);
+        });
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        QCOMPARE(suffixAfterChange, suffix);
+        // With no book loaded the file's name is the title.
+        QString title;
+        QCOMPARE(ReadBack(ReadFile(Path(name + u'.' + suffix)), &title), paragraphs);
+        QCOMPARE(title, name);
+        // And the window opens its own book.
+        Load([&](QFileDialog* d) {
+            ChooseType(d, 2);
+            TypeAndConfirm(d, dir.path(), name + u'.' + suffix);
+        });
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->toPlainText(), paragraphs.join(u'\n'));
+    }
+
+    void exportsPdf() {
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("Ёжик в тумане\nほし いちご カタカナ"));
+        QStringList types;
+        QString suffix;
+        WhenOpen<QFileDialog>([&](QFileDialog* d) {
+            types = d->nameFilters();
+            suffix = d->defaultSuffix();
+            TypeAndConfirm(d, dir.path(), QStringLiteral("handout"));
+        });
+        Control<QAction>(*w, "actExportPdf")->setEnabled(true);
+        Control<QAction>(*w, "actExportPdf")->trigger();
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        QCOMPARE(types, QStringList{QStringLiteral("Документ PDF (*.pdf)")});
+        QCOMPARE(suffix, QStringLiteral("pdf"));
+        QVERIFY(ReadFile(Path("handout.pdf")).startsWith("%PDF-"));
+
+        // A folder that is not there: told in the save's words, nothing written.
+        const QString missing = Path("no-such-folder/x.pdf");
+        WhenOpen<QFileDialog>([&](QFileDialog* d) {
+            FileNameEdit(d)->setText(missing);
+            static_cast<QDialog*>(d)->done(QDialog::Accepted);
+        });
+        Control<QAction>(*w, "actExportPdf")->trigger();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(missing)), qPrintable(boxes[0]));
+
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) QSKIP("pdftotext is not installed");
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {Path("handout.pdf"), QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(60000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        QVERIFY2(text.contains(QStringLiteral("Ёжик в тумане")) && text.contains(QStringLiteral("ほし いちご カタカナ")),
+                 qPrintable(text));
+    }
+
+    // Dropped on the source pane, the converted pane or the window itself, the first local
+    // file is loaded; the panes' own drops of text stay as they were.
+    void droppedFileLoads_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("source pane") << QStringLiteral("richSourceTextAnsi");
+        QTest::newRow("converted pane") << QStringLiteral("richConvertedTextUnicode");
+        QTest::newRow("window") << QString();
+    }
+    void droppedFileLoads() {
+        QFETCH(QString, target);
+        WriteFile(Path("dropped.fb2"), kTale);
+        WriteFile(Path("second.txt"), "второй");
+        auto* source = Control<QTextEdit>(*w, "richSourceTextAnsi");
+        auto* converted = Control<QTextEdit>(*w, "richConvertedTextUnicode");
+        source->setPlainText(QStringLiteral("before"));
+        converted->setPlainText(QStringLiteral("converted"));
+        Control<QProgressBar>(*w, "ProgressBar")->setValue(4);
+        QWidget* on = target.isEmpty() ? static_cast<QWidget*>(w.get())
+                                       : Control<QTextEdit>(*w, qPrintable(target))->viewport();
+        QMimeData files;
+        OfferFiles(files, {Path("dropped.fb2"), Path("second.txt")});
+        files.setUrls(QList<QUrl>{QUrl(QStringLiteral("https://example.org/a.txt"))} + files.urls());
+        QVERIFY(DropOn(on, files));
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        QVERIFY2(source->toPlainText().endsWith(QStringLiteral("Жил-был ёжик.\nКонец.")), qPrintable(source->toPlainText()));
+        QCOMPARE(RawText(converted), QStringLiteral("converted"));
+        QCOMPARE(Control<QProgressBar>(*w, "ProgressBar")->value(), 0);
+
+        // A file that cannot be read: the load's own error.
+        QMimeData gone;
+        OfferFiles(gone, {Path("gone.epub")});
+        QVERIFY(DropOn(on, gone));
+        QCOMPARE(boxes, QStringList{QStringLiteral("Cannot open file \"%1\". No such file or directory.").arg(Path("gone.epub"))});
+    }
+
+    void droppedTextIsTheSourcePanesOwn() {
+        auto* source = Control<QTextEdit>(*w, "richSourceTextAnsi");
+        source->setPlainText(QStringLiteral("before"));
+        QMimeData text;
+        text.setText(QStringLiteral("ёжик"));
+        QVERIFY(DropOn(source->viewport(), text));
+        QVERIFY2(source->toPlainText().contains(QStringLiteral("ёжик")), qPrintable(source->toPlainText()));
+        QVERIFY(source->toPlainText().contains(QStringLiteral("before")));
+        QVERIFY(!DropOn(w.get(), text));  // the window itself takes files only
+    }
+
+    void noDropDuringARun() {
+        WriteFile(Path("late.txt"), "поздно");
+        CharacterBoxes(*w)[1]->setChecked(true);
+        const QString text = QStringLiteral("ка ").repeated(20);
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(text);
+        QCoreApplication::processEvents();
+        bool running = false;
+        bool taken = true;
+        QMimeData files;
+        OfferFiles(files, {Path("late.txt")});
+        // At the run's first pump of events.
+        QTimer::singleShot(0, w.get(), [&] {
+            running = w->IsRunning();
+            taken = DropOn(w.get(), files);
+        });
+        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+        QCoreApplication::processEvents();
+        QVERIFY(running);
+        QVERIFY(!taken);
+        QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->toPlainText(), text);
     }
 };
 

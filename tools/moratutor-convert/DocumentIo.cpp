@@ -103,9 +103,10 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
 }
 
 void WriteDocumentFile(const std::string& path, const std::string& bytes) {
-    const std::optional<QString> error = books::WriteFileSafely(
-        QString::fromLocal8Bit(path), QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (error) throw DocumentError(error->toStdString());
+    const QString file = QString::fromLocal8Bit(path);
+    const SaveOutcome saved = SaveFileSafely(file, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (!saved.Saved())
+        throw DocumentError(SaveFailureMessage(file, saved, QStringLiteral("Failed to Save Stream")).toStdString());
 }
 
 std::string TitleFromFileName(const std::string& path) {

@@ -106,8 +106,11 @@ std::optional<QByteArray> RenderPdf(const QTextDocument& document, const QString
 
 std::optional<QString> ExportPdf(const QTextDocument& document, const QString& path, const QString& title) {
     const std::optional<QByteArray> pdf = RenderPdf(document, title);
-    if (!pdf) return QStringLiteral("Failed to Save Stream");
-    return WriteFileSafely(path, *pdf);
+    const QString failed = QStringLiteral("Failed to Save Stream");
+    if (!pdf) return failed;
+    const SaveOutcome saved = SaveFileSafely(path, *pdf);
+    if (!saved.Saved()) return SaveFailureMessage(path, saved, failed);
+    return std::nullopt;
 }
 
 }  // namespace moratutor::books
