@@ -55,6 +55,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     // Actions; ActionTable() makes, places and binds them.
@@ -218,5 +219,9 @@ private:
     QPointer<QTextEdit> LastFocusedPane;
     bool Running = false;
     bool CloseRequestedDuringRun = false;
+    // Centres the window, frame and title bar included, on its screen's free area.
+    void CentreOnScreen();
+    // True once the window has been centred with the frame the window manager gave it.
+    bool CentredWithFrame = false;
     bool FormDestroyDone = false;
 };

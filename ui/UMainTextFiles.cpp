@@ -9,12 +9,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,7 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 #include "SafeFile.h"
+#include "SaveName.h"
 #include "moratutor/TextDecoder.h"
 #include "moratutor/Utf8Writer.h"
 
@@ -40,12 +43,11 @@ const QStringList& SaveFilters() {
     return filters;
 }
 
-// Qt's own dialog on every desktop, so the type-change notification and the default
-// extension behave the same everywhere.
+// The desktop's own dialog where it offers one (a portal, GNOME, KDE), as its users expect;
+// Qt's own, in Russian, elsewhere.
 QFileDialog* MakeFileDialog(QWidget* parent, const char* name, const QStringList& filters) {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(QString::fromLatin1(name));
-    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setNameFilters(filters);
     dialog->setSizeGripEnabled(true);
     return dialog;
@@ -59,6 +61,32 @@ bool RunFileDialog(QFileDialog* dialog) {
         if (edit->completer() && edit->completer()->popup()) edit->completer()->popup()->hide();
     }
     return accepted;
+}
+
+// Qt keeps its own dialog off the screen while the desktop's stands in for it.
+bool ShownByDesktop(const QFileDialog* dialog) { return dialog->testAttribute(Qt::WA_DontShowOnScreen); }
+
+// The path a confirmed save dialog chose. Qt's own dialog has applied the chosen type's
+// extension and asked about replacing; after the desktop's, whose type may have changed
+// unreported, the extension is settled here and the question asked for a name it made.
+// None when the user declines to replace: the dialog then opens again.
+std::optional<QString> ChosenSavePath(QFileDialog* dialog, const QStringList& filters) {
+    if (!ShownByDesktop(dialog)) return dialog->selectedFiles().value(0);
+    dialog->setDefaultSuffix(QString());  // a stale one would be added to the name
+    const QString typed = dialog->selectedFiles().value(0);
+    if (typed.isEmpty()) return typed;
+    const moratutor::ui::SaveName name = moratutor::ui::NameForChosenType(typed, dialog->selectedNameFilter(), filters);
+    if (name.extended && QFileInfo::exists(name.path)) {
+        QMessageBox question(QMessageBox::Warning, moratutor::ui::ApplicationTitle(),
+                             QStringLiteral("%1 уже существует.\nЗаменить его?").arg(QFileInfo(name.path).fileName()),
+                             QMessageBox::Yes | QMessageBox::No, dialog->parentWidget());
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() != QMessageBox::Yes) {
+            dialog->selectFile(name.path);
+            return std::nullopt;
+        }
+    }
+    return name.path;
 }
 
 // Empties the dialog's file name; QFileDialog::selectFile ignores an empty name.
@@ -146,10 +174,13 @@ void TFMain::actSaveTextToFileExecute() {
     }
     SaveDialog->selectNameFilter(SaveFilters().first());
     SaveDialogTypeChange(SaveFilters().first());
-    if (!RunFileDialog(SaveDialog)) return;
-    const QStringList chosen = SaveDialog->selectedFiles();
-    if (chosen.isEmpty()) return;
-    const QString path = chosen.first();
+    std::optional<QString> chosen;
+    while (!chosen) {
+        if (!RunFileDialog(SaveDialog)) return;
+        chosen = ChosenSavePath(SaveDialog, SaveFilters());
+    }
+    if (chosen->isEmpty()) return;
+    const QString path = *chosen;
 
     // The selected type alone decides the format, whatever the name's extension.
     if (SaveDialog->selectedNameFilter() == SaveFilters().at(1)) {
