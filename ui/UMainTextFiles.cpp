@@ -25,6 +25,7 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 #include "SafeFile.h"
+#include "RussianFileDetails.h"
 #include "SaveName.h"
 #include "moratutor/TextDecoder.h"
 #include "moratutor/Utf8Writer.h"
@@ -48,6 +49,7 @@ const QStringList& SaveFilters() {
 QFileDialog* MakeFileDialog(QWidget* parent, const char* name, const QStringList& filters) {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setProxyModel(new moratutor::ui::RussianFileDetails(dialog));
     dialog->setNameFilters(filters);
     dialog->setSizeGripEnabled(true);
     return dialog;

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "MessageBoxes.h"
+#include "RussianFileDetails.h"
 #include "SaveName.h"
 #include "UMain.h"
 #include "UMainApplication.h"
@@ -272,6 +273,21 @@ private slots:
         Control<QAction>(*w, action.toLatin1().constData())->trigger();
         for (const QString& text : texts) QVERIFY2(shown.contains(text), qPrintable(text + QStringLiteral(" in ") + shown.join(u'|')));
         for (const QString& text : shown) QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))), qPrintable(text));
+    }
+
+    void fileSizesInRussian_data() {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("none") << qint64(0) << "0 байт";
+        QTest::newRow("under a kilobyte") << qint64(1023) << "1023 байт";
+        QTest::newRow("a kilobyte") << qint64(1024) << "1,0 КБ";
+        QTest::newRow("kilobytes") << qint64(26000) << "25,4 КБ";
+        QTest::newRow("megabytes") << qint64(3 * 1024 * 1024 + 100 * 1024) << "3,1 МБ";
+        QTest::newRow("terabytes") << qint64(2) * 1024 * 1024 * 1024 * 1024 << "2,0 ТБ";
+    }
+    void fileSizesInRussian() {
+        QFETCH(qint64, bytes);
+        QTEST(moratutor::ui::RussianFileDetails::SizeText(bytes), "shown");
     }
 
     // After a desktop's own dialog: the chosen type's extension unless the name has one of
