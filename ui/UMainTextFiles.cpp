@@ -77,7 +77,8 @@ std::optional<QString> ChosenSavePath(QFileDialog* dialog, const QStringList& fi
     dialog->setDefaultSuffix(QString());  // a stale one would be added to the name
     const QString typed = dialog->selectedFiles().value(0);
     if (typed.isEmpty()) return typed;
-    const moratutor::ui::SaveName name = moratutor::ui::NameForChosenType(typed, dialog->selectedNameFilter(), filters);
+    const QString chosenType = dialog->selectedNameFilter();
+    const moratutor::ui::SaveName name = moratutor::ui::NameForChosenType(typed, chosenType, filters);
     if (name.extended && QFileInfo::exists(name.path)) {
         QMessageBox question(QMessageBox::Warning, moratutor::ui::ApplicationTitle(),
                              QStringLiteral("%1 уже существует.\nЗаменить его?").arg(QFileInfo(name.path).fileName()),
@@ -85,6 +86,7 @@ std::optional<QString> ChosenSavePath(QFileDialog* dialog, const QStringList& fi
         question.setDefaultButton(QMessageBox::No);
         if (question.exec() != QMessageBox::Yes) {
             dialog->selectFile(name.path);
+            dialog->selectNameFilter(chosenType);
             return std::nullopt;
         }
     }
