@@ -355,7 +355,8 @@ void TFMain::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     // The window manager's frame moves the window by its title bar once it is shown:
     // centre it again, once, now that the frame counts.
-    if (!CentredWithFrame && isVisible() && frameGeometry() != geometry()) {
+    if (!CentredWithFrame && isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+        frameGeometry() != geometry()) {
         CentredWithFrame = true;
         CentreOnScreen();
     }
