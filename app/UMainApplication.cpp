@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "MessageBoxes.h"
+#include "RussianQtTexts.h"
 #include "UMain.h"
 
 namespace moratutor::ui {
@@ -14,6 +15,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The title is in place before any window exists: captions and message boxes use it.
     setApplicationName(QStringLiteral("Moratutor"));
     setApplicationVersion(QStringLiteral(MORATUTOR_VERSION));
+    InstallRussianQtTexts(*this);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

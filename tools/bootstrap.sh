@@ -12,6 +12,7 @@ qt6-base-dev
 qt6-svg-dev
 libqt6svg6
 qt6-qpa-plugins
+qt6-translations-l10n
 libicu-dev
 libzip-dev
 libqt6printsupport6

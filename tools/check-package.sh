@@ -43,7 +43,7 @@ field() { sed -n "s/^$1: //p" "$tmp/control"; }
 [ "$(field Package)" = moratutor ] || fault "Package is '$(field Package)'"
 [ "$(field Version)" = "$version" ] || fault "Version is '$(field Version)', not $version"
 [ "$(field Section)" = education ] || fault "Section is '$(field Section)'"
-for dep in libqt6widgets6 libicu72 qt6-qpa-plugins libqt6svg6 fonts-ipafont-gothic; do
+for dep in libqt6widgets6 libicu72 qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic; do
     field Depends | grep -q "$dep" || fault "Depends lacks $dep: $(field Depends)"
 done
 grep -q 'каны' "$tmp/control" || fault "the description has no Russian part"

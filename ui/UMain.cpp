@@ -17,6 +17,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -87,10 +88,7 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
 
     ClientArea->setMinimumSize(kClientWidth, kClientHeight);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-    if (QScreen* screen = this->screen()) {
-        const QRect available = screen->availableGeometry();
-        move(available.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen();
 
     moratutor::ui::RunGuarded([this] { FormCreate(); });
     ConnectSignals();
@@ -357,6 +355,27 @@ bool TFMain::eventFilter(QObject* watched, QEvent* event) {
 void TFMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     ScheduleUpdateActions();
+}
+
+void TFMain::CentreOnScreen() {
+    QScreen* screen = this->screen();
+    if (!screen) return;
+    // The frame is known only once a window manager has framed the shown window; until
+    // then it is the client area alone.
+    const QRect frame = frameGeometry();
+    const QRect available = screen->availableGeometry();
+    move(available.center() - QPoint(frame.width() / 2, frame.height() / 2));
+}
+
+void TFMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // The window manager's frame moves the window by its title bar once it is shown:
+    // centre it again, once, now that the frame counts.
+    if (!CentredWithFrame && isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+        frameGeometry() != geometry()) {
+        CentredWithFrame = true;
+        CentreOnScreen();
+    }
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {

@@ -65,6 +65,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     // Actions; ActionTable() makes, places and binds them.
@@ -242,5 +243,9 @@ private:
     QPointer<QTextEdit> LastFocusedPane;
     bool Running = false;
     bool CloseRequestedDuringRun = false;
+    // Centres the window, frame and title bar included, on its screen's free area.
+    void CentreOnScreen();
+    // True once the window has been centred with the frame the window manager gave it.
+    bool CentredWithFrame = false;
     bool FormDestroyDone = false;
 };

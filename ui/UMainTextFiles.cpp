@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QStringList>
 #include <QTextCursor>
@@ -35,6 +36,8 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 #include "SafeFile.h"
+#include "RussianFileDetails.h"
+#include "SaveName.h"
 #include "moratutor/TextDecoder.h"
 #include "moratutor/Utf8Writer.h"
 
@@ -65,12 +68,12 @@ const QStringList& SaveSuffixes() {
 
 const QString kFailedToSave = QStringLiteral("Failed to Save Stream");
 
-// Qt's own dialog on every desktop, so the type-change notification and the default
-// extension behave the same everywhere.
+// The desktop's own dialog where it offers one (a portal, GNOME, KDE), as its users expect;
+// Qt's own, in Russian, elsewhere.
 QFileDialog* MakeFileDialog(QWidget* parent, const char* name, const QStringList& filters) {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(QString::fromLatin1(name));
-    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setProxyModel(new moratutor::ui::RussianFileDetails(dialog));
     dialog->setNameFilters(filters);
     dialog->setSizeGripEnabled(true);
     return dialog;
@@ -84,6 +87,34 @@ bool RunFileDialog(QFileDialog* dialog) {
         if (edit->completer() && edit->completer()->popup()) edit->completer()->popup()->hide();
     }
     return accepted;
+}
+
+// Qt keeps its own dialog off the screen while the desktop's stands in for it.
+bool ShownByDesktop(const QFileDialog* dialog) { return dialog->testAttribute(Qt::WA_DontShowOnScreen); }
+
+// The path a confirmed save dialog chose. Qt's own dialog has applied the chosen type's
+// extension and asked about replacing; after the desktop's, whose type may have changed
+// unreported, the extension is settled here and the question asked for a name it made.
+// None when the user declines to replace: the dialog then opens again.
+std::optional<QString> ChosenSavePath(QFileDialog* dialog, const QStringList& filters) {
+    if (!ShownByDesktop(dialog)) return dialog->selectedFiles().value(0);
+    dialog->setDefaultSuffix(QString());  // a stale one would be added to the name
+    const QString typed = dialog->selectedFiles().value(0);
+    if (typed.isEmpty()) return typed;
+    const QString chosenType = dialog->selectedNameFilter();
+    const moratutor::ui::SaveName name = moratutor::ui::NameForChosenType(typed, chosenType, filters);
+    if (name.extended && QFileInfo::exists(name.path)) {
+        QMessageBox question(QMessageBox::Warning, moratutor::ui::ApplicationTitle(),
+                             QStringLiteral("%1 уже существует.\nЗаменить его?").arg(QFileInfo(name.path).fileName()),
+                             QMessageBox::Yes | QMessageBox::No, dialog->parentWidget());
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() != QMessageBox::Yes) {
+            dialog->selectFile(name.path);
+            dialog->selectNameFilter(chosenType);
+            return std::nullopt;
+        }
+    }
+    return name.path;
 }
 
 // Empties the dialog's file name; QFileDialog::selectFile ignores an empty name.
@@ -206,10 +237,13 @@ void TFMain::actSaveTextToFileExecute() {
     }
     SaveDialog->selectNameFilter(SaveFilters().first());
     SaveDialogTypeChange(SaveFilters().first());
-    if (!RunFileDialog(SaveDialog)) return;
-    const QStringList chosen = SaveDialog->selectedFiles();
-    if (chosen.isEmpty()) return;
-    const QString path = chosen.first();
+    std::optional<QString> chosen;
+    while (!chosen) {
+        if (!RunFileDialog(SaveDialog)) return;
+        chosen = ChosenSavePath(SaveDialog, SaveFilters());
+    }
+    if (chosen->isEmpty()) return;
+    const QString path = *chosen;
 
     // The selected type alone decides the format, whatever the name's extension.
     const QTextDocument& converted = *richConvertedTextUnicode->document();
@@ -258,10 +292,13 @@ void TFMain::actExportPdfExecute() {
         PdfDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
         PdfDialog->setDefaultSuffix(QStringLiteral("pdf"));
     }
-    if (!RunFileDialog(PdfDialog)) return;
-    const QStringList chosen = PdfDialog->selectedFiles();
-    if (chosen.isEmpty()) return;
-    const QString path = chosen.first();
+    std::optional<QString> chosen;
+    while (!chosen) {
+        if (!RunFileDialog(PdfDialog)) return;
+        chosen = ChosenSavePath(PdfDialog, PdfDialog->nameFilters());
+    }
+    if (chosen->isEmpty()) return;
+    const QString path = *chosen;
     if (const std::optional<QString> error =
             moratutor::books::ExportPdf(*richConvertedTextUnicode->document(), path, BookTitle(path)))
         throw Error(*error);

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -35,6 +37,8 @@
 
 #include "DocumentLoader.h"
 #include "MessageBoxes.h"
+#include "RussianFileDetails.h"
+#include "SaveName.h"
 #include "UMain.h"
 #include "UMainApplication.h"
 #include "Controls.h"
@@ -234,7 +238,6 @@ private slots:
         QCOMPARE(typeAtOpening, kTxtType);
         QCOMPARE(suffixAtOpening, QStringLiteral("txt"));
         QCOMPARE(Control<QFileDialog>(*w, "SaveDialog")->nameFilters(), kSaveTypes);
-        QVERIFY(Control<QFileDialog>(*w, "SaveDialog")->testOption(QFileDialog::DontUseNativeDialog));
         QVERIFY(boxes.isEmpty());
         QCOMPARE(ReadFile(Path("plain.txt")),
                  QByteArray("\xEF\xBB\xBF" "a\r\n\xD1\x8F\xE3\x81\x82\xF0\x9F\x98\x80\r\n"));
@@ -295,14 +298,85 @@ private slots:
         QVERIFY(boxes.isEmpty());
     }
 
+    // Every text of Qt's own dialogs is Russian, whatever the desktop's language.
+    void fileDialogsSpeakRussian_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("texts");
+        const QStringList common{QStringLiteral("Перейти к:"), QStringLiteral("&Имя файла:"),
+                                 QStringLiteral("Типы файлов:"), QStringLiteral("Отмена")};
+        QTest::newRow("open") << "actLoadTextFromFile" << (QStringList(common) << QStringLiteral("Открыть")
+                                                                                 << QStringLiteral("&Открыть"));
+        QTest::newRow("save") << "actSaveTextToFile" << (QStringList(common) << QStringLiteral("Сохранить как")
+                                                                               << QStringLiteral("&Сохранить"));
+    }
+    void fileDialogsSpeakRussian() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, texts);
+        QStringList shown;
+        WhenOpen<QFileDialog>([&](QFileDialog* d) {
+            shown << d->windowTitle();
+            for (auto* label : d->findChildren<QLabel*>()) shown << label->text();
+            for (auto* button : d->findChildren<QAbstractButton*>()) shown << button->text() << button->toolTip();
+            d->reject();
+        });
+        Control<QAction>(*w, action.toLatin1().constData())->setEnabled(true);
+        Control<QAction>(*w, action.toLatin1().constData())->trigger();
+        for (const QString& text : texts) QVERIFY2(shown.contains(text), qPrintable(text + QStringLiteral(" in ") + shown.join(u'|')));
+        for (const QString& text : shown) QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))), qPrintable(text));
+    }
+
+    void fileSizesInRussian_data() {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("none") << qint64(0) << "0 байт";
+        QTest::newRow("under a kilobyte") << qint64(1023) << "1023 байт";
+        QTest::newRow("a kilobyte") << qint64(1024) << "1,0 КБ";
+        QTest::newRow("kilobytes") << qint64(26000) << "25,4 КБ";
+        QTest::newRow("megabytes") << qint64(3 * 1024 * 1024 + 100 * 1024) << "3,1 МБ";
+        QTest::newRow("terabytes") << qint64(2) * 1024 * 1024 * 1024 * 1024 << "2,0 ТБ";
+    }
+    void fileSizesInRussian() {
+        QFETCH(qint64, bytes);
+        QTEST(moratutor::ui::RussianFileDetails::SizeText(bytes), "shown");
+    }
+
+    // After a desktop's own dialog: the chosen type's extension unless the name has one of
+    // the types' extensions already.
+    void nameForChosenType_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<bool>("extended");
+        QTest::newRow("bare, text") << "/d/x" << 0 << "/d/x.txt" << true;
+        QTest::newRow("bare, RTF") << "/d/x" << 1 << "/d/x.rtf" << true;
+        QTest::newRow("other type's extension kept") << "/d/x.rtf" << 0 << "/d/x.rtf" << false;
+        QTest::newRow("own extension kept") << "/d/x.txt" << 0 << "/d/x.txt" << false;
+        QTest::newRow("capitals count") << "/d/X.RTF" << 1 << "/d/X.RTF" << false;
+        QTest::newRow("unknown extension") << "/d/x.doc" << 1 << "/d/x.doc.rtf" << true;
+        QTest::newRow("dot in folder") << "/d.txt/x" << 0 << "/d.txt/x.txt" << true;
+        QTest::newRow("extension as word") << "/d/xtxt" << 0 << "/d/xtxt.txt" << true;
+    }
+    void nameForChosenType() {
+        QFETCH(QString, typed);
+        QFETCH(int, type);
+        const QStringList types{kTxtType, kRtfType};
+        const moratutor::ui::SaveName name = moratutor::ui::NameForChosenType(typed, types.at(type), types);
+        QTEST(name.path, "saved");
+        QTEST(name.extended, "extended");
+    }
+
     void replacingAFileAsksFirst() {
         WriteFile(Path("old.txt"), "old");
         Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("new"));
         bool asked = false;
         bool stayedOpen = false;
+        QString question;
+        QStringList answers;
         Save([&](QFileDialog* d) {
             WhenOpen<QMessageBox>([&](QMessageBox* box) {
                 asked = true;
+                question = box->text();
+                for (QAbstractButton* button : box->buttons()) answers << button->text();
                 box->button(QMessageBox::No)->click();
             });
             TypeAndConfirm(d, dir.path(), QStringLiteral("old.txt"), true);
@@ -311,6 +385,10 @@ private slots:
         });
         QVERIFY(asked);
         QVERIFY(stayedOpen);
+        // Qt's question in Russian, whatever the desktop's language.
+        QCOMPARE(question, QStringLiteral("old.txt уже существует.\nЗаменить его?"));
+        answers.sort();
+        QCOMPARE(answers, QStringList({QStringLiteral("&Да"), QStringLiteral("&Нет")}));
         QCOMPARE(ReadFile(Path("old.txt")), QByteArray("old"));
 
         Save([&](QFileDialog* d) {
