@@ -30,6 +30,14 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 }
 
 QString FirstFileArgument(int argc, char** argv) {
+    // Qt's options that take the next argument as their value: that value is no file.
+    static const QStringList valueOptions{
+        QStringLiteral("style"),           QStringLiteral("stylesheet"),      QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),     QStringLiteral("qwindowtitle"),
+        QStringLiteral("session"),         QStringLiteral("display"),         QStringLiteral("geometry"),
+        QStringLiteral("title"),           QStringLiteral("name"),
+    };
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QFile::decodeName(argv[i]);
@@ -37,6 +45,9 @@ QString FirstFileArgument(int argc, char** argv) {
             optionsEnded = true;
         } else if (optionsEnded || !argument.startsWith(u'-')) {
             return argument;
+        } else {
+            QString option = argument.mid(argument.startsWith(u"--") ? 2 : 1);
+            if (!option.contains(u'=') && valueOptions.contains(option)) ++i;
         }
     }
     return {};

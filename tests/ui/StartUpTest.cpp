@@ -93,6 +93,9 @@ private slots:
         QTest::newRow("two files") << QStringList{QStringLiteral("first.txt"), QStringLiteral("second.txt")} << first;
         QTest::newRow("Qt's options before it") << QStringList{QStringLiteral("-reverse"), QStringLiteral("first.txt")}
                                                 << first;
+        QTest::newRow("Qt's option with a value") << QStringList{QStringLiteral("-style"), QStringLiteral("fusion"),
+                                                                 QStringLiteral("first.txt")}
+                                                  << first;
         QTest::newRow("a name like an option after --")
             << QStringList{QStringLiteral("--"), QStringLiteral("-dash.txt")}
             << QStringList{QStringLiteral("visible 1"), QStringLiteral("direction ltr"), QStringLiteral("source тире")};
