@@ -11,8 +11,10 @@
 #include <span>
 #include <string>
 
+#include "moratutor/AnswerKey.h"
 #include "moratutor/Engine.h"
 
+class AnswerKeyPane;
 class QAction;
 class QCheckBox;
 class QFileDialog;
@@ -26,6 +28,7 @@ class QPushButton;
 class QTextEdit;
 class QTimer;
 class QToolBar;
+class TFKanaChart;
 
 // Hands a file path, web address or "mailto:" link to the desktop's default handler.
 void ShellOpenFile(const QString& target);
@@ -40,7 +43,7 @@ public:
     // True from DisableAllControls to EnableAllControls of a run.
     bool IsRunning() const { return Running; }
 
-    // Image list imgsToLLicons: 13 images, 0..12, drawn 16 x 16.
+    // Image list imgsToLLicons: 14 images, 0..13, drawn 16 x 16.
     static QIcon imgsToLLicons(int index);
     // The help page's path for an executable path: extension replaced by ".htm".
     static QString HelpPagePath(const QString& executablePath);
@@ -75,6 +78,8 @@ private:
     QAction* EditDelete = nullptr;
     QAction* EditSelectAll = nullptr;
     QAction* actWordWrapChange = nullptr;
+    QAction* actHighlightReplacements = nullptr;
+    QAction* actKanaChart = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuEdit = nullptr;
@@ -96,6 +101,12 @@ private:
     QPushButton* spdbtnReplaceWithKatakana = nullptr;
     QGroupBox* grpbxConvertedText = nullptr;
     QTextEdit* richConvertedTextUnicode = nullptr;
+
+    // The learner's aids: the converted pane's answer key, and the kana chart, made hidden
+    // once and kept, so that it is one window that keeps its place for the session.
+    AnswerKeyPane* ConvertedTextKey = nullptr;
+    TFKanaChart* KanaChart = nullptr;
+    bool KanaChartShownBefore = false;  // the first opening places it beside the window
 
     // File dialogs; they keep the file name between uses.
     QPointer<QFileDialog> OpenDialog;
@@ -130,6 +141,8 @@ private:
     void actHelpExecute();
     void actAboutExecute();
     void actWordWrapChangeExecute();
+    void actHighlightReplacementsExecute();
+    void actKanaChartExecute();
 
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);
@@ -195,6 +208,12 @@ private:
     void CreateCharactersBox();
     void CreateAdvancedBox();
     void CreateConvertedTextBox();
+    void CreateLearnersAids();
+    // The chart highlights what the ticks would replace.
+    void ShowOptionsInKanaChart();
+    // A run's key for `text`, the text now in the converted pane: its tool tips, highlight
+    // and the chart's counts.
+    void ShowRunInLearnersAids(moratutor::AnswerKey key, const std::u16string& text);
     void CreateToolBar();
     void CreateRunControls();  // the replace buttons, the progress label and bar
     void SetTabOrderAndPaneFonts();
