@@ -23,6 +23,8 @@ class QIcon;
 class QLabel;
 class QMenu;
 class QPoint;
+class QRect;
+class QSize;
 class QProgressBar;
 class QPushButton;
 class QTextEdit;
@@ -49,6 +51,8 @@ public:
     static QString HelpPagePath(const QString& executablePath);
     // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
     static bool NeedsWindows9xNotice(const QString& osVersionText);
+    // Where the kana chart first opens: beside the window, on the screen.
+    static QPoint KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen);
     // Path of the preferences file for this user and this program's folder.
     static QString FormPreferencesPath();
     // Tests point the window at a file of their own; empty means the normal rule.

@@ -209,6 +209,26 @@ private slots:
         QCOMPARE(w->findChildren<TFKanaChart*>().size(), 1);  // one at a time
     }
 
+    // The chart's first place: beside the window where the screen has room, never off it.
+    void chartOpensBesideTheWindow_data() {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QSize>("chart");
+        QTest::addColumn<QPoint>("place");
+        const QSize chart(536, 700);
+        QTest::newRow("room on the right") << QRect(0, 30, 700, 550) << chart << QPoint(700, 30);
+        QTest::newRow("room on the left only") << QRect(700, 30, 560, 550) << chart << QPoint(164, 30);
+        QTest::newRow("room on neither side") << QRect(260, 130, 760, 560) << chart << QPoint(744, 100);
+        QTest::newRow("window partly off the screen") << QRect(-300, -20, 760, 550) << chart << QPoint(460, 0);
+        QTest::newRow("chart wider than the screen") << QRect(0, 0, 760, 550) << QSize(1400, 900) << QPoint(0, 0);
+    }
+
+    void chartOpensBesideTheWindow() {
+        QFETCH(QRect, window);
+        QFETCH(QSize, chart);
+        QFETCH(QPoint, place);
+        QCOMPARE(TFMain::KanaChartPlace(window, chart, QRect(0, 0, 1280, 800)), place);
+    }
+
     // Every button stands whole on the tool bar, however many the table gives it.
     void toolBarShowsEveryButtonWhole() {
         auto* toolBar = Control<QToolBar>(*w, "ToolBar");
