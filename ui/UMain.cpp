@@ -26,20 +26,17 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "AnswerKey.h"
 #include "MessageBoxes.h"
+#include "UKanaChart.h"
 #include "UMostUsed.h"
+#include "moratutor/SyllableTable.h"
 
 namespace {
 
 // Client size at the window's initial size; the window never gets smaller.
 constexpr int kClientWidth = 760;
 constexpr int kClientHeight = 522;
-
-const char* const kGroupCaptions[11] = {
-    "А, И, У, Э, О",      "Ка, Ки, Ку, Кэ, Ко", "Са, Си, Су, Сэ, Со", "Та, Ти, Цу, Тэ, То",
-    "На, Ни, Ну, Нэ, Но", "Ха, Хи, Фу, Хэ, Хо", "Ма, Ми, Му, Мэ, Мо", "Ра, Ри, Ру, Рэ, Ро",
-    "Я, Ю, Ё, Ва, вО, Н", "Нигори/Ханнигори",   "Ёон (…я, …ю, …ё)",
-};
 
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& caption, int top) {
     auto* box = new QCheckBox(caption, parent);
@@ -115,6 +112,7 @@ void TFMain::CreateControls() {
     CreateCharactersBox();
     CreateAdvancedBox();
     CreateConvertedTextBox();
+    CreateLearnersAids();
     CreateToolBar();
     CreateRunControls();
     SetTabOrderAndPaneFonts();
@@ -139,9 +137,12 @@ void TFMain::CreateCharactersBox() {
     grpbxCharacters->setObjectName(QStringLiteral("grpbxCharacters"));
     grpbxCharacters->setGeometry(8, 32, 153, 297);
     for (int n = 1; n <= 11; ++n) {
+        // The engine's captions: the chart and the answer key name the groups the same way.
+        const std::u16string_view caption = moratutor::GroupCaption(n);
         chkbxCharacters[static_cast<std::size_t>(n - 1)] =
             MakeCheckBox(grpbxCharacters, QStringLiteral("chkbxCharacters%1").arg(n),
-                         QString::fromUtf8(kGroupCaptions[n - 1]), 24 + 24 * (n - 1));
+                         QString::fromUtf16(caption.data(), static_cast<qsizetype>(caption.size())),
+                         24 + 24 * (n - 1));
     }
     chkbxCharacters[9]->setEnabled(false);
 }
@@ -163,6 +164,12 @@ void TFMain::CreateConvertedTextBox() {
     grpbxConvertedText->setObjectName(QStringLiteral("grpbxConvertedText"));
     grpbxConvertedText->setGeometry(168, 293, 584, 221);
     richConvertedTextUnicode = MakePane(grpbxConvertedText, "richConvertedTextUnicode");
+}
+
+void TFMain::CreateLearnersAids() {
+    ConvertedTextKey = new AnswerKeyPane(richConvertedTextUnicode);
+    KanaChart = new TFKanaChart(this);
+    KanaChart->hide();
 }
 
 void TFMain::CreateToolBar() {
@@ -254,6 +261,10 @@ void TFMain::ConnectSignals() {
 
     // Everything the idle rules read: ticks, texts, selection, undo state, clipboard, focus.
     for (QCheckBox* box : chkbxCharacters) connect(box, &QCheckBox::toggled, this, &TFMain::ScheduleUpdateActions);
+    // The chart follows every tick, including those the idle rules clear.
+    for (QCheckBox* box : chkbxCharacters) connect(box, &QCheckBox::toggled, this, &TFMain::ShowOptionsInKanaChart);
+    for (QCheckBox* box : {chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces})
+        connect(box, &QCheckBox::toggled, this, &TFMain::ShowOptionsInKanaChart);
     for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode}) {
         connect(pane, &QTextEdit::textChanged, this, &TFMain::ScheduleUpdateActions);
         connect(pane, &QTextEdit::selectionChanged, this, &TFMain::ScheduleUpdateActions);
@@ -281,6 +292,8 @@ void TFMain::FormCreate() {
     moratutor::SeedRandomFromClock();
     PreferencesPath = FormPreferencesPath();
     LoadPreferences();
+    ShowOptionsInKanaChart();
+    ConvertedTextKey->SetHighlight(actHighlightReplacements->isChecked());
     setWindowTitle(ApplicationTitle());
     actHelp->setText(QStringLiteral("Справка: ") + ApplicationTitle());
     SetActionHints();

@@ -11,8 +11,10 @@
 #include <span>
 #include <string>
 
+#include "moratutor/AnswerKey.h"
 #include "moratutor/Engine.h"
 
+class AnswerKeyPane;
 class QAction;
 class QCheckBox;
 class QDragEnterEvent;
@@ -26,9 +28,12 @@ class QMenu;
 class QPoint;
 class QProgressBar;
 class QPushButton;
+class QRect;
+class QSize;
 class QTextEdit;
 class QTimer;
 class QToolBar;
+class TFKanaChart;
 
 // Hands a file path, web address or "mailto:" link to the desktop's default handler.
 void ShellOpenFile(const QString& target);
@@ -53,6 +58,8 @@ public:
     static QString HelpPagePath(const QString& executablePath);
     // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
     static bool NeedsWindows9xNotice(const QString& osVersionText);
+    // Where the kana chart first opens: beside the window, on the screen.
+    static QPoint KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen);
     // Path of the preferences file for this user and this program's folder.
     static QString FormPreferencesPath();
     // Tests point the window at a file of their own; empty means the normal rule.
@@ -88,6 +95,8 @@ private:
     QAction* EditDelete = nullptr;
     QAction* EditSelectAll = nullptr;
     QAction* actWordWrapChange = nullptr;
+    QAction* actHighlightReplacements = nullptr;
+    QAction* actKanaChart = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuEdit = nullptr;
@@ -109,6 +118,12 @@ private:
     QPushButton* spdbtnReplaceWithKatakana = nullptr;
     QGroupBox* grpbxConvertedText = nullptr;
     QTextEdit* richConvertedTextUnicode = nullptr;
+
+    // The learner's aids: the converted pane's answer key, and the kana chart, made hidden
+    // once and kept, so that it is one window that keeps its place for the session.
+    AnswerKeyPane* ConvertedTextKey = nullptr;
+    TFKanaChart* KanaChart = nullptr;
+    bool KanaChartShownBefore = false;  // the first opening places it beside the window
 
     // File dialogs; they keep the file name between uses.
     QPointer<QFileDialog> OpenDialog;
@@ -155,6 +170,8 @@ private:
     void actHelpExecute();
     void actAboutExecute();
     void actWordWrapChangeExecute();
+    void actHighlightReplacementsExecute();
+    void actKanaChartExecute();
 
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);
@@ -220,6 +237,12 @@ private:
     void CreateCharactersBox();
     void CreateAdvancedBox();
     void CreateConvertedTextBox();
+    void CreateLearnersAids();
+    // The chart highlights what the ticks would replace.
+    void ShowOptionsInKanaChart();
+    // A run's key for `text`, the text now in the converted pane: its tool tips, highlight
+    // and the chart's counts.
+    void ShowRunInLearnersAids(moratutor::AnswerKey key, const std::u16string& text);
     void CreateToolBar();
     void CreateRunControls();  // the replace buttons, the progress label and bar
     void SetTabOrderAndPaneFonts();

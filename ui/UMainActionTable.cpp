@@ -39,7 +39,7 @@ std::span<const TFMain::ActionRow> TFMain::ActionTable() {
         {.member = &TFMain::actExportPdf, .name = "actExportPdf", .caption = "Экспорт в PDF…", .image = 15,
          .handler = &TFMain::actExportPdfExecute, .menus = kFileMenu, .toolBarOrder = 4},
         {.member = &TFMain::actQuit, .name = "actQuit", .caption = "Выход", .key = Qt::CTRL | Qt::Key_Q, .image = 4,
-         .handler = &TFMain::actQuitExecute, .menus = kFileMenu, .separatorBefore = true, .toolBarOrder = 9,
+         .handler = &TFMain::actQuitExecute, .menus = kFileMenu, .separatorBefore = true, .toolBarOrder = 10,
          .toolBarSeparatorBefore = true},
         {.member = &TFMain::EditUndo, .name = "EditUndo", .caption = "Отменить", .image = 8,
          .handler = &TFMain::EditUndoExecute, .menus = kEditMenu | kPopupMenu},
@@ -71,10 +71,16 @@ std::span<const TFMain::ActionRow> TFMain::ActionTable() {
         {.member = &TFMain::actWordWrapChange, .name = "actWordWrapChange", .caption = "Перенос по словам",
          .handler = &TFMain::actWordWrapChangeExecute, .menus = kPopupMenu, .separatorBefore = true,
          .checkable = true},
+        {.member = &TFMain::actHighlightReplacements, .name = "actHighlightReplacements",
+         .caption = "Подсвечивать заменённые слоги", .handler = &TFMain::actHighlightReplacementsExecute,
+         .menus = kEditMenu, .separatorBefore = true, .checkable = true},
         {.member = &TFMain::actHelp, .name = "actHelp", .caption = "Справка", .key = Qt::Key_F1, .image = 5,
-         .handler = &TFMain::actHelpExecute, .menus = kHelpMenu, .toolBarOrder = 7, .toolBarSeparatorBefore = true},
+         .handler = &TFMain::actHelpExecute, .menus = kHelpMenu, .toolBarOrder = 8},
+        {.member = &TFMain::actKanaChart, .name = "actKanaChart", .caption = "Таблица каны", .key = Qt::Key_F2,
+         .image = 13, .handler = &TFMain::actKanaChartExecute, .menus = kHelpMenu, .toolBarOrder = 7,
+         .toolBarSeparatorBefore = true},
         {.member = &TFMain::actAbout, .name = "actAbout", .caption = "О программе", .image = 6,
-         .handler = &TFMain::actAboutExecute, .menus = kHelpMenu, .separatorBefore = true, .toolBarOrder = 8},
+         .handler = &TFMain::actAboutExecute, .menus = kHelpMenu, .separatorBefore = true, .toolBarOrder = 9},
     };
     return rows;
 }

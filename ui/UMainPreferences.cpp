@@ -1,6 +1,8 @@
-// The per-user preferences file: word wrap of the panes, the syllable groups, the options.
+// The per-user preferences file: word wrap of the panes, the highlight of replaced syllables,
+// the syllable groups, the options.
 #include "UMain.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -52,6 +54,7 @@ void TFMain::LoadPreferences() {
     const moratutor::IniFile ini(PreferencesPath);
     SetWordWrap(richSourceTextAnsi, ini.ReadBool(kMain, QStringLiteral("WordWrapSourceText"), true));
     SetWordWrap(richConvertedTextUnicode, ini.ReadBool(kMain, QStringLiteral("WordWrapConvertedText"), true));
+    actHighlightReplacements->setChecked(ini.ReadBool(kMain, QStringLiteral("HighlightReplacements"), false));
     const int groups = GroupCount(grpbxCharacters);
     for (int n = 1; n <= groups; ++n) {
         // Groups 10 and 11 are set whether enabled or not; the idle update settles them.
@@ -69,6 +72,7 @@ void TFMain::SavePreferences() {
     moratutor::IniFile ini(PreferencesPath);
     ini.WriteBool(kMain, QStringLiteral("WordWrapSourceText"), WordWrapOf(richSourceTextAnsi));
     ini.WriteBool(kMain, QStringLiteral("WordWrapConvertedText"), WordWrapOf(richConvertedTextUnicode));
+    ini.WriteBool(kMain, QStringLiteral("HighlightReplacements"), actHighlightReplacements->isChecked());
     const int groups = GroupCount(grpbxCharacters);
     for (int n = 1; n <= groups; ++n) {
         if (const QCheckBox* box = GroupCheckBox(grpbxCharacters, n))

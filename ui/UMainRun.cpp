@@ -122,12 +122,14 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
         env.ShowProgressText = [this](const std::u16string& t) { ShowProgressText(t); };
         env.StepProgress = [this] { StepProgress(); };
         env.PumpMessages = [this] { PumpMessages(); };
-        moratutor::ReplaceWithKanaUnicode(env, CurrentOptions(), text);
+        moratutor::AnswerKey key;
+        moratutor::ReplaceWithKanaUnicode(env, CurrentOptions(), text, key);
         if (steps == 0) ProgressBar->setValue(ProgressBar->maximum());
 
         lblProgress->setText(QStringLiteral("Загрузка…"));
         QCoreApplication::processEvents();
         SetConvertedText(text);
+        ShowRunInLearnersAids(std::move(key), text);
         lblProgress->setText(QString());
 
         moratutor::ui::ShowMessageBox(

@@ -138,7 +138,7 @@ private slots:
         for (const char* name : names) QVERIFY2(w->findChild<QWidget*>(QString::fromLatin1(name)), name);
         QCOMPARE(Control<QCheckBox>(*w, "chkbxCharacters11")->text(), QStringLiteral("Ёон (…я, …ю, …ё)"));
         QCOMPARE(Control<QPushButton>(*w, "spdbtnReplaceWithHiragana")->text(), QStringLiteral("Заменить слоги на Хирагану"));
-        QCOMPARE(Control<QToolBar>(*w, "ToolBar")->geometry(), QRect(8, 2, 231, 22));
+        QCOMPARE(Control<QToolBar>(*w, "ToolBar")->geometry(), QRect(8, 2, 254, 22));
         QCOMPARE(Control<QWidget>(*w, "ClientArea")->size(), QSize(760, 522));
         QCOMPARE(Control<QWidget>(*w, "ClientArea")->minimumSize(), QSize(760, 522));
         QCOMPARE(Control<QTextEdit>(*w, "richSourceTextAnsi")->font().pointSize(), 10);
@@ -180,6 +180,8 @@ private slots:
             {"EditDelete", "Удалить", 12},
             {"EditSelectAll", "Выделить всё", -1},
             {"actWordWrapChange", "Перенос по словам", -1},
+            {"actHighlightReplacements", "Подсвечивать заменённые слоги", -1},
+            {"actKanaChart", "Таблица каны", 13},
         };
         const auto pixels = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage(); };
         for (const Row& row : rows) {
@@ -232,7 +234,7 @@ private slots:
             {"spdbtnReplaceWithKatakana", "Заменить слоги на Катакану", "Заменить слоги на Катакану", {468, 260, 201, 25}},
             {"lblProgress", "", "", {8, 481, 153, 13}},
             {"ProgressBar", "", "", {8, 497, 153, 17}},
-            {"ToolBar", "", "", {8, 2, 231, 22}},
+            {"ToolBar", "", "", {8, 2, 254, 22}},
             {"tbtnPrint", "Печать…", "Печать…", {46, 0, 23, 22}},
             {"tbtnExportPdf", "Экспорт в PDF…", "Экспорт в PDF…", {69, 0, 23, 22}},
         };
@@ -261,13 +263,14 @@ private slots:
         QCOMPARE(contents(Control<QMenu>(*w, "menuEdit")),
                  (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete", "-",
                               "actSelectAllCharacters", "actDeselectAllCharacters", "-", "actReplaceWithHiragana",
-                              "actReplaceWithKatakana", "actReplaceWithRandomKana", "-", "EditSelectAll"}));
-        QCOMPARE(contents(Control<QMenu>(*w, "menuHelp")), (QStringList{"actHelp", "-", "actAbout"}));
+                              "actReplaceWithKatakana", "actReplaceWithRandomKana", "-", "EditSelectAll", "-",
+                              "actHighlightReplacements"}));
+        QCOMPARE(contents(Control<QMenu>(*w, "menuHelp")), (QStringList{"actHelp", "actKanaChart", "-", "actAbout"}));
         QCOMPARE(contents(Control<QMenu>(*w, "PopupMenu")), (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete",
                                                       "-", "EditSelectAll", "-", "actWordWrapChange"}));
         QCOMPARE(contents(Control<QToolBar>(*w, "ToolBar")),
                  (QStringList{"actLoadTextFromFile", "actSaveTextToFile", "actPrint", "actExportPdf", "-", "actSelectAllCharacters",
-                              "actDeselectAllCharacters", "-", "actHelp", "actAbout", "-", "actQuit"}));
+                              "actDeselectAllCharacters", "-", "actKanaChart", "actHelp", "actAbout", "-", "actQuit"}));
         // Buttons show their action's hint, which is its caption.
         for (QAction* a : Control<QToolBar>(*w, "ToolBar")->actions()) {
             if (a->isSeparator()) continue;
@@ -283,7 +286,8 @@ private slots:
             {Control<QAction>(*w, "actSaveTextToFile"), QKeySequence(Qt::CTRL | Qt::Key_S)},
             {Control<QAction>(*w, "actPrint"), QKeySequence(Qt::CTRL | Qt::Key_P)},
             {Control<QAction>(*w, "actQuit"), QKeySequence(Qt::CTRL | Qt::Key_Q)},
-            {Control<QAction>(*w, "actHelp"), QKeySequence(Qt::Key_F1)}};
+            {Control<QAction>(*w, "actHelp"), QKeySequence(Qt::Key_F1)},
+            {Control<QAction>(*w, "actKanaChart"), QKeySequence(Qt::Key_F2)}};
         for (QAction* a : w->findChildren<QAction*>()) {
             if (a->objectName().isEmpty()) continue;
             QKeySequence expected;
@@ -292,7 +296,8 @@ private slots:
             QCOMPARE(a->shortcut(), expected);
         }
         for (QAction* a : {Control<QAction>(*w, "actReplaceWithHiragana"), Control<QAction>(*w, "actReplaceWithKatakana"), Control<QAction>(*w, "actReplaceWithRandomKana"),
-                           Control<QAction>(*w, "EditSelectAll"), Control<QAction>(*w, "actWordWrapChange")})
+                           Control<QAction>(*w, "EditSelectAll"), Control<QAction>(*w, "actWordWrapChange"),
+                           Control<QAction>(*w, "actHighlightReplacements")})
             QVERIFY2(a->icon().isNull(), qPrintable(a->objectName()));
     }
 

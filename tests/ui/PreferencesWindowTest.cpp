@@ -44,7 +44,7 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
 }
 
 const QByteArray kNewFile =
-    "[Main]\nWordWrapSourceText=1\nWordWrapConvertedText=1\n\n"
+    "[Main]\nWordWrapSourceText=1\nWordWrapConvertedText=1\nHighlightReplacements=0\n\n"
     "[Characters]\n1=0\n2=0\n3=0\n4=0\n5=0\n6=0\n7=0\n8=0\n9=0\n10=0\n11=0\n\n"
     "[Advanced]\nSnowball=0\nReplaceE=0\nReplaceSpaces=0\n";
 
@@ -234,6 +234,7 @@ private slots:
                                               "[Main]\r\n"
                                               "WordWrapSourceText=0\r\n"
                                               "WordWrapConvertedText=1\r\n"
+                                              "HighlightReplacements=0\r\n"
                                               "[Other]\r\n"
                                               "Key=value\r\n"
                                               "\r\n"

@@ -3,6 +3,7 @@
 
 int RunAboutWindowTest(int argc, char** argv);
 int RunLearnersAidsTest(int argc, char** argv);
+int RunLearnersAidsWindowTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunPreferencesWindowTest(int argc, char** argv);
 int RunTextFilesWindowTest(int argc, char** argv);

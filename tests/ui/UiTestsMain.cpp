@@ -17,6 +17,7 @@ struct TestClass {
 constexpr TestClass kClasses[] = {
     {"AboutWindowTest", RunAboutWindowTest},
     {"LearnersAidsTest", RunLearnersAidsTest},
+    {"LearnersAidsWindowTest", RunLearnersAidsWindowTest},
     {"MainWindowTest", RunMainWindowTest},
     {"PreferencesWindowTest", RunPreferencesWindowTest},
     {"TextFilesWindowTest", RunTextFilesWindowTest},

@@ -1,0 +1,234 @@
+// The learner's aids through the real main window: the answer key after a run and after
+// edits, the highlight and its preference, the kana chart, its key and its tool-bar button.
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QHelpEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolTip>
+
+#include <memory>
+
+#include "Controls.h"
+#include "IniFile.h"
+#include "MessageBoxes.h"
+#include "UKanaChart.h"
+#include "UMain.h"
+#include "UiTests.h"
+
+using moratutor::test::CharacterBoxes;
+using moratutor::test::Control;
+
+namespace {
+
+// The centre of the character at `position`, in the pane's viewport.
+QPoint CentreOf(QTextEdit* pane, int position) {
+    QTextCursor a(pane->document()), b(pane->document());
+    a.setPosition(position);
+    b.setPosition(position + 1);
+    const QRect left = pane->cursorRect(a), right = pane->cursorRect(b);
+    return QPoint((left.x() + right.x()) / 2, left.center().y());
+}
+
+// What resting the mouse on that character shows: empty when no tool tip comes up.
+QString ToolTipOver(QTextEdit* pane, int position) {
+    QToolTip::hideText();
+    (void)QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000);
+    const QPoint at = CentreOf(pane, position);
+    QHelpEvent help(QEvent::ToolTip, at, pane->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(pane->viewport(), &help);
+    QCoreApplication::processEvents();
+    const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return shown;
+}
+
+}  // namespace
+
+class LearnersAidsWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<TFMain> w;
+    QTextEdit* converted = nullptr;
+    TFKanaChart* chart = nullptr;
+
+    QString PreferencesFile() const { return dir.filePath(QStringLiteral("prefs.ini")); }
+
+    void NewWindow() {
+        w = std::make_unique<TFMain>();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCoreApplication::processEvents();
+        converted = Control<QTextEdit>(*w, "richConvertedTextUnicode");
+        chart = Control<TFKanaChart>(*w, "FKanaChart");
+    }
+
+    // Ticks the groups, puts `source` in the source pane and converts it to hiragana.
+    void Run(const QString& source, std::initializer_list<int> groups) {
+        for (int n : groups) CharacterBoxes(*w)[static_cast<std::size_t>(n - 1)]->setChecked(true);
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(source);
+        QCoreApplication::processEvents();
+        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        moratutor::ui::SetMessageSink([](QMessageBox::Icon, const QString&, const QString&) {});
+    }
+
+    void init() {
+        TFMain::SetPreferencesPathOverride(PreferencesFile());
+        QFile::remove(PreferencesFile());
+        NewWindow();
+    }
+
+    void cleanup() {
+        w.reset();
+        TFMain::SetPreferencesPathOverride(QString());
+    }
+
+    void cleanupTestCase() { moratutor::ui::SetMessageSink({}); }
+
+    void toolTipOverAKanaAfterARun() {
+        Run(QStringLiteral("Кот и КОшка"), {2});
+        QCOMPARE(converted->toPlainText(), QStringLiteral("こт и こшか"));
+        QCOMPARE(ToolTipOver(converted, 0), QStringLiteral("«Ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QCOMPARE(ToolTipOver(converted, 5), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QCOMPARE(ToolTipOver(converted, 1), QString());  // the Cyrillic that stayed
+    }
+
+    void keyFollowsTypingInTheWindow() {
+        Run(QStringLiteral("ко ка"), {2});
+        QCOMPARE(converted->toPlainText(), QStringLiteral("こ か"));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        converted->setFocus(Qt::OtherFocusReason);
+        converted->setTextCursor(QTextCursor(converted->document()));  // caret at the start
+        QTest::keyClicks(converted, QStringLiteral("ab"));
+        QCOMPARE(converted->toPlainText(), QStringLiteral("abこ か"));
+        QCOMPARE(ToolTipOver(converted, 0), QString());  // typed text has no key
+        QCOMPARE(ToolTipOver(converted, 2), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        // Deleting こ leaves か its key at its new place.
+        QTest::keyClick(converted, Qt::Key_Delete);
+        QCOMPARE(converted->toPlainText(), QStringLiteral("ab か"));
+        QCOMPARE(ToolTipOver(converted, 3), QStringLiteral("«ка» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+    }
+
+    void highlightToggledAndRemembered() {
+        QAction* highlight = Control<QAction>(*w, "actHighlightReplacements");
+        QVERIFY(highlight->isCheckable());
+        QVERIFY(!highlight->isChecked());  // off without a preferences file
+        Run(QStringLiteral("Кот и кошка"), {1, 2});
+        QVERIFY(converted->extraSelections().isEmpty());
+        highlight->trigger();
+        QVERIFY(highlight->isChecked());
+        QCOMPARE(converted->extraSelections().size(), 4);
+        // The text itself stays plain: saving writes no highlight.
+        QVERIFY(!converted->document()->toHtml().contains(QStringLiteral("background")));
+
+        w->close();
+        w.reset();
+        QCOMPARE(moratutor::IniFile(PreferencesFile()).ReadString(QStringLiteral("Main"),
+                                                                  QStringLiteral("HighlightReplacements"), {}),
+                 QStringLiteral("1"));
+        NewWindow();
+        QVERIFY(Control<QAction>(*w, "actHighlightReplacements")->isChecked());
+        Run(QStringLiteral("ка"), {2});
+        QCOMPARE(converted->extraSelections().size(), 1);
+        Control<QAction>(*w, "actHighlightReplacements")->trigger();
+        QVERIFY(converted->extraSelections().isEmpty());
+        w.reset();
+        QCOMPARE(moratutor::IniFile(PreferencesFile()).ReadString(QStringLiteral("Main"),
+                                                                  QStringLiteral("HighlightReplacements"), {}),
+                 QStringLiteral("0"));
+    }
+
+    void chartFollowsTheTicksFromStartUp() {
+        w.reset();
+        QFile file(PreferencesFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Characters]\n3=1\n");
+        file.close();
+        NewWindow();
+        QVERIFY(!chart->isVisible());  // made hidden, waiting for its command
+        QVERIFY(chart->CellHighlighted(55));  // са, ticked in the preferences
+        QVERIFY(!chart->CellHighlighted(46));
+        Control<QCheckBox>(*w, "chkbxCharacters2")->setChecked(true);
+        QVERIFY(chart->CellHighlighted(46));
+        Control<QCheckBox>(*w, "chkbxReplaceE")->setChecked(true);
+        QVERIFY(chart->CellHighlighted(54));  // ке comes in with "Замена «Э» и «Е»"
+        Control<QAction>(*w, "actDeselectAllCharacters")->trigger();
+        QVERIFY(!chart->CellHighlighted(46));
+        QVERIFY(!chart->CellHighlighted(55));
+    }
+
+    void chartCountsTheLastRun() {
+        Run(QStringLiteral("ка ка ко"), {2});
+        QCOMPARE(chart->HiraganaCount(46), 2);
+        QCOMPARE(chart->KatakanaCount(46), 0);
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("ко"));
+        Control<QAction>(*w, "actReplaceWithKatakana")->trigger();
+        QCOMPARE(chart->HiraganaCount(46), 0);  // the last run only
+        QCOMPARE(chart->KatakanaCount(50), 1);
+    }
+
+    void f2AndTheButtonOpenOneChart() {
+        QVERIFY(!chart->isVisible());
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        QTRY_VERIFY(chart->isVisible());
+        chart->close();
+        QVERIFY(!chart->isVisible());
+        auto* toolBar = Control<QToolBar>(*w, "ToolBar");
+        QTest::mouseClick(toolBar->widgetForAction(Control<QAction>(*w, "actKanaChart")), Qt::LeftButton);
+        QTRY_VERIFY(chart->isVisible());
+        Control<QAction>(*w, "actKanaChart")->trigger();
+        QCOMPARE(w->findChildren<TFKanaChart*>().size(), 1);  // one at a time
+    }
+
+    // The chart's first place: beside the window where the screen has room, never off it.
+    void chartOpensBesideTheWindow_data() {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QSize>("chart");
+        QTest::addColumn<QPoint>("place");
+        const QSize chart(536, 700);
+        QTest::newRow("room on the right") << QRect(0, 30, 700, 550) << chart << QPoint(700, 30);
+        QTest::newRow("room on the left only") << QRect(700, 30, 560, 550) << chart << QPoint(164, 30);
+        QTest::newRow("room on neither side") << QRect(260, 130, 760, 560) << chart << QPoint(744, 100);
+        QTest::newRow("chart wider than the screen") << QRect(0, 0, 760, 550) << QSize(1400, 900) << QPoint(0, 0);
+    }
+
+    void chartOpensBesideTheWindow() {
+        QFETCH(QRect, window);
+        QFETCH(QSize, chart);
+        QFETCH(QPoint, place);
+        QCOMPARE(TFMain::KanaChartPlace(window, chart, QRect(0, 0, 1280, 800)), place);
+    }
+
+    // Every button stands whole on the tool bar, however many the table gives it.
+    void toolBarShowsEveryButtonWhole() {
+        auto* toolBar = Control<QToolBar>(*w, "ToolBar");
+        int width = 0;
+        for (QAction* action : toolBar->actions()) {
+            QWidget* widget = toolBar->widgetForAction(action);
+            QVERIFY(widget && widget->isVisible());
+            QVERIFY2(toolBar->rect().contains(widget->geometry()), qPrintable(action->objectName()));
+            width += widget->width();
+        }
+        QCOMPARE(toolBar->width(), width);
+    }
+};
+
+int RunLearnersAidsWindowTest(int argc, char** argv) {
+    LearnersAidsWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "LearnersAidsWindowTest.moc"

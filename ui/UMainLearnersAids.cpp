@@ -1,0 +1,52 @@
+// The main window's side of the learner's aids: the highlight of the kana a run wrote, the
+// kana chart, and what a run tells them.
+#include "UMain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QScreen>
+
+#include <algorithm>
+#include <utility>
+
+#include "AnswerKey.h"
+#include "UKanaChart.h"
+
+void TFMain::actHighlightReplacementsExecute() { ConvertedTextKey->SetHighlight(actHighlightReplacements->isChecked()); }
+
+void TFMain::ShowOptionsInKanaChart() { KanaChart->SetOptions(CurrentOptions()); }
+
+QPoint TFMain::KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen) {
+    // Right of the window, else left of it; where neither side has room, at the screen's
+    // right edge, so that the groups and the start of the lines stay in view. Never off
+    // the screen.
+    int left = window.right() + 1;
+    if (left + chart.width() > screen.right() + 1) {
+        left = window.left() - chart.width();
+        if (left < screen.left()) left = screen.right() + 1 - chart.width();
+    }
+    left = std::max(screen.left(), std::min(left, screen.right() + 1 - chart.width()));
+    const int top = std::max(screen.top(), std::min(window.top(), screen.bottom() + 1 - chart.height()));
+    return {left, top};
+}
+
+void TFMain::actKanaChartExecute() {
+    if (!KanaChartShownBefore) {
+        KanaChartShownBefore = true;
+        const QScreen* screen = this->screen();
+        const QRect available = screen ? screen->availableGeometry() : frameGeometry();
+        // Not shown yet, the chart knows nothing of its title bar: it gets the main window's.
+        const QSize frame = frameGeometry().size() - size();
+        if (KanaChart->height() + frame.height() > available.height())
+            KanaChart->resize(KanaChart->width(), std::max(200, available.height() - frame.height()));
+        KanaChart->move(KanaChartPlace(frameGeometry(), KanaChart->size() + frame, available));
+    }
+    KanaChart->show();
+    KanaChart->raise();
+    KanaChart->activateWindow();
+}
+
+void TFMain::ShowRunInLearnersAids(moratutor::AnswerKey key, const std::u16string& text) {
+    KanaChart->SetCounts(key);
+    ConvertedTextKey->SetKey(std::move(key), text);
+}
