@@ -8,6 +8,7 @@
 #include "MessageBoxes.h"
 #include "RussianQtTexts.h"
 #include "UMain.h"
+#include "WindowTrace.h"
 
 namespace moratutor::ui {
 
@@ -59,6 +60,7 @@ int RunMoratutor(int argc, char** argv) {
     int applicationArgc = 1;
     char* applicationArgv[] = {argv[0], nullptr};
     Application app(applicationArgc, applicationArgv);
+    InstallWindowTrace(app);
     auto window = std::make_unique<TFMain>();
     window->show();
     // A file named on the command line is loaded as Ctrl+O would; an error is shown and
