@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "MessageBoxes.h"
+#include "PaneDocument.h"
 #include "PaneText.h"
 
 using moratutor::KanaMode;
@@ -56,16 +57,14 @@ std::u16string TFMain::SourceTextUnicode() const {
 }
 
 void TFMain::SetConvertedText(const std::u16string& text) {
-    // A fresh document: no character format of earlier content or of the caret survives.
-    // Filled before it is shown, so the pane lays it out from the top in small steps
-    // while the program stays responsive, instead of all at once.
-    auto* document = new QTextDocument(richConvertedTextUnicode);
-    document->setDefaultFont(richConvertedTextUnicode->font());
-    document->setPlainText(QString::fromStdU16String(text));
-    QPointer<QTextDocument> previous = richConvertedTextUnicode->document();
-    richConvertedTextUnicode->setDocument(document);
-    // The pane frees only the document it made itself; one of ours goes here.
-    if (previous && previous->parent() == richConvertedTextUnicode) delete previous.data();
+    // A fresh document, built aside: no character format of earlier content or of the caret
+    // survives, and the pane lays it out from the top in small steps while the program
+    // stays responsive, instead of all at once.
+    const QString converted = QString::fromStdU16String(text);
+    auto built = moratutor::ui::BuildDocumentAside(*richConvertedTextUnicode, {this, nullptr, nullptr},
+                                                   [&converted](QTextDocument& document) { document.setPlainText(converted); });
+    QTextDocument* document = built.get();
+    moratutor::ui::InstallDocument(*richConvertedTextUnicode, std::move(built));
     richConvertedTextUnicode->setTextCursor(QTextCursor(document));
     richConvertedTextUnicode->setCurrentCharFormat(QTextCharFormat());
 }

@@ -32,6 +32,7 @@
 #include "DocumentLoader.h"
 #include "MessageBoxes.h"
 #include "PagedOutput.h"
+#include "PaneDocument.h"
 #include "PaneText.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
@@ -146,17 +147,17 @@ QByteArray ReadWholeFile(const QString& path) {
 
 // Fills an emptied pane from the bytes of a file, read as their content says (RTF, a book,
 // a web page, plain text in whatever encoding the decoder recognises); returns the book's
-// own title, empty when it has none.
-QString LoadIntoPane(QTextEdit& pane, const QByteArray& bytes) {
+// own title, empty when it has none. The document is built aside and put in at once, so
+// that a book does not stop the window; a load is not an edit the user could undo, and
+// the pane starts a fresh history.
+QString LoadIntoPane(QTextEdit& pane, const QByteArray& bytes, const moratutor::ui::WaitDisplay& wait) {
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    QTextDocument* document = pane.document();
-    // A load is not an edit the user could undo; the pane starts a fresh history.
-    document->setUndoRedoEnabled(false);
     moratutor::books::LoadedDocument loaded;
-    const moratutor::books::BookReadStatus status = moratutor::books::LoadDocument(view, *document, &loaded);
-    document->setUndoRedoEnabled(true);
-    if (status != moratutor::books::BookReadStatus::Ok) throw Error(moratutor::books::LoadErrorMessage());
-    pane.moveCursor(QTextCursor::Start);
+    auto document = moratutor::ui::BuildDocumentAside(pane, wait, [view, &loaded](QTextDocument& target) {
+        if (moratutor::books::LoadDocument(view, target, &loaded) != moratutor::books::BookReadStatus::Ok)
+            throw Error(moratutor::books::LoadErrorMessage());
+    });
+    moratutor::ui::InstallDocument(pane, std::move(document));
     return loaded.Title;
 }
 
@@ -198,7 +199,7 @@ void TFMain::LoadFile(const QString& path) {
     richSourceTextAnsi->clear();
     LoadedBookTitle.clear();
     const QByteArray bytes = ReadWholeFile(path);
-    LoadedBookTitle = LoadIntoPane(*richSourceTextAnsi, bytes);
+    LoadedBookTitle = LoadIntoPane(*richSourceTextAnsi, bytes, {this, lblProgress, ProgressBar});
     ProgressBar->setValue(0);
 }
 

@@ -1,0 +1,158 @@
+#include "PaneDocument.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QThread>
+#include <QTimer>
+
+#include <exception>
+
+#include "WindowTrace.h"
+
+namespace moratutor::ui {
+namespace {
+
+// While a document is built the window paints but takes no input: a click or key would
+// otherwise wait in the queue and act on a window that has changed under it. Closing the
+// window is not lost, only put off until the document is in place.
+class InputHold : public QObject {
+public:
+    explicit InputHold(QWidget* window) : window_(window) { QCoreApplication::instance()->installEventFilter(this); }
+    ~InputHold() override {
+        QCoreApplication::instance()->removeEventFilter(this);
+        if (closeRequested_ && window_) QMetaObject::invokeMethod(window_, &QWidget::close, Qt::QueuedConnection);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Shortcut:
+            case QEvent::Wheel:
+            case QEvent::ContextMenu:
+            case QEvent::InputMethod:
+                return true;
+            case QEvent::Close:
+                if (watched == window_) {
+                    closeRequested_ = true;
+                    event->ignore();
+                    return true;
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+private:
+    QPointer<QWidget> window_;
+    bool closeRequested_ = false;
+};
+
+// The busy cursor at once; after half a second the label and a busy bar as well. The
+// label and bar are given back as they were.
+class BusyDisplay {
+public:
+    explicit BusyDisplay(const WaitDisplay& wait) : wait_(wait) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        TraceNote("busy 1");
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { ShowWorking(); });
+        timer_.start(500);
+    }
+    ~BusyDisplay() {
+        if (shown_) {
+            if (wait_.label) wait_.label->setText(labelText_);
+            if (wait_.bar) {
+                wait_.bar->setRange(barMinimum_, barMaximum_);
+                wait_.bar->setValue(barValue_);
+            }
+        }
+        QGuiApplication::restoreOverrideCursor();
+        TraceNote("busy 0");
+    }
+    BusyDisplay(const BusyDisplay&) = delete;
+    BusyDisplay& operator=(const BusyDisplay&) = delete;
+
+private:
+    void ShowWorking() {
+        shown_ = true;
+        if (wait_.label) {
+            labelText_ = wait_.label->text();
+            wait_.label->setText(QStringLiteral("Загрузка…"));
+        }
+        if (wait_.bar) {
+            barMinimum_ = wait_.bar->minimum();
+            barMaximum_ = wait_.bar->maximum();
+            barValue_ = wait_.bar->value();
+            wait_.bar->setRange(0, 0);
+        }
+    }
+
+    WaitDisplay wait_;
+    QTimer timer_;
+    bool shown_ = false;
+    QString labelText_;
+    int barMinimum_ = 0, barMaximum_ = 0, barValue_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const WaitDisplay& wait,
+                                                  const std::function<void(QTextDocument&)>& fill) {
+    QThread* const guiThread = QThread::currentThread();
+    const QFont font = pane.document()->defaultFont();
+    const QTextOption option = pane.document()->defaultTextOption();
+    std::unique_ptr<QTextDocument> result;
+    std::exception_ptr error;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            auto document = std::make_unique<QTextDocument>();
+            document->setUndoRedoEnabled(false);
+            document->setDefaultFont(font);
+            document->setDefaultTextOption(option);
+            fill(*document);
+            document->setUndoRedoEnabled(true);
+            document->moveToThread(guiThread);
+            result = std::move(document);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }));
+
+    {
+        const BusyDisplay busy(wait);
+        const InputHold hold(wait.window);
+        QEventLoop loop;
+        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        worker->start();
+        loop.exec();
+        worker->wait();
+    }
+    if (error) std::rethrow_exception(error);
+    return result;
+}
+
+void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
+    QTextDocument* const installed = document.release();
+    installed->setParent(&pane);
+    QPointer<QTextDocument> previous = pane.document();
+    pane.setDocument(installed);
+    // The pane frees only the document it made itself; one of ours goes here.
+    if (previous && previous->parent() == &pane) delete previous.data();
+    pane.setTextCursor(QTextCursor(installed));
+}
+
+}  // namespace moratutor::ui

@@ -1,0 +1,40 @@
+// Filling a pane with a whole book. A document that the pane shows is laid out, signalled
+// and recorded for undo at every paragraph inserted; one built aside (on a worker thread,
+// with no layout and no undo history) costs a fraction of that and is put in at once.
+#pragma once
+
+#include <QTextDocument>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QTextEdit;
+class QWidget;
+
+namespace moratutor::ui {
+
+// What a long wait shows of the window: its busy cursor at once, the progress label and a
+// busy bar once the wait passes half a second.
+struct WaitDisplay {
+    QWidget* window = nullptr;
+    QLabel* label = nullptr;
+    QProgressBar* bar = nullptr;
+};
+
+// Builds a document like the pane's own (same default font and text options) and fills it
+// with `fill` on a worker thread, without undo history. The window goes on painting
+// meanwhile; the user's input to it is dropped (a close request is kept for later).
+// An exception of `fill` comes out here.
+std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const WaitDisplay& wait,
+                                                  const std::function<void(QTextDocument&)>& fill);
+
+// Puts `document` in place of the pane's content: undo history starts afresh, the caret
+// is at the start with the pane's default character format.
+void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document);
+
+// Paints the window again at once, so a dialog that just closed does not stay drawn on it.
+void RepaintAfterDialog(QWidget& window);
+
+}  // namespace moratutor::ui
