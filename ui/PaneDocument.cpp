@@ -1,6 +1,8 @@
 #include "PaneDocument.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -12,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 #include "WindowTrace.h"
@@ -108,6 +111,51 @@ private:
     int barMinimum_ = 0, barMaximum_ = 0, barValue_ = 0;
 };
 
+// Qt's text layout, when it lays out a document in its background steps, stops for good
+// once the text grows taller than 2^23 pixels; laid out in one call it gets through. A
+// text that may come near that height is therefore laid out whole, at once, whenever the
+// pane has to lay it out afresh: when it is put in and when the pane changes its size.
+constexpr qreal kTallTextHeight = 1 << 22;
+
+bool MayBeTall(const QTextEdit& pane) {
+    const QTextDocument* document = pane.document();
+    const QFontMetricsF metrics(document->defaultFont());
+    const qreal width = std::max(1, pane.viewport()->width());
+    const qreal lines = document->blockCount() + document->characterCount() * metrics.averageCharWidth() / width;
+    return lines * metrics.lineSpacing() >= kTallTextHeight;
+}
+
+void LayOutTallTextWhole(QTextEdit& pane) {
+    if (!MayBeTall(pane)) return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    TraceNote("busy 1");
+    // The cursor reaches the screen before the wait, not after it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    pane.document()->documentLayout()->documentSize();
+    QGuiApplication::restoreOverrideCursor();
+    TraceNote("busy 0");
+}
+
+class TallTextGuard : public QObject {
+public:
+    static constexpr const char* kName = "tallTextGuard";
+    explicit TallTextGuard(QTextEdit& pane) : QObject(&pane), pane_(pane) {
+        setObjectName(QLatin1String(kName));
+        pane.viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        // Ahead of the layout's own first background step.
+        if (event->type() == QEvent::Resize)
+            QTimer::singleShot(0, this, [this] { LayOutTallTextWhole(pane_); });
+        return false;
+    }
+
+private:
+    QTextEdit& pane_;
+};
+
 }  // namespace
 
 std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const WaitDisplay& wait,
@@ -153,6 +201,8 @@ void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
     // The pane frees only the document it made itself; one of ours goes here.
     if (previous && previous->parent() == &pane) delete previous.data();
     pane.setTextCursor(QTextCursor(installed));
+    if (!pane.findChild<QObject*>(QLatin1String(TallTextGuard::kName), Qt::FindDirectChildrenOnly)) new TallTextGuard(pane);
+    LayOutTallTextWhole(pane);
 }
 
 }  // namespace moratutor::ui

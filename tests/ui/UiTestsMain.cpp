@@ -19,6 +19,7 @@ constexpr TestClass kClasses[] = {
     {"LearnersAidsTest", RunLearnersAidsTest},
     {"LearnersAidsWindowTest", RunLearnersAidsWindowTest},
     {"MainWindowTest", RunMainWindowTest},
+    {"PaneDocumentTest", RunPaneDocumentTest},
     {"PreferencesWindowTest", RunPreferencesWindowTest},
     {"TextFilesWindowTest", RunTextFilesWindowTest},
     {"StartUpTest", RunStartUpTest},

@@ -1,0 +1,137 @@
+// Documents built aside and put into a pane: the same text and formatting, a fresh undo
+// history, the window held still while they are built, and no hang for a very tall text.
+#include <QAbstractTextDocumentLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+#include "PaneDocument.h"
+#include "UiTests.h"
+
+using moratutor::ui::BuildDocumentAside;
+using moratutor::ui::InstallDocument;
+
+class PaneDocumentTest : public QObject {
+    Q_OBJECT
+
+    QWidget window;
+    QTextEdit* pane = nullptr;
+    QLabel* label = nullptr;
+    QProgressBar* bar = nullptr;
+
+    moratutor::ui::WaitDisplay Wait() { return {&window, label, bar}; }
+
+private slots:
+    void init() {
+        pane = new QTextEdit(&window);
+        pane->setGeometry(0, 0, 570, 200);
+        label = new QLabel(QStringLiteral("как было"), &window);
+        bar = new QProgressBar(&window);
+        bar->setRange(0, 7);
+        bar->setValue(7);
+        window.resize(600, 260);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    void cleanup() { qDeleteAll(window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)); }
+
+    void textAndFormattingComeThroughWithAFreshHistory_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("raw");
+        QTest::newRow("lines") << QStringLiteral("<p>раз</p><p>два<br/>три</p><p></p>")
+                               << QStringLiteral("раз\u2029два\u2028три\u2029");
+        QTest::newRow("bold") << QStringLiteral("<p>а<b>жи</b>\u00a0в</p>") << QStringLiteral("ажи\u00a0в");
+    }
+    void textAndFormattingComeThroughWithAFreshHistory() {
+        QFETCH(QString, html);
+        QFETCH(QString, raw);
+        pane->setPlainText(QStringLiteral("прежний текст"));
+        pane->insertPlainText(QStringLiteral("правка"));
+        QVERIFY(pane->document()->isUndoAvailable());
+        QTextDocument expected;
+        expected.setHtml(html);
+        InstallDocument(*pane, BuildDocumentAside(*pane, Wait(), [&](QTextDocument& d) { d.setHtml(html); }));
+        QCOMPARE(pane->document()->toRawText(), raw);
+        QCOMPARE(pane->document()->toHtml(), expected.toHtml());
+        QCOMPARE(pane->document()->defaultFont(), pane->font());
+        QVERIFY(!pane->document()->isUndoAvailable());
+        QCOMPARE(pane->textCursor().position(), 0);
+        QVERIFY(!pane->textCursor().hasSelection());
+        // Edits after it are undone as in any pane.
+        QTest::keyClicks(pane, QStringLiteral("y"));
+        QVERIFY(pane->document()->isUndoAvailable());
+    }
+
+    void failureLeavesThePaneAsItWas() {
+        pane->setPlainText(QStringLiteral("остаётся"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 BuildDocumentAside(*pane, Wait(), [](QTextDocument&) -> void {
+                                     throw std::runtime_error("unreadable");
+                                 }));
+        QCOMPARE(pane->toPlainText(), QStringLiteral("остаётся"));
+        QCOMPARE(label->text(), QStringLiteral("как было"));
+    }
+
+    void longBuildHoldsInputAndShowsItIsWorking() {
+        QString labelMeanwhile;
+        int barMaximumMeanwhile = -1;
+        QTimer::singleShot(100, pane, [this] { QTest::keyClicks(pane, QStringLiteral("xyz")); });
+        QTimer::singleShot(700, pane, [&] {
+            labelMeanwhile = label->text();
+            barMaximumMeanwhile = bar->maximum();
+        });
+        auto document = BuildDocumentAside(*pane, Wait(), [](QTextDocument& d) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            d.setPlainText(QStringLiteral("книга"));
+        });
+        QCOMPARE(labelMeanwhile, QStringLiteral("Загрузка…"));
+        QCOMPARE(barMaximumMeanwhile, 0);
+        QVERIFY(pane->toPlainText().isEmpty());  // the keys pressed meanwhile went nowhere
+        QCOMPARE(label->text(), QStringLiteral("как было"));
+        QCOMPARE(bar->maximum(), 7);
+        QCOMPARE(bar->value(), 7);
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    void tallTextDoesNotStopTheWindow() {
+        // Taller than 2^23 pixels once laid out: Qt's background layout never got past it.
+        QStringList lines;
+        for (int i = 0; i < 600000; ++i) lines += QStringLiteral("строка номер %1").arg(i);
+        const QString text = lines.join(u'\n');
+        std::atomic<bool> done{false};
+        std::thread watchdog([&done] {
+            for (int i = 0; i < 1200 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!done) {
+                std::fputs("FAIL: the event loop stopped inside the text layout\n", stderr);
+                std::_Exit(1);
+            }
+        });
+        InstallDocument(*pane, BuildDocumentAside(*pane, Wait(), [&](QTextDocument& d) { d.setPlainText(text); }));
+        // Long enough for the background layout to have reached that height.
+        for (int i = 0; i < 160; ++i) QTest::qWait(50);
+        pane->resize(400, 200);
+        for (int i = 0; i < 40; ++i) QTest::qWait(50);
+        done = true;
+        watchdog.join();
+        QCOMPARE(pane->document()->blockCount(), 600000);
+        QVERIFY(pane->document()->documentLayout()->documentSize().height() > (1 << 23));
+    }
+};
+
+int RunPaneDocumentTest(int argc, char** argv) {
+    PaneDocumentTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PaneDocumentTest.moc"
