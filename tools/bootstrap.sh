@@ -22,6 +22,10 @@ libbenchmark-dev
 xvfb
 xauth
 xdotool
+xclip
+openbox
+python3
+linux-perf
 imagemagick
 fonts-ipafont-gothic
 fonts-dejavu-core
