@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -138,11 +139,7 @@ void LayOutTallTextWhole(QTextEdit& pane) {
 
 class TallTextGuard : public QObject {
 public:
-    static constexpr const char* kName = "tallTextGuard";
-    explicit TallTextGuard(QTextEdit& pane) : QObject(&pane), pane_(pane) {
-        setObjectName(QLatin1String(kName));
-        pane.viewport()->installEventFilter(this);
-    }
+    explicit TallTextGuard(QTextEdit& pane) : QObject(&pane), pane_(pane) { pane.viewport()->installEventFilter(this); }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -156,7 +153,36 @@ private:
     QTextEdit& pane_;
 };
 
+// A paste is inserted into the pane's own document, with its undo history, and laid out at
+// once; for a book that is seconds. What it will cost is not known before the clipboard's
+// owner has sent the text, so every paste by key shows the busy cursor while it runs.
+class PasteBusyCursor : public QObject {
+public:
+    explicit PasteBusyCursor(QTextEdit& pane) : QObject(&pane) { pane.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) ||
+            static_cast<QTextEdit*>(watched)->isReadOnly())
+            return false;
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        TraceNote("busy 1");
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // Given back once the pane has handled the key.
+        QTimer::singleShot(0, this, [] {
+            QGuiApplication::restoreOverrideCursor();
+            TraceNote("busy 0");
+        });
+        return false;
+    }
+};
+
 }  // namespace
+
+void GuardPane(QTextEdit& pane) {
+    new TallTextGuard(pane);
+    new PasteBusyCursor(pane);
+}
 
 std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const WaitDisplay& wait,
                                                   const std::function<void(QTextDocument&)>& fill) {
@@ -201,7 +227,6 @@ void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
     // The pane frees only the document it made itself; one of ours goes here.
     if (previous && previous->parent() == &pane) delete previous.data();
     pane.setTextCursor(QTextCursor(installed));
-    if (!pane.findChild<QObject*>(QLatin1String(TallTextGuard::kName), Qt::FindDirectChildrenOnly)) new TallTextGuard(pane);
     LayOutTallTextWhole(pane);
 }
 

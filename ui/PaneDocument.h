@@ -23,6 +23,10 @@ struct WaitDisplay {
     QProgressBar* bar = nullptr;
 };
 
+// Watches a pane for the long waits of a book: a paste by key shows the busy cursor, and a
+// very tall text is laid out whole when the pane changes size (see the source file).
+void GuardPane(QTextEdit& pane);
+
 // Builds a document like the pane's own (same default font and text options) and fills it
 // with `fill` on a worker thread, without undo history. The window goes on painting
 // meanwhile; the user's input to it is dropped (a close request is kept for later).
@@ -31,10 +35,8 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const W
                                                   const std::function<void(QTextDocument&)>& fill);
 
 // Puts `document` in place of the pane's content: undo history starts afresh, the caret
-// is at the start with the pane's default character format.
+// is at the start with the pane's default character format. A very tall text is laid out
+// whole at once (a few seconds under the busy cursor) rather than in background steps.
 void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document);
-
-// Paints the window again at once, so a dialog that just closed does not stay drawn on it.
-void RepaintAfterDialog(QWidget& window);
 
 }  // namespace moratutor::ui

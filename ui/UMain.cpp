@@ -28,6 +28,7 @@
 
 #include "AnswerKey.h"
 #include "MessageBoxes.h"
+#include "PaneDocument.h"
 #include "UKanaChart.h"
 #include "UMostUsed.h"
 #include "moratutor/SyllableTable.h"
@@ -55,6 +56,7 @@ QTextEdit* MakePane(QWidget* parent, const char* name) {
     // Tab moves on to the next control, as in the other controls of the window.
     pane->setTabChangesFocus(true);
     pane->setContextMenuPolicy(Qt::CustomContextMenu);
+    moratutor::ui::GuardPane(*pane);
     return pane;
 }
 

@@ -1,6 +1,8 @@
 // Documents built aside and put into a pane: the same text and formatting, a fresh undo
 // history, the window held still while they are built, and no hang for a very tall text.
 #include <QAbstractTextDocumentLayout>
+#include <QClipboard>
+#include <QCursor>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -36,6 +38,7 @@ private slots:
     void init() {
         pane = new QTextEdit(&window);
         pane->setGeometry(0, 0, 570, 200);
+        moratutor::ui::GuardPane(*pane);
         label = new QLabel(QStringLiteral("как было"), &window);
         bar = new QProgressBar(&window);
         bar->setRange(0, 7);
@@ -102,6 +105,29 @@ private slots:
         QCOMPARE(bar->maximum(), 7);
         QCOMPARE(bar->value(), 7);
         QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    void pasteByKeyShowsTheBusyCursorAndKeepsTheText() {
+        const QString text = QStringLiteral("Мороз и солнце;\nдень чудесный!\r\n\u2028ещё\u00a0ты");
+        QGuiApplication::clipboard()->setText(text);
+        pane->setPlainText(QStringLiteral("[]"));
+        QTextCursor at(pane->document());
+        at.setPosition(1);
+        pane->setTextCursor(at);
+        bool busyWhileInserting = false;
+        connect(pane->document(), &QTextDocument::contentsChanged, pane, [&] {
+            busyWhileInserting = QGuiApplication::overrideCursor() &&
+                                 QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        });
+        QTest::keyClick(pane, Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(busyWhileInserting);
+        QTest::qWait(20);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QTextDocument expected;
+        expected.setPlainText(QStringLiteral("[") + text + QStringLiteral("]"));
+        QCOMPARE(pane->document()->toRawText(), expected.toRawText());
+        pane->undo();
+        QCOMPARE(pane->toPlainText(), QStringLiteral("[]"));
     }
 
     void tallTextDoesNotStopTheWindow() {
