@@ -254,13 +254,21 @@ def one_run(program, work, text, trace_path, wrap=()):
                 if line.startswith("VmHWM"):
                     r["peak_rss_mb"] = int(line.split()[1]) / 1024
         r["peak_per_utf16"] = r["peak_rss_mb"] * 1024 * 1024 / (2 * len(text))
-        busy = [l for l in trace.since(0) if l[1] in ("busy", "stall")]
-        # The longest stall while no busy cursor was shown.
-        on, worst = False, 0
-        for l in busy:
-            if l[1] == "busy":
-                on = l[2][0] == "1"
-            elif not on:
+        # The longest stall that began while no busy cursor was shown (a stall is reported
+        # when it ends, with its length).
+        lines = trace.since(0)
+        changes = [(l[0], l[2][0] == "1") for l in lines if l[1] == "busy"]
+        worst = 0
+        for l in lines:
+            if l[1] != "stall":
+                continue
+            start = l[0] - int(l[2][0]) * 1_000_000
+            busy = False
+            for at, on in changes:
+                if at > start:
+                    break
+                busy = on
+            if not busy:
                 worst = max(worst, int(l[2][0]))
         r["longest_stall_without_busy_cursor"] = worst
     finally:
