@@ -206,14 +206,25 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const W
         }
     }));
 
-    {
+    if (QThread::currentThread()->loopLevel() == 0) {
+        // Before the program's event loop runs (a file named at start-up) nothing is painted
+        // yet, and a loop run here would take in what is meant for the first one.
+        worker->start();
+        worker->wait();
+    } else {
         const BusyDisplay busy(wait);
         const InputHold hold(wait.window);
         QEventLoop loop;
-        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        bool built = false;
+        QObject::connect(worker.get(), &QThread::finished, &loop, [&loop, &built] {
+            built = true;
+            loop.quit();
+        });
         worker->start();
         loop.exec();
         worker->wait();
+        // The program was asked to end meanwhile: the request reaches the main loop.
+        if (!built) QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     }
     if (error) std::rethrow_exception(error);
     return result;

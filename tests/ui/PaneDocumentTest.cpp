@@ -2,6 +2,7 @@
 // history, the window held still while they are built, and no hang for a very tall text.
 #include <QAbstractTextDocumentLayout>
 #include <QClipboard>
+#include <QEventLoop>
 #include <QCursor>
 #include <QLabel>
 #include <QProgressBar>
@@ -94,10 +95,18 @@ private slots:
             labelMeanwhile = label->text();
             barMaximumMeanwhile = bar->maximum();
         });
-        auto document = BuildDocumentAside(*pane, Wait(), [](QTextDocument& d) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-            d.setPlainText(QStringLiteral("книга"));
+        // As in the program, from inside its event loop.
+        std::unique_ptr<QTextDocument> document;
+        QEventLoop loop;
+        QTimer::singleShot(0, pane, [&] {
+            document = BuildDocumentAside(*pane, Wait(), [](QTextDocument& d) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+                d.setPlainText(QStringLiteral("книга"));
+            });
+            loop.quit();
         });
+        loop.exec();
+        QVERIFY(document);
         QCOMPARE(labelMeanwhile, QStringLiteral("Загрузка…"));
         QCOMPARE(barMaximumMeanwhile, 0);
         QVERIFY(pane->toPlainText().isEmpty());  // the keys pressed meanwhile went nowhere
