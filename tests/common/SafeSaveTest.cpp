@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "FileSizeLimit.h"
 #include "IniFile.h"
 #include "SafeFile.h"
 
@@ -24,21 +25,7 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-// Limits the size of files this process writes, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
+using moratutor::test::FileSizeLimit;
 
 class SafeSaveTest : public ::testing::Test {
 protected:

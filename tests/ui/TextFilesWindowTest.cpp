@@ -35,6 +35,7 @@
 #include <memory>
 #include <vector>
 
+#include "FileSizeLimit.h"
 #include "DocumentLoader.h"
 #include "MessageBoxes.h"
 #include "RussianFileDetails.h"
@@ -158,21 +159,7 @@ QStringList ReadBack(const QByteArray& bytes, QString* title) {
     return document.toPlainText().split(u'\n');
 }
 
-// Limits the size of files this process writes, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
+using moratutor::test::FileSizeLimit;
 
 }  // namespace
 
