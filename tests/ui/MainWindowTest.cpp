@@ -32,12 +32,30 @@
 #include "UMainApplication.h"
 #include "UMostUsed.h"
 #include "Controls.h"
+
 #include "UiTests.h"
 
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
 
 namespace {
+
+// Calls `onPaint` each time `widget` is painted.
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QWidget* widget, std::function<void()> onPaint) : onPaint_(std::move(onPaint)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) onPaint_();
+        return false;
+    }
+
+private:
+    std::function<void()> onPaint_;
+};
 
 struct ShownBox {
     QMessageBox::Icon icon;
@@ -747,6 +765,31 @@ private slots:
         texts.removeAll(QString());
         texts.removeAll(QStringLiteral("Загрузка…"));
         QVERIFY2(!texts.isEmpty(), "the label stayed empty all run");
+    }
+
+    // The label's repaints are thinned within a step, yet at every pump the label on the
+    // screen shows its current text, and every syllable's text is painted.
+    void progressLabelPaintedEveryStep() {
+        Tick(*w, {2, 3});
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("ка са ").repeated(3000));
+        Idle();
+        auto* label = Control<QLabel>(*w, "lblProgress");
+        QStringList painted;
+        PaintWatch watch(label, [&] { painted << label->text(); });
+        int pumps = 0;
+        QTimer sampler;
+        sampler.setInterval(0);
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            if (!w->IsRunning() || Control<QProgressBar>(*w, "ProgressBar")->value() == 0) return;
+            ++pumps;
+            QCOMPARE(painted.value(painted.size() - 1), label->text());
+        });
+        sampler.start();
+        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+        sampler.stop();
+        QVERIFY(pumps > 0);
+        for (const QString syllable : {QStringLiteral("«КА»"), QStringLiteral("«СА»")})
+            QVERIFY2(!painted.filter(syllable).isEmpty(), qPrintable(syllable));
     }
 
     // Each option box reaches the engine as its own option. Snowball replaces the early
