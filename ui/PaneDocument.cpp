@@ -1,7 +1,6 @@
 #include "PaneDocument.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QCoreApplication>
@@ -9,7 +8,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTextCursor>
@@ -171,8 +169,8 @@ protected:
     void documentChanged(int, int, int) override {}
 };
 
-// Below this a paste costs little whichever way it goes in.
-constexpr qsizetype kLargePaste = 100'000;
+// A pane holding less than this is laid out afresh in a few milliseconds.
+constexpr int kSmallText = 20'000;
 
 // A paste is inserted into the pane's own document, with its undo history, and laid out at
 // once; for a book that is seconds. What it will cost is not known before the clipboard's
@@ -211,9 +209,10 @@ void GuardPane(QTextEdit& pane, bool pasteAside) {
 }
 
 void PasteIntoPane(QTextEdit& pane) {
-    const QMimeData* source = QGuiApplication::clipboard()->mimeData();
+    // How much is pasted is not known before the clipboard's owner sends it (asking twice
+    // would send it twice): the layout is set aside whenever it is cheap to make again.
     QTextDocument* const document = pane.document();
-    if (!source || !source->hasText() || source->text().size() < std::max<qsizetype>(kLargePaste, document->characterCount())) {
+    if (document->characterCount() >= kSmallText) {
         pane.paste();
         return;
     }

@@ -29,8 +29,8 @@ struct WaitDisplay {
 void GuardPane(QTextEdit& pane, bool pasteAside = false);
 
 // Pastes the clipboard into the pane as its paste command does: one undo step, the same
-// text and formatting, the caret after it and in view. A paste larger than the pane's text
-// is inserted with the pane's layout set aside, and the text laid out afresh afterwards.
+// text and formatting, the caret after it and in view. Into a pane holding little text the
+// paste is inserted with the pane's layout set aside, and the text laid out afresh after.
 // Not for a pane whose document's layout or changes others follow (the answer key's).
 void PasteIntoPane(QTextEdit& pane);
 
