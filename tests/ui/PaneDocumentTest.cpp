@@ -172,15 +172,11 @@ private slots:
         QVERIFY(pane->document()->characterCount() > 100'000);
         QCOMPARE(pane->document()->toHtml(), ordinary->document()->toHtml());
         QCOMPARE(pane->textCursor().position(), ordinary->textCursor().position());
-        const auto caretRect = [](QTextEdit* p) {
-            return p->document()->documentLayout()->blockBoundingRect(p->textCursor().block());
-        };
-        QVERIFY(caretRect(pane).height() > 0);
-        QCOMPARE(caretRect(pane), caretRect(ordinary));
+        const QRectF caret = pane->document()->documentLayout()->blockBoundingRect(pane->textCursor().block());
+        QVERIFY(caret.height() > 0);
+        QCOMPARE(caret, ordinary->document()->documentLayout()->blockBoundingRect(ordinary->textCursor().block()));
         pane->undo();
         QCOMPARE(pane->toPlainText(), QStringLiteral("[]"));
-        pane->redo();
-        QCOMPARE(pane->document()->toHtml(), ordinary->document()->toHtml());
     }
 
     void tallTextDoesNotStopTheWindow() {
