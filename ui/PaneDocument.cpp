@@ -153,6 +153,25 @@ private:
     QTextEdit& pane_;
 };
 
+// Stands in for the pane's layout while a large paste is inserted: Qt would otherwise lay
+// out the pasted range paragraph by paragraph as it goes in.
+class LayoutAside : public QAbstractTextDocumentLayout {
+public:
+    using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
+    void draw(QPainter*, const PaintContext&) override {}
+    int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override { return {}; }
+    QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
+    QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
+
+protected:
+    void documentChanged(int, int, int) override {}
+};
+
+// A pane holding less than this is laid out afresh in a few milliseconds.
+constexpr int kSmallText = 20'000;
+
 // A paste is inserted into the pane's own document, with its undo history, and laid out at
 // once; for a book that is seconds. What it will cost is not known before the clipboard's
 // owner has sent the text, so every paste by key shows the busy cursor while it runs.
@@ -173,15 +192,46 @@ protected:
             QGuiApplication::restoreOverrideCursor();
             TraceNote("busy 0");
         });
-        return false;
+        if (!pasteAside_) return false;
+        PasteIntoPane(*static_cast<QTextEdit*>(watched));
+        return true;
     }
+
+public:
+    bool pasteAside_ = false;
 };
 
 }  // namespace
 
-void GuardPane(QTextEdit& pane) {
+void GuardPane(QTextEdit& pane, bool pasteAside) {
     new TallTextGuard(pane);
-    new PasteBusyCursor(pane);
+    (new PasteBusyCursor(pane))->pasteAside_ = pasteAside;
+}
+
+void PasteIntoPane(QTextEdit& pane) {
+    // How much is pasted is not known before the clipboard's owner sends it (asking twice
+    // would send it twice): the layout is set aside whenever it is cheap to make again.
+    QTextDocument* const document = pane.document();
+    if (document->characterCount() >= kSmallText) {
+        pane.paste();
+        return;
+    }
+    // Replacing the layout drops the old one's work; a fresh default layout lays the text
+    // out from the top in background steps, and at once only as far as the caret.
+    document->setDocumentLayout(new LayoutAside(document));
+    const auto restore = [&] {
+        document->setDocumentLayout(nullptr);
+        document->documentLayout();
+    };
+    try {
+        pane.paste();
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    LayOutTallTextWhole(pane);
+    pane.ensureCursorVisible();
 }
 
 std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const WaitDisplay& wait,

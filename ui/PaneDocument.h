@@ -25,7 +25,14 @@ struct WaitDisplay {
 
 // Watches a pane for the long waits of a book: a paste by key shows the busy cursor, and a
 // very tall text is laid out whole when the pane changes size (see the source file).
-void GuardPane(QTextEdit& pane);
+// With `pasteAside`, a paste by key goes through PasteIntoPane.
+void GuardPane(QTextEdit& pane, bool pasteAside = false);
+
+// Pastes the clipboard into the pane as its paste command does: one undo step, the same
+// text and formatting, the caret after it and in view. Into a pane holding little text the
+// paste is inserted with the pane's layout set aside, and the text laid out afresh after.
+// Not for a pane whose document's layout or changes others follow (the answer key's).
+void PasteIntoPane(QTextEdit& pane);
 
 // Builds a document like the pane's own (same default font and text options) and fills it
 // with `fill` on a worker thread, without undo history. The window goes on painting

@@ -46,7 +46,8 @@ QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& cap
     return box;
 }
 
-QTextEdit* MakePane(QWidget* parent, const char* name) {
+// `pasteAside`: a large paste goes in with the layout set aside (a pane with no answer key).
+QTextEdit* MakePane(QWidget* parent, const char* name, bool pasteAside) {
     auto* pane = new QTextEdit(parent);
     pane->setObjectName(QString::fromLatin1(name));
     pane->setGeometry(8, 16, 568, 197);
@@ -56,7 +57,7 @@ QTextEdit* MakePane(QWidget* parent, const char* name) {
     // Tab moves on to the next control, as in the other controls of the window.
     pane->setTabChangesFocus(true);
     pane->setContextMenuPolicy(Qt::CustomContextMenu);
-    moratutor::ui::GuardPane(*pane);
+    moratutor::ui::GuardPane(*pane, pasteAside);
     return pane;
 }
 
@@ -131,7 +132,7 @@ void TFMain::CreateSourceTextBox() {
     grpbxSourceText = new QGroupBox(QStringLiteral(" Исходный текст "), ClientArea);
     grpbxSourceText->setObjectName(QStringLiteral("grpbxSourceText"));
     grpbxSourceText->setGeometry(168, 32, 584, 221);
-    richSourceTextAnsi = MakePane(grpbxSourceText, "richSourceTextAnsi");
+    richSourceTextAnsi = MakePane(grpbxSourceText, "richSourceTextAnsi", true);
 }
 
 void TFMain::CreateCharactersBox() {
@@ -165,7 +166,7 @@ void TFMain::CreateConvertedTextBox() {
     grpbxConvertedText = new QGroupBox(QStringLiteral(" Преобразованный текст "), ClientArea);
     grpbxConvertedText->setObjectName(QStringLiteral("grpbxConvertedText"));
     grpbxConvertedText->setGeometry(168, 293, 584, 221);
-    richConvertedTextUnicode = MakePane(grpbxConvertedText, "richConvertedTextUnicode");
+    richConvertedTextUnicode = MakePane(grpbxConvertedText, "richConvertedTextUnicode", false);
 }
 
 void TFMain::CreateLearnersAids() {

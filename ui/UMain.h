@@ -1,6 +1,7 @@
 // The main window: panes, syllable groups, options, actions, and the conversion run.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QKeyCombination>
 #include <QMainWindow>
 #include <QPointer>
@@ -266,6 +267,10 @@ private:
     QPointer<QTextEdit> LastFocusedPane;
     bool Running = false;
     bool CloseRequestedDuringRun = false;
+    // Whether the current step's progress text has been painted, and when the label was
+    // last repainted at once (see ShowProgressText).
+    bool StepTextPainted = false;
+    QElapsedTimer LabelRepaintClock;
     // Centres the window, frame and title bar included, on its screen's free area.
     void CentreOnScreen();
     // True once the window has been centred with the frame the window manager gave it.

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "MessageBoxes.h"
+#include "PaneDocument.h"
 #include "UAbout.h"
 
 void TFMain::ScheduleUpdateActions() {
@@ -90,7 +91,13 @@ void TFMain::RunEditAction(void (*operation)(QTextEdit*)) {
 void TFMain::EditUndoExecute() { RunEditAction([](QTextEdit* p) { p->undo(); }); }
 void TFMain::EditCutExecute() { RunEditAction([](QTextEdit* p) { p->cut(); }); }
 void TFMain::EditCopyExecute() { RunEditAction([](QTextEdit* p) { p->copy(); }); }
-void TFMain::EditPasteExecute() { RunEditAction([](QTextEdit* p) { p->paste(); }); }
+void TFMain::EditPasteExecute() {
+    if (FocusedPane() == richSourceTextAnsi) {
+        RunEditAction([](QTextEdit* p) { moratutor::ui::PasteIntoPane(*p); });
+        return;
+    }
+    RunEditAction([](QTextEdit* p) { p->paste(); });
+}
 void TFMain::EditDeleteExecute() {
     RunEditAction([](QTextEdit* p) {
         QTextCursor cursor = p->textCursor();

@@ -70,12 +70,22 @@ void TFMain::SetConvertedText(const std::u16string& text) {
 }
 
 void TFMain::ShowProgressText(const std::u16string& text) {
-    // The engine calls this only when the text differs from the one it showed last.
+    // The engine calls this at every percent of every syllable: thousands of times for a
+    // book, and each immediate repaint waits on the display server. A step's first text
+    // is painted at once, the rest no oftener than a screen refreshes; a text held back
+    // is painted by the next immediate repaint, the bar's or the step's message pump.
     lblProgress->setText(QString::fromStdU16String(text));
+    constexpr qint64 kScreenFrameMs = 16;
+    if (StepTextPainted && LabelRepaintClock.isValid() && LabelRepaintClock.elapsed() < kScreenFrameMs) return;
     lblProgress->repaint();
+    StepTextPainted = true;
+    LabelRepaintClock.start();
 }
 
-void TFMain::StepProgress() { ProgressBar->setValue(ProgressBar->value() + 1); }
+void TFMain::StepProgress() {
+    ProgressBar->setValue(ProgressBar->value() + 1);
+    StepTextPainted = false;
+}
 
 void TFMain::PumpMessages() { QCoreApplication::processEvents(); }
 
@@ -122,6 +132,7 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
         env.StepProgress = [this] { StepProgress(); };
         env.PumpMessages = [this] { PumpMessages(); };
         moratutor::AnswerKey key;
+        StepTextPainted = false;
         moratutor::ReplaceWithKanaUnicode(env, CurrentOptions(), text, key);
         if (steps == 0) ProgressBar->setValue(ProgressBar->maximum());
 

@@ -32,12 +32,29 @@
 #include "UMainApplication.h"
 #include "UMostUsed.h"
 #include "Controls.h"
+
 #include "UiTests.h"
 
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
 
 namespace {
+
+// The label's text at each of its paints.
+class PaintedTexts : public QObject {
+public:
+    explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) texts << label_->text();
+        return false;
+    }
+
+private:
+    QLabel* label_;
+};
 
 struct ShownBox {
     QMessageBox::Icon icon;
@@ -747,6 +764,27 @@ private slots:
         texts.removeAll(QString());
         texts.removeAll(QStringLiteral("Загрузка…"));
         QVERIFY2(!texts.isEmpty(), "the label stayed empty all run");
+    }
+
+    // The label's repaints are thinned within a step, yet at every pump the label on the
+    // screen shows its current text, and every syllable's text is painted.
+    void progressLabelPaintedEveryStep() {
+        Tick(*w, {2, 3});
+        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("ка са ").repeated(3000));
+        Idle();
+        auto* label = Control<QLabel>(*w, "lblProgress");
+        PaintedTexts painted(label);
+        int pumps = 0;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            if (w->IsRunning() && Control<QProgressBar>(*w, "ProgressBar")->value() > 0 && ++pumps)
+                QCOMPARE(painted.texts.value(painted.texts.size() - 1), label->text());
+        });
+        sampler.start(0);
+        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+        QVERIFY(pumps > 0);
+        QVERIFY(!painted.texts.filter(QStringLiteral("«КА»")).isEmpty());
+        QVERIFY(!painted.texts.filter(QStringLiteral("«СА»")).isEmpty());
     }
 
     // Each option box reaches the engine as its own option. Snowball replaces the early

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QCursor>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QTest>
 #include <QTextBlock>
@@ -135,6 +136,45 @@ private slots:
         QTextDocument expected;
         expected.setPlainText(QStringLiteral("[") + text + QStringLiteral("]"));
         QCOMPARE(pane->document()->toRawText(), expected.toRawText());
+        pane->undo();
+        QCOMPARE(pane->toPlainText(), QStringLiteral("[]"));
+    }
+
+    // A large paste goes in with the layout set aside: the same text, formatting and caret
+    // as the pane's own paste, one undo step back to the text before it, and a layout again.
+    void largePasteAsTheOrdinaryOne_data() {
+        QTest::addColumn<bool>("html");
+        QTest::newRow("plain text") << false;
+        QTest::newRow("formatted") << true;
+    }
+    void largePasteAsTheOrdinaryOne() {
+        QFETCH(bool, html);
+        QString body;
+        for (int i = 0; i < 4000; ++i) body += QStringLiteral("<p>Мороз и <b>солнце</b>; день %1</p>").arg(i);
+        auto* data = new QMimeData;
+        QTextDocument source;
+        source.setHtml(body);
+        data->setText(source.toPlainText());
+        if (html) data->setHtml(body);
+        QGuiApplication::clipboard()->setMimeData(data);
+
+        auto* ordinary = new QTextEdit(&window);
+        ordinary->setGeometry(pane->geometry());
+        for (QTextEdit* p : {pane, ordinary}) {
+            p->show();
+            p->setPlainText(QStringLiteral("[]"));
+            QTextCursor at(p->document());
+            at.setPosition(1);
+            p->setTextCursor(at);
+        }
+        moratutor::ui::PasteIntoPane(*pane);
+        ordinary->paste();
+        QVERIFY(pane->document()->characterCount() > 100'000);
+        QCOMPARE(pane->document()->toHtml(), ordinary->document()->toHtml());
+        QCOMPARE(pane->textCursor().position(), ordinary->textCursor().position());
+        const QRectF caret = pane->document()->documentLayout()->blockBoundingRect(pane->textCursor().block());
+        QVERIFY(caret.height() > 0);
+        QCOMPARE(caret, ordinary->document()->documentLayout()->blockBoundingRect(ordinary->textCursor().block()));
         pane->undo();
         QCOMPARE(pane->toPlainText(), QStringLiteral("[]"));
     }
