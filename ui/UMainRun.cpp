@@ -63,9 +63,8 @@ void TFMain::SetConvertedText(const std::u16string& text) {
     const QString converted = QString::fromStdU16String(text);
     auto built = moratutor::ui::BuildDocumentAside(*richConvertedTextUnicode, {this, nullptr, nullptr},
                                                    [&converted](QTextDocument& document) { document.setPlainText(converted); });
-    QTextDocument* document = built.get();
+    // Installing puts the caret at the start; the caret's format is the pane's default.
     moratutor::ui::InstallDocument(*richConvertedTextUnicode, std::move(built));
-    richConvertedTextUnicode->setTextCursor(QTextCursor(document));
     richConvertedTextUnicode->setCurrentCharFormat(QTextCharFormat());
 }
 
