@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "PaneLayout.h"
 #include "moratutor/SyllableTable.h"
 
 namespace {
@@ -27,6 +28,7 @@ QString FromView(std::u16string_view text) {
 // out even for points above it. blockBoundingRect lays out as far as it is asked, so the
 // search keeps to the blocks laid out already: it must not lay out half a long text at once.
 QTextBlock BlockAt(QTextDocument* document, qreal y) {
+    if (const auto* lazy = dynamic_cast<const moratutor::ui::PaneLayout*>(document->documentLayout())) return lazy->BlockAt(y);
     const auto laidOut = [document](int number) {
         const QTextLayout* lines = document->findBlockByNumber(number).layout();
         return lines && lines->lineCount() > 0;

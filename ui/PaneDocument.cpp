@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "PaneLayout.h"
 #include "WindowTrace.h"
 
 namespace moratutor::ui {
@@ -127,7 +128,8 @@ bool MayBeTall(const QTextEdit& pane) {
 }
 
 void LayOutTallTextWhole(QTextEdit& pane) {
-    if (!MayBeTall(pane)) return;
+    // Only Qt's own layout (a rich text) has the limit; ours lays out what is shown.
+    if (dynamic_cast<PaneLayout*>(pane.document()->documentLayout()) || !MayBeTall(pane)) return;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     TraceNote("busy 1");
     // The cursor reaches the screen before the wait, not after it.
@@ -204,6 +206,7 @@ public:
 }  // namespace
 
 void GuardPane(QTextEdit& pane, bool pasteAside) {
+    PaneLayout::Install(*pane.document(), pane);
     new TallTextGuard(pane);
     (new PasteBusyCursor(pane))->pasteAside_ = pasteAside;
 }
@@ -212,6 +215,12 @@ void PasteIntoPane(QTextEdit& pane) {
     // How much is pasted is not known before the clipboard's owner sends it (asking twice
     // would send it twice): the layout is set aside whenever it is cheap to make again.
     QTextDocument* const document = pane.document();
+    if (dynamic_cast<PaneLayout*>(document->documentLayout())) {
+        // Lays out only what the pane shows: nothing to set aside.
+        pane.paste();
+        pane.ensureCursorVisible();
+        return;
+    }
     if (document->characterCount() >= kSmallText) {
         pane.paste();
         return;
@@ -283,6 +292,7 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const W
 void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
     QTextDocument* const installed = document.release();
     installed->setParent(&pane);
+    PaneLayout::Install(*installed, pane);
     QPointer<QTextDocument> previous = pane.document();
     pane.setDocument(installed);
     // The pane frees only the document it made itself; one of ours goes here.

@@ -1,0 +1,101 @@
+// A pane's document layout that lays out only the paragraphs the pane shows. Qt's own layout
+// lays out every paragraph of the document, in background steps after each change: for a
+// book that is seconds of work, megabytes of line data, a relayout of everything below a
+// typed letter, and a text taller than its 2^23-pixel limit stops it for good.
+//
+// Here a paragraph not yet shown has an estimated height (its length over the pane's
+// width); its lines are made when it is drawn, hit or asked for, and a paragraph near the
+// view keeps them. Heights above the view that turn out other than estimated are made
+// good by moving the view with them, so what the reader sees stays where it is.
+//
+// Flat documents only: paragraphs of text with their character and paragraph formats, as
+// the program's readers make them. A document with tables, frames, lists or images (a
+// rich paste) goes back to Qt's own layout.
+#pragma once
+
+#include <QAbstractTextDocumentLayout>
+#include <QPointer>
+#include <QTextBlock>
+
+#include <cstdint>
+#include <vector>
+
+class QTextEdit;
+
+namespace moratutor::ui {
+
+class PaneLayout : public QAbstractTextDocumentLayout {
+public:
+    PaneLayout(QTextDocument* document, QTextEdit* pane);
+
+    // Whether `document` holds only what this layout draws.
+    static bool Suits(const QTextDocument& document);
+    // Gives `document` this layout for `pane` if it suits, else Qt's own.
+    static void Install(QTextDocument& document, QTextEdit& pane);
+
+    // The paragraph at height y of the document (the first or last one beyond its ends).
+    QTextBlock BlockAt(qreal y) const;
+
+    void draw(QPainter* painter, const PaintContext& context) override;
+    int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override;
+    QRectF frameBoundingRect(QTextFrame* frame) const override;
+    QRectF blockBoundingRect(const QTextBlock& block) const override;
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
+private:
+    // What the whole layout depends on besides the text: a change of any of it is a change
+    // of every paragraph's lines.
+    struct Settings {
+        qreal pageWidth = 0, margin = 0, indentWidth = 0, tabStop = 0;
+        QTextOption::WrapMode wrap = QTextOption::WrapAtWordBoundaryOrAnywhere;
+        Qt::Alignment alignment;
+        QString font;
+        bool operator==(const Settings&) const = default;
+    };
+    struct Paragraph {
+        float gap = 0;      // space above its first line (margins, collapsed as Qt does)
+        float height = 0;   // its lines, estimated until measured
+        bool measured = false;
+    };
+
+    Settings CurrentSettings() const;
+    void InStep() const;
+    void ResetAll();
+    // `previousBottom`: the bottom margin of the paragraph above, negative for the first.
+    Paragraph Estimate(const QTextBlock& block, qreal previousBottom) const;
+    qreal ContentWidth() const;
+    qreal Top(int number) const;  // the top of the paragraph's gap
+    QPointF Origin(int number) const;
+    int NumberAt(qreal y) const;
+    qreal Bottom() const;
+    // Lays out the paragraph's lines if it has none; returns whether its height changed.
+    bool EnsureLines(const QTextBlock& block, int number) const;
+    // Lines for the paragraphs within `reach` pixels above and below `block`.
+    void EnsureAround(const QTextBlock& block, int number, qreal reach) const;
+    void SetHeight(int number, const Paragraph& paragraph) const;
+    void ScheduleSettle() const;
+    // After a paint: lines for the paragraphs near the view, the view kept on what it
+    // shows, the pane told the new size, and lines far from the view let go.
+    void Settle();
+    qreal ViewTop() const;
+    qreal ViewHeight() const;
+    void EmitSizeIfChanged() const;
+    void ForgetDistantLines(int firstShown, int lastShown) const;
+
+    QPointer<QTextEdit> pane_;
+    Settings settings_;
+    mutable std::vector<Paragraph> paragraphs_;
+    mutable std::vector<qreal> tops_;  // prefix sums of gap + height, valid below topsValid_
+    mutable std::size_t topsValid_ = 0;
+    mutable qreal widest_ = 0;
+    mutable QSizeF reportedSize_;
+    mutable bool settleScheduled_ = false;
+    mutable std::vector<int> withLines_;  // paragraphs given lines, oldest first
+    qreal lineHeight_ = 16, characterWidth_ = 7;
+};
+
+}  // namespace moratutor::ui
