@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "HeapUse.h"
 #include "MessageBoxes.h"
 #include "RussianQtTexts.h"
 #include "UMain.h"
@@ -55,6 +56,7 @@ QString FirstFileArgument(int argc, char** argv) {
 }
 
 int RunMoratutor(int argc, char** argv) {
+    moratutor::UseOneHeap();
     // The application sees the program's name alone: Qt's own options (-reverse, -style,
     // ...) are no way to change the window.
     int applicationArgc = 1;

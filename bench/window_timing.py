@@ -173,6 +173,14 @@ def keystroke(trace, pane, key, chars_after=0):
     return ms(seen[0], t0)
 
 
+def high_water_mb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmHWM"):
+                return int(line.split()[1]) / 1024
+    return 0
+
+
 def one_run(program, work, text, trace_path, wrap=()):
     r = {}
     n = len(text) + 1  # the document's count includes its last paragraph end
@@ -198,6 +206,7 @@ def one_run(program, work, text, trace_path, wrap=()):
             last, longest = trace.settle(t0)
             r[key + "_done"] = max(r[key + "_visible"], ms(last, t0) if last else 0)
             r[key + "_longest_stall"] = longest
+            r[key + "_peak_rss_mb"] = high_water_mb(proc.pid)
 
         # Paste into the emptied source pane.
         xdo("mousemove", *map(str, trace.geometry("richSourceTextAnsi")), "click", "1")
@@ -214,6 +223,7 @@ def one_run(program, work, text, trace_path, wrap=()):
         r["paste_visible"] = ms(seen[0], t0)
         r["paste_done"] = max(r["paste_visible"], ms(last, t0) if last else 0)
         r["paste_longest_stall"] = longest
+        r["paste_peak_rss_mb"] = high_water_mb(proc.pid)
 
         # Convert, every group and option ticked by the preferences file.
         t0 = now_ns()
@@ -223,6 +233,7 @@ def one_run(program, work, text, trace_path, wrap=()):
         time.sleep(0.3)
         xdo("key", "Return")
         trace.wait(report[0], lambda l: l[1] == "hide" and l[2][0] == "QMessageBox")
+        r["convert_peak_rss_mb"] = high_water_mb(proc.pid)
         r["result_ctrl_end"] = keystroke(trace, "richConvertedTextUnicode", "ctrl+End")
         trace.settle(now_ns())
         keystroke(trace, "richConvertedTextUnicode", "ctrl+Home")
@@ -248,11 +259,9 @@ def one_run(program, work, text, trace_path, wrap=()):
             if not os.path.exists(target):
                 raise RuntimeError("nothing saved to " + target)
             r[key + "_done"] = max(r[key + "_dialog_gone"], ms(last, t0) if last else 0)
+            r[key + "_peak_rss_mb"] = high_water_mb(proc.pid)
 
-        with open("/proc/%d/status" % proc.pid) as f:
-            for line in f:
-                if line.startswith("VmHWM"):
-                    r["peak_rss_mb"] = int(line.split()[1]) / 1024
+        r["peak_rss_mb"] = high_water_mb(proc.pid)
         r["peak_per_utf16"] = r["peak_rss_mb"] * 1024 * 1024 / (2 * len(text))
         # The longest stall that began while no busy cursor was shown (a stall is reported
         # when it ends, with its length; its start is known to the 5 ms of the timer).
@@ -269,6 +278,8 @@ def one_run(program, work, text, trace_path, wrap=()):
                     break
                 busy = on
             if not busy:
+                if int(l[2][0]) > worst and os.environ.get("WINDOW_TIMING_STALLS"):
+                    print("stall", l, [((x[0] - start) // 1000000, x[1], x[2][:2]) for x in lines if abs(x[0] - start) < 1e9 and x[1] != "geom"], file=sys.stderr)
                 worst = max(worst, int(l[2][0]))
         r["longest_stall_without_busy_cursor"] = worst
     finally:

@@ -16,13 +16,31 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <exception>
 
+#include "HeapUse.h"
 #include "PaneLayout.h"
 #include "WindowTrace.h"
 
 namespace moratutor::ui {
+
+BusyCursor::BusyCursor() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    TraceNote("busy 1");
+    // The cursor reaches the screen before the wait, not after it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+BusyCursor::~BusyCursor() {
+    QGuiApplication::restoreOverrideCursor();
+    TraceNote("busy 0");
+}
+
 namespace {
+
+// A pane holding less than this is laid out afresh, or edited, in a few milliseconds.
+constexpr int kSmallText = 20'000;
 
 // While a document is built the window paints but takes no input: a click or key would
 // otherwise wait in the queue and act on a window that has changed under it. Closing the
@@ -71,8 +89,6 @@ private:
 class BusyDisplay {
 public:
     explicit BusyDisplay(const WaitDisplay& wait) : wait_(wait) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        TraceNote("busy 1");
         timer_.setSingleShot(true);
         QObject::connect(&timer_, &QTimer::timeout, [this] { ShowWorking(); });
         timer_.start(500);
@@ -85,8 +101,6 @@ public:
                 wait_.bar->setValue(barValue_);
             }
         }
-        QGuiApplication::restoreOverrideCursor();
-        TraceNote("busy 0");
     }
     BusyDisplay(const BusyDisplay&) = delete;
     BusyDisplay& operator=(const BusyDisplay&) = delete;
@@ -106,6 +120,7 @@ private:
         }
     }
 
+    BusyCursor cursor_;
     WaitDisplay wait_;
     QTimer timer_;
     bool shown_ = false;
@@ -130,13 +145,8 @@ bool MayBeTall(const QTextEdit& pane) {
 void LayOutTallTextWhole(QTextEdit& pane) {
     // Only Qt's own layout (a rich text) has the limit; ours lays out what is shown.
     if (dynamic_cast<PaneLayout*>(pane.document()->documentLayout()) || !MayBeTall(pane)) return;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    TraceNote("busy 1");
-    // The cursor reaches the screen before the wait, not after it.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const BusyCursor busy;
     pane.document()->documentLayout()->documentSize();
-    QGuiApplication::restoreOverrideCursor();
-    TraceNote("busy 0");
 }
 
 class TallTextGuard : public QObject {
@@ -171,31 +181,34 @@ protected:
     void documentChanged(int, int, int) override {}
 };
 
-// A pane holding less than this is laid out afresh in a few milliseconds.
-constexpr int kSmallText = 20'000;
 
-// A paste is inserted into the pane's own document, with its undo history, and laid out at
-// once; for a book that is seconds. What it will cost is not known before the clipboard's
-// owner has sent the text, so every paste by key shows the busy cursor while it runs.
-class PasteBusyCursor : public QObject {
+// An edit of a book's worth of text (a paste, an undo, the deletion or overtyping of a
+// long selection) takes a good part of a second. What a paste costs is not known before
+// the clipboard's owner has sent the text, nor an undo's before it runs, so such keys show
+// the busy cursor while the pane handles them.
+bool MayEditMuch(const QTextEdit& pane, const QKeyEvent& key) {
+    if (key.matches(QKeySequence::Paste) || key.matches(QKeySequence::Undo) || key.matches(QKeySequence::Redo)) return true;
+    const QTextCursor cursor = pane.textCursor();
+    if (cursor.selectionEnd() - cursor.selectionStart() < kSmallText) return false;
+    return key.matches(QKeySequence::Cut) || key.key() == Qt::Key_Delete || key.key() == Qt::Key_Backspace ||
+           !key.text().isEmpty();
+}
+
+class LargeEditBusyCursor : public QObject {
 public:
-    explicit PasteBusyCursor(QTextEdit& pane) : QObject(&pane) { pane.installEventFilter(this); }
+    explicit LargeEditBusyCursor(QTextEdit& pane) : QObject(&pane) { pane.installEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) ||
-            static_cast<QTextEdit*>(watched)->isReadOnly())
-            return false;
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        TraceNote("busy 1");
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        auto& pane = *static_cast<QTextEdit*>(watched);
+        if (event->type() != QEvent::KeyPress || pane.isReadOnly()) return false;
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        if (!MayEditMuch(pane, key)) return false;
         // Given back once the pane has handled the key.
-        QTimer::singleShot(0, this, [] {
-            QGuiApplication::restoreOverrideCursor();
-            TraceNote("busy 0");
-        });
-        if (!pasteAside_) return false;
-        PasteIntoPane(*static_cast<QTextEdit*>(watched));
+        auto busy = std::make_shared<BusyCursor>();
+        QTimer::singleShot(0, this, [busy] {});
+        if (!pasteAside_ || !key.matches(QKeySequence::Paste)) return false;
+        PasteIntoPane(pane);
         return true;
     }
 
@@ -208,7 +221,7 @@ public:
 void GuardPane(QTextEdit& pane, bool pasteAside) {
     PaneLayout::Install(*pane.document(), pane);
     new TallTextGuard(pane);
-    (new PasteBusyCursor(pane))->pasteAside_ = pasteAside;
+    (new LargeEditBusyCursor(pane))->pasteAside_ = pasteAside;
 }
 
 void PasteIntoPane(QTextEdit& pane) {
@@ -219,6 +232,7 @@ void PasteIntoPane(QTextEdit& pane) {
         // Lays out only what the pane shows: nothing to set aside.
         pane.paste();
         pane.ensureCursorVisible();
+        ReturnFreedMemory();
         return;
     }
     if (document->characterCount() >= kSmallText) {
@@ -256,7 +270,12 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const W
             document->setUndoRedoEnabled(false);
             document->setDefaultFont(font);
             document->setDefaultTextOption(option);
+            // One edit for the whole fill: the document settles its structure once, not
+            // after every paragraph, which costs time and leaves its memory in pieces.
+            QTextCursor edit(document.get());
+            edit.beginEditBlock();
             fill(*document);
+            edit.endEditBlock();
             document->setUndoRedoEnabled(true);
             document->moveToThread(guiThread);
             result = std::move(document);
@@ -299,6 +318,7 @@ void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
     if (previous && previous->parent() == &pane) delete previous.data();
     pane.setTextCursor(QTextCursor(installed));
     LayOutTallTextWhole(pane);
+    ReturnFreedMemory();
 }
 
 }  // namespace moratutor::ui

@@ -23,7 +23,17 @@ struct WaitDisplay {
     QProgressBar* bar = nullptr;
 };
 
-// Watches a pane for the long waits of a book: a paste by key shows the busy cursor, and a
+// The busy cursor for as long as it lives, shown on the screen before the wait begins.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Watches a pane for the long waits of a book: an edit by key that may change much of the
+// text (a paste, an undo, the deletion of a long selection) shows the busy cursor, and a
 // very tall text is laid out whole when the pane changes size (see the source file).
 // With `pasteAside`, a paste by key goes through PasteIntoPane.
 void GuardPane(QTextEdit& pane, bool pasteAside = false);

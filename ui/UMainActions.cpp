@@ -88,18 +88,36 @@ void TFMain::RunEditAction(void (*operation)(QTextEdit*)) {
     });
 }
 
-void TFMain::EditUndoExecute() { RunEditAction([](QTextEdit* p) { p->undo(); }); }
-void TFMain::EditCutExecute() { RunEditAction([](QTextEdit* p) { p->cut(); }); }
+// Undo, cut, paste and delete may change a book's worth of text: the busy cursor shows.
+void TFMain::EditUndoExecute() {
+    RunEditAction([](QTextEdit* p) {
+        const moratutor::ui::BusyCursor busy;
+        p->undo();
+    });
+}
+void TFMain::EditCutExecute() {
+    RunEditAction([](QTextEdit* p) {
+        const moratutor::ui::BusyCursor busy;
+        p->cut();
+    });
+}
 void TFMain::EditCopyExecute() { RunEditAction([](QTextEdit* p) { p->copy(); }); }
 void TFMain::EditPasteExecute() {
     if (FocusedPane() == richSourceTextAnsi) {
-        RunEditAction([](QTextEdit* p) { moratutor::ui::PasteIntoPane(*p); });
+        RunEditAction([](QTextEdit* p) {
+            const moratutor::ui::BusyCursor busy;
+            moratutor::ui::PasteIntoPane(*p);
+        });
         return;
     }
-    RunEditAction([](QTextEdit* p) { p->paste(); });
+    RunEditAction([](QTextEdit* p) {
+        const moratutor::ui::BusyCursor busy;
+        p->paste();
+    });
 }
 void TFMain::EditDeleteExecute() {
     RunEditAction([](QTextEdit* p) {
+        const moratutor::ui::BusyCursor busy;
         QTextCursor cursor = p->textCursor();
         cursor.removeSelectedText();
         p->setTextCursor(cursor);

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include "HeapUse.h"
 #include "MessageBoxes.h"
 #include "PaneDocument.h"
 #include "PaneText.h"
@@ -100,6 +101,7 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
     Running = true;
     const auto finish = [this] {
         Running = false;
+        moratutor::ReturnFreedMemory();
         EnableAllControls();
         if (richConvertedTextUnicode->isEnabled()) richConvertedTextUnicode->setFocus(Qt::OtherFocusReason);
         ScheduleUpdateActions();

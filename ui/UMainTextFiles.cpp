@@ -34,6 +34,7 @@
 #include "PagedOutput.h"
 #include "PaneDocument.h"
 #include "PaneText.h"
+#include "HeapUse.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
 #include "SafeFile.h"
@@ -164,6 +165,7 @@ QString LoadIntoPane(QTextEdit& pane, const QByteArray& bytes, const moratutor::
 // Replaces the file only once every byte is on the disk: a failed save leaves it as it was.
 void WriteWholeFile(const QString& path, QByteArrayView bytes, const QString& writeError) {
     const moratutor::SaveOutcome saved = moratutor::SaveFileSafely(path, bytes);
+    moratutor::ReturnFreedMemory();
     if (!saved.Saved()) throw Error(moratutor::SaveFailureMessage(path, saved, writeError));
 }
 
@@ -246,6 +248,7 @@ void TFMain::actSaveTextToFileExecute() {
     if (chosen->isEmpty()) return;
     const QString path = *chosen;
 
+    const moratutor::ui::BusyCursor busy;
     // The selected type alone decides the format, whatever the name's extension.
     const QTextDocument& converted = *richConvertedTextUnicode->document();
     const qsizetype type = SaveFilters().indexOf(SaveDialog->selectedNameFilter());
