@@ -179,6 +179,9 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     QTextLayout* lines = block.layout();
     Paragraph& known = paragraphs_[static_cast<std::size_t>(number)];
     if (!block.isVisible() || (known.measured && lines->lineCount() > 0)) return false;
+    // A document just given to its pane has no width yet; the pane sets it at once, and
+    // lines made before would be made again.
+    if (pane_ && settings_.pageWidth < 0) return false;
 
     const QTextBlockFormat format = block.blockFormat();
     const Qt::LayoutDirection direction = block.textDirection();
