@@ -91,13 +91,17 @@ PaneLayout::Paragraph PaneLayout::Estimate(const QTextBlock& block, qreal previo
     if (!block.isVisible()) return {};
     const QTextBlockFormat format = block.blockFormat();
     Paragraph paragraph;
-    paragraph.gap = static_cast<float>(previousBottom < 0 ? format.topMargin() : std::max(format.topMargin(), previousBottom));
+    // As in Qt's layout: the first paragraph's top margin is not added to the document's.
+    paragraph.gap = static_cast<float>(previousBottom < 0 ? 0 : std::max(format.topMargin(), previousBottom));
     const qreal available = ContentWidth() - LeftInset(format, Qt::LeftToRight, settings_.indentWidth) -
                             RightInset(format, Qt::LeftToRight, settings_.indentWidth);
     qreal lines = 1;
     if (settings_.wrap != QTextOption::NoWrap && settings_.wrap != QTextOption::ManualWrap && settings_.pageWidth > 0 &&
-        available > characterWidth_)
-        lines = std::max<qreal>(1, std::ceil(((block.length() - 1) * characterWidth_ + format.textIndent()) / available));
+        available > 8 * characterWidth_) {
+        // A line breaks between words, leaving on average half a word's room unused.
+        const qreal filled = available - 3 * characterWidth_;
+        lines = std::max<qreal>(1, std::ceil(((block.length() - 1) * characterWidth_ + format.textIndent()) / filled));
+    }
     paragraph.height = static_cast<float>(lines * lineHeight_);
     return paragraph;
 }
@@ -106,15 +110,20 @@ qreal PaneLayout::ContentWidth() const { return std::max<qreal>(0, settings_.pag
 
 void PaneLayout::ResetAll() {
     const QTextDocument* document = this->document();
-    const QFontMetricsF metrics(document->defaultFont());
-    characterWidth_ = std::max<qreal>(1, metrics.averageCharWidth());
+    // The width of a character of this text in the default font, from its start (the
+    // font's own average is for Latin letters).
+    QString sample;
+    for (QTextBlock block = document->begin(); block.isValid() && sample.size() < 2000; block = block.next())
+        sample += block.text();
+    if (sample.trimmed().isEmpty()) sample = QStringLiteral("Съешь же ещё этих мягких французских булок, да выпей чаю.");
+    characterWidth_ = std::max<qreal>(1, QFontMetricsF(document->defaultFont()).horizontalAdvance(sample) / sample.size());
     // The height a line of the default font is given when laid out, which the font's
     // metrics give only to within a rounding; a long text sums the difference.
-    QTextLayout sample(QStringLiteral("Ж"), document->defaultFont());
-    sample.beginLayout();
-    QTextLine line = sample.createLine();
+    QTextLayout probe(QStringLiteral("Ж"), document->defaultFont());
+    probe.beginLayout();
+    QTextLine line = probe.createLine();
     line.setLeadingIncluded(true);
-    sample.endLayout();
+    probe.endLayout();
     lineHeight_ = line.height();
     paragraphs_.clear();
     paragraphs_.reserve(static_cast<std::size_t>(document->blockCount()));
@@ -154,8 +163,8 @@ int PaneLayout::NumberAt(qreal y) const {
 }
 
 qreal PaneLayout::Bottom() const {
-    const QTextBlock last = document()->lastBlock();
-    return Top(static_cast<int>(paragraphs_.size())) + last.blockFormat().bottomMargin() + settings_.margin;
+    // As in Qt's layout: the last paragraph's bottom margin is not added to the document's.
+    return Top(static_cast<int>(paragraphs_.size())) + settings_.margin;
 }
 
 QTextBlock PaneLayout::BlockAt(qreal y) const {
@@ -246,6 +255,7 @@ void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
     const QVariant cursorProperty = property("cursorWidth");
     const int cursorWidth = cursorProperty.isValid() ? cursorProperty.toInt() : 1;
 
+    drawing_ = true;
     int number = NumberAt(clip.top());
     for (QTextBlock block = document()->findBlockByNumber(number); block.isValid(); block = block.next(), ++number) {
         if (!block.isVisible()) continue;
@@ -285,6 +295,7 @@ void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
         if (cursor >= position && cursor < position + length) lines->drawCursor(painter, QPointF(), cursor - position, cursorWidth);
         painter->restore();
     }
+    drawing_ = false;
     ScheduleSettle();
 }
 
@@ -332,6 +343,8 @@ QRectF PaneLayout::blockBoundingRect(const QTextBlock& block) const {
     // The paragraphs about it too: the view that is about to show it shows them as well, and
     // they are then measured before their positions are used.
     EnsureAround(block, number, ViewHeight());
+    // The pane is about to scroll to it: its range must already reach that far.
+    if (!drawing_) EmitSizeIfChanged();
     ScheduleSettle();
     return {Origin(number), QSizeF(ContentWidth(), paragraphs_[static_cast<std::size_t>(number)].height)};
 }

@@ -94,6 +94,7 @@ private:
     mutable qreal widest_ = 0;
     mutable QSizeF reportedSize_;
     mutable bool settleScheduled_ = false;
+    bool drawing_ = false;
     mutable std::vector<int> withLines_;  // paragraphs given lines, oldest first
     qreal lineHeight_ = 16, characterWidth_ = 7;
 };

@@ -6,6 +6,7 @@ int RunLearnersAidsTest(int argc, char** argv);
 int RunLearnersAidsWindowTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunPaneDocumentTest(int argc, char** argv);
+int RunPaneLayoutTest(int argc, char** argv);
 int RunPreferencesWindowTest(int argc, char** argv);
 int RunTextFilesWindowTest(int argc, char** argv);
 int RunStartUpTest(int argc, char** argv);

@@ -20,6 +20,7 @@ constexpr TestClass kClasses[] = {
     {"LearnersAidsWindowTest", RunLearnersAidsWindowTest},
     {"MainWindowTest", RunMainWindowTest},
     {"PaneDocumentTest", RunPaneDocumentTest},
+    {"PaneLayoutTest", RunPaneLayoutTest},
     {"PreferencesWindowTest", RunPreferencesWindowTest},
     {"TextFilesWindowTest", RunTextFilesWindowTest},
     {"StartUpTest", RunStartUpTest},

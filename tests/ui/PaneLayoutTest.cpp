@@ -1,0 +1,186 @@
+// The panes' own layout, which makes lines only for what is shown: once a paragraph is
+// measured it stands where Qt's layout puts it, edits keep the two in step, the caret and
+// the mouse find the same characters, and the view keeps what it shows.
+#include <QAbstractTextDocumentLayout>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include <memory>
+
+#include "PaneDocument.h"
+#include "PaneLayout.h"
+#include "UiTests.h"
+
+using moratutor::ui::PaneLayout;
+
+namespace {
+
+QString Words(QRandomGenerator& random, int count) {
+    static const QStringList words{QStringLiteral("мороз"), QStringLiteral("и"), QStringLiteral("солнце;"),
+                                   QStringLiteral("день"), QStringLiteral("чудесный!"), QStringLiteral("ещё"),
+                                   QStringLiteral("ты"), QStringLiteral("дремлешь,"), QStringLiteral("друг"),
+                                   QStringLiteral("прелестный")};
+    QStringList picked;
+    for (int i = 0; i < count; ++i) picked << words[random.bounded(words.size())];
+    return picked.join(u' ');
+}
+
+// Paragraphs of very different lengths: estimated heights are wrong for most of them.
+QString Prose(int paragraphs) {
+    QRandomGenerator random(7);
+    QStringList text;
+    for (int i = 0; i < paragraphs; ++i) text << Words(random, 1 + random.bounded(i % 5 == 0 ? 120 : 12));
+    return text.join(u'\n');
+}
+
+}  // namespace
+
+class PaneLayoutTest : public QObject {
+    Q_OBJECT
+
+    QWidget window;
+    QTextEdit* pane = nullptr;
+
+    // Every paragraph where Qt's own layout puts it in a pane of the same size.
+    void CompareWithQtLayout() {
+        QTextEdit reference(&window);
+        reference.setGeometry(pane->geometry());
+        reference.setLineWrapMode(pane->lineWrapMode());
+        reference.setDocument(pane->document()->clone(&reference));
+        reference.show();
+        QAbstractTextDocumentLayout* ours = pane->document()->documentLayout();
+        QVERIFY(dynamic_cast<PaneLayout*>(ours));
+        QAbstractTextDocumentLayout* qt = reference.document()->documentLayout();
+        QCOMPARE(reference.document()->blockCount(), pane->document()->blockCount());
+        for (QTextBlock a = pane->document()->begin(), b = reference.document()->begin(); a.isValid(); a = a.next(), b = b.next()) {
+            const QRectF mine = ours->blockBoundingRect(a), theirs = qt->blockBoundingRect(b);
+            if (qAbs(mine.top() - theirs.top()) > 0.5 || qAbs(mine.height() - theirs.height()) > 0.5)
+                QFAIL(qPrintable(QStringLiteral("paragraph %1: %2+%3 against %4+%5")
+                                     .arg(a.blockNumber())
+                                     .arg(mine.top())
+                                     .arg(mine.height())
+                                     .arg(theirs.top())
+                                     .arg(theirs.height())));
+        }
+        QVERIFY(qAbs(ours->documentSize().height() - qt->documentSize().height()) <= 0.5);
+    }
+
+private slots:
+    void init() {
+        pane = new QTextEdit(&window);
+        pane->setGeometry(0, 0, 570, 200);
+        moratutor::ui::GuardPane(*pane);
+        window.resize(600, 220);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    void cleanup() { qDeleteAll(window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)); }
+
+    void measuredParagraphsStandWhereQtPutsThem_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("wrap");
+        QTest::newRow("short lines") << Prose(400).toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")) << true;
+        QTest::newRow("long paragraphs") << QStringLiteral("<p>%1</p>").arg(Prose(300).replace(u'\n', QStringLiteral("</p><p>")))
+                                         << true;
+        QTest::newRow("no wrap") << QStringLiteral("<p>%1</p>").arg(Prose(100).replace(u'\n', QStringLiteral("</p><p>")))
+                                 << false;
+        QTest::newRow("formats") << QStringLiteral(
+                                        "<h1>Глава</h1><p style='margin-top:20px;margin-bottom:5px'>раз <b>два</b></p>"
+                                        "<p align=center style='font-size:24pt'>три</p><p style='text-indent:30px'>%1</p>"
+                                        "<blockquote>%1</blockquote><p style='margin-left:40px'>%1</p><p></p>")
+                                        .arg(Prose(3))
+                                 << true;
+    }
+    void measuredParagraphsStandWhereQtPutsThem() {
+        QFETCH(QString, html);
+        QFETCH(bool, wrap);
+        pane->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+        pane->setHtml(html);
+        CompareWithQtLayout();
+    }
+
+    void editsKeepTheLayoutInStep() {
+        pane->setPlainText(Prose(400));
+        QTest::qWait(20);
+        QTextCursor cursor(pane->document());
+        const auto at = [&](int block, int offset = 0) {
+            cursor.setPosition(pane->document()->findBlockByNumber(block).position() + offset);
+        };
+        at(5, 3);
+        cursor.insertText(Prose(40));  // new paragraphs in the middle of one
+        at(100);
+        cursor.insertBlock();
+        at(200);
+        cursor.setPosition(pane->document()->findBlockByNumber(230).position() + 2, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        // Asked for lines in the middle of an edit, before the document reports it.
+        cursor.beginEditBlock();
+        cursor.insertText(QStringLiteral("а\nб\nв"));
+        cursor.movePosition(QTextCursor::Down);
+        cursor.insertText(QStringLiteral("г"));
+        cursor.endEditBlock();
+        pane->document()->undo();
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QStringLiteral("\n") + Prose(30));
+        CompareWithQtLayout();
+    }
+
+    void caretAndMouseFindTheSameCharacter() {
+        pane->setPlainText(Prose(300));
+        const int length = pane->document()->characterCount() - 1;
+        for (int position = 0; position < length; position += 331) {
+            QTextCursor cursor(pane->document());
+            cursor.setPosition(position);
+            const QRect caret = pane->cursorRect(cursor);
+            QCOMPARE(pane->cursorForPosition(QPoint(caret.left(), caret.center().y())).position(), position);
+        }
+    }
+
+    void caretStaysInViewAcrossTheText() {
+        pane->setPlainText(Prose(2000));
+        for (const auto move : {QTextCursor::End, QTextCursor::Start, QTextCursor::End}) {
+            pane->moveCursor(move);
+            QTest::qWait(30);
+            QVERIFY(pane->viewport()->rect().contains(pane->cursorRect()));
+        }
+        for (int i = 0; i < 5; ++i) QTest::keyClick(pane, Qt::Key_PageUp);
+        QTest::qWait(30);
+        QVERIFY(pane->viewport()->rect().contains(pane->cursorRect()));
+    }
+
+    void viewKeepsWhatItShows() {
+        // Far into a text none of which is measured: the paragraphs above the view turn out
+        // taller or shorter than estimated, and the view moves with them.
+        pane->setPlainText(Prose(3000));
+        QScrollBar* bar = pane->verticalScrollBar();
+        const int asked = bar->maximum() / 2;
+        bar->setValue(asked);
+        const int shown = pane->cursorForPosition(QPoint(5, 5)).position();
+        QTest::qWait(50);
+        QCOMPARE(pane->cursorForPosition(QPoint(5, 5)).position(), shown);
+        QVERIFY(bar->value() != asked);  // it did move
+    }
+
+    void richPasteGoesToQtLayout() {
+        pane->setPlainText(QStringLiteral("до"));
+        pane->moveCursor(QTextCursor::End);
+        pane->insertHtml(QStringLiteral("<table><tr><td>а</td><td>б</td></tr></table><ul><li>в</li></ul>"));
+        QTest::qWait(20);
+        QVERIFY(!dynamic_cast<PaneLayout*>(pane->document()->documentLayout()));
+        QCOMPARE(pane->document()->rootFrame()->childFrames().size(), 1);
+        // A new document is flat again.
+        moratutor::ui::InstallDocument(*pane, std::make_unique<QTextDocument>());
+        QVERIFY(dynamic_cast<PaneLayout*>(pane->document()->documentLayout()));
+    }
+};
+
+int RunPaneLayoutTest(int argc, char** argv) {
+    PaneLayoutTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PaneLayoutTest.moc"
