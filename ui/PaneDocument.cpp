@@ -182,28 +182,31 @@ protected:
 };
 
 
-// An edit of a book's worth of text (a paste, an undo, the deletion or overtyping of a
-// long selection) takes a good part of a second. What a paste costs is not known before
-// the clipboard's owner has sent the text, nor an undo's before it runs, so such keys show
-// the busy cursor while the pane handles them.
-bool MayEditMuch(const QTextEdit& pane, const QKeyEvent& key) {
+// A key that handles a book's worth of text (a paste, an undo, the deletion or overtyping
+// of a long selection, or copying it, which selecting all does too for the desktop's
+// selection) takes a good part of a second. What a paste costs is not known before the
+// clipboard's owner has sent the text, nor an undo's before it runs, so such keys show the
+// busy cursor while the pane handles them.
+bool MayTakeLong(const QTextEdit& pane, const QKeyEvent& key) {
     if (key.matches(QKeySequence::Paste) || key.matches(QKeySequence::Undo) || key.matches(QKeySequence::Redo)) return true;
+    if (key.matches(QKeySequence::SelectAll)) return pane.document()->characterCount() >= kSmallText;
     const QTextCursor cursor = pane.textCursor();
     if (cursor.selectionEnd() - cursor.selectionStart() < kSmallText) return false;
-    return key.matches(QKeySequence::Cut) || key.key() == Qt::Key_Delete || key.key() == Qt::Key_Backspace ||
-           !key.text().isEmpty();
+    return key.matches(QKeySequence::Cut) || key.matches(QKeySequence::Copy) || key.key() == Qt::Key_Delete ||
+           key.key() == Qt::Key_Backspace || !key.text().isEmpty();
 }
 
-class LargeEditBusyCursor : public QObject {
+class LongKeyBusyCursor : public QObject {
 public:
-    explicit LargeEditBusyCursor(QTextEdit& pane) : QObject(&pane) { pane.installEventFilter(this); }
+    explicit LongKeyBusyCursor(QTextEdit& pane) : QObject(&pane) { pane.installEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto& pane = *static_cast<QTextEdit*>(watched);
-        if (event->type() != QEvent::KeyPress || pane.isReadOnly()) return false;
+        if (event->type() != QEvent::KeyPress) return false;
         const auto& key = *static_cast<QKeyEvent*>(event);
-        if (!MayEditMuch(pane, key)) return false;
+        if (!MayTakeLong(pane, key) || (pane.isReadOnly() && !key.matches(QKeySequence::SelectAll) && !key.matches(QKeySequence::Copy)))
+            return false;
         // Given back once the pane has handled the key.
         auto busy = std::make_shared<BusyCursor>();
         QTimer::singleShot(0, this, [busy] {});
@@ -221,7 +224,7 @@ public:
 void GuardPane(QTextEdit& pane, bool pasteAside) {
     PaneLayout::Install(*pane.document(), pane);
     new TallTextGuard(pane);
-    (new LargeEditBusyCursor(pane))->pasteAside_ = pasteAside;
+    (new LongKeyBusyCursor(pane))->pasteAside_ = pasteAside;
 }
 
 void PasteIntoPane(QTextEdit& pane) {

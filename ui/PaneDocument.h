@@ -32,16 +32,19 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-// Watches a pane for the long waits of a book: an edit by key that may change much of the
-// text (a paste, an undo, the deletion of a long selection) shows the busy cursor, and a
-// very tall text is laid out whole when the pane changes size (see the source file).
+// Watches a pane for the long waits of a book: a key that may handle much of the text (a
+// paste, an undo, the deletion or copy of a long selection, selecting all of a long text)
+// shows the busy cursor. The pane's document gets the layout that makes lines only for
+// what is shown (PaneLayout.h); a very tall rich text left to Qt's own layout is laid out
+// whole when the pane changes size (see the source file).
 // With `pasteAside`, a paste by key goes through PasteIntoPane.
 void GuardPane(QTextEdit& pane, bool pasteAside = false);
 
 // Pastes the clipboard into the pane as its paste command does: one undo step, the same
-// text and formatting, the caret after it and in view. Into a pane holding little text the
-// paste is inserted with the pane's layout set aside, and the text laid out afresh after.
-// Not for a pane whose document's layout or changes others follow (the answer key's).
+// text and formatting, the caret after it and in view. Under Qt's own layout (a rich text),
+// a paste into a pane holding little text is inserted with the layout set aside and the
+// text laid out afresh after; that is not for a pane whose document's layout or changes
+// others follow (the answer key's).
 void PasteIntoPane(QTextEdit& pane);
 
 // Builds a document like the pane's own (same default font and text options) and fills it

@@ -88,7 +88,7 @@ void TFMain::RunEditAction(void (*operation)(QTextEdit*)) {
     });
 }
 
-// Undo, cut, paste and delete may change a book's worth of text: the busy cursor shows.
+// Undo, cut, copy, paste and delete may handle a book's worth of text: the busy cursor shows.
 void TFMain::EditUndoExecute() {
     RunEditAction([](QTextEdit* p) {
         const moratutor::ui::BusyCursor busy;
@@ -101,7 +101,12 @@ void TFMain::EditCutExecute() {
         p->cut();
     });
 }
-void TFMain::EditCopyExecute() { RunEditAction([](QTextEdit* p) { p->copy(); }); }
+void TFMain::EditCopyExecute() {
+    RunEditAction([](QTextEdit* p) {
+        const moratutor::ui::BusyCursor busy;
+        p->copy();
+    });
+}
 void TFMain::EditPasteExecute() {
     if (FocusedPane() == richSourceTextAnsi) {
         RunEditAction([](QTextEdit* p) {
