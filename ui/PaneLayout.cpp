@@ -20,6 +20,9 @@ namespace {
 // give theirs up (their heights stay known).
 constexpr std::size_t kParagraphsWithLines = 3000;
 
+// A paragraph longer than this keeps its glyphs between paints (some 40 bytes a character).
+constexpr int kLongParagraph = 1 << 16;
+
 // Lines of a paragraph at the height its format asks for.
 qreal LineAdvance(const QTextBlockFormat& format, const QTextLine& line) {
     const qreal natural = line.height();
@@ -202,6 +205,9 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     option.setAlignment(QStyle::visualAlignment(direction, alignment));
     if (format.nonBreakableLines() || settings_.pageWidth < 0) option.setWrapMode(QTextOption::ManualWrap);
     lines->setTextOption(option);
+
+    // Without its shaped glyphs kept, a long paragraph is shaped anew, whole, at every paint.
+    lines->setCacheEnabled(block.length() > kLongParagraph);
 
     const qreal left = LeftInset(format, direction, settings_.indentWidth);
     const qreal available = std::max<qreal>(0, ContentWidth() - left - RightInset(format, direction, settings_.indentWidth));
