@@ -83,46 +83,27 @@ void TFMain::UpdateActions() {
 
 void TFMain::RunEditAction(void (*operation)(QTextEdit*)) {
     moratutor::ui::RunGuarded([this, operation] {
-        if (QTextEdit* pane = FocusedPane()) operation(pane);
+        if (QTextEdit* pane = FocusedPane()) {
+            // An edit may handle a book's worth of text (an undo, a paste, a long selection).
+            const moratutor::ui::BusyCursor busy;
+            operation(pane);
+        }
         ScheduleUpdateActions();
     });
 }
 
-// Undo, cut, copy, paste and delete may handle a book's worth of text: the busy cursor shows.
-void TFMain::EditUndoExecute() {
-    RunEditAction([](QTextEdit* p) {
-        const moratutor::ui::BusyCursor busy;
-        p->undo();
-    });
-}
-void TFMain::EditCutExecute() {
-    RunEditAction([](QTextEdit* p) {
-        const moratutor::ui::BusyCursor busy;
-        p->cut();
-    });
-}
-void TFMain::EditCopyExecute() {
-    RunEditAction([](QTextEdit* p) {
-        const moratutor::ui::BusyCursor busy;
-        p->copy();
-    });
-}
+void TFMain::EditUndoExecute() { RunEditAction([](QTextEdit* p) { p->undo(); }); }
+void TFMain::EditCutExecute() { RunEditAction([](QTextEdit* p) { p->cut(); }); }
+void TFMain::EditCopyExecute() { RunEditAction([](QTextEdit* p) { p->copy(); }); }
 void TFMain::EditPasteExecute() {
     if (FocusedPane() == richSourceTextAnsi) {
-        RunEditAction([](QTextEdit* p) {
-            const moratutor::ui::BusyCursor busy;
-            moratutor::ui::PasteIntoPane(*p);
-        });
+        RunEditAction([](QTextEdit* p) { moratutor::ui::PasteIntoPane(*p); });
         return;
     }
-    RunEditAction([](QTextEdit* p) {
-        const moratutor::ui::BusyCursor busy;
-        p->paste();
-    });
+    RunEditAction([](QTextEdit* p) { p->paste(); });
 }
 void TFMain::EditDeleteExecute() {
     RunEditAction([](QTextEdit* p) {
-        const moratutor::ui::BusyCursor busy;
         QTextCursor cursor = p->textCursor();
         cursor.removeSelectedText();
         p->setTextCursor(cursor);
