@@ -23,9 +23,9 @@ QString FromView(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The block at height y of the document, or the last one above it. The layout of a long
-// document is made in steps from the top, and hitTest answers wrongly beyond what is laid
-// out even for points above it. blockBoundingRect lays out as far as it is asked, so the
+// The block at height y of the document, or the last one above it. The panes' own layout
+// knows it; under Qt's (a rich text) the layout of a long document is made in steps from
+// the top, and hitTest answers wrongly beyond what is laid out even for points above it. blockBoundingRect lays out as far as it is asked, so the
 // search keeps to the blocks laid out already: it must not lay out half a long text at once.
 QTextBlock BlockAt(QTextDocument* document, qreal y) {
     if (const auto* lazy = dynamic_cast<const moratutor::ui::PaneLayout*>(document->documentLayout())) return lazy->BlockAt(y);

@@ -59,8 +59,7 @@ std::u16string TFMain::SourceTextUnicode() const {
 
 void TFMain::SetConvertedText(const std::u16string& text) {
     // A fresh document, built aside: no character format of earlier content or of the caret
-    // survives, and the pane lays it out from the top in small steps while the program
-    // stays responsive, instead of all at once.
+    // survives, and the pane lays out only what it shows.
     const QString converted = QString::fromStdU16String(text);
     auto built = moratutor::ui::BuildDocumentAside(*richConvertedTextUnicode, {this, nullptr, nullptr},
                                                    [&converted](QTextDocument& document) { document.setPlainText(converted); });
