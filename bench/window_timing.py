@@ -291,6 +291,37 @@ def one_run(program, work, text, trace_path, wrap=()):
     return r
 
 
+def both_panes_run(program, work, text, trace_path, wrap=()):
+    """The memory goal's case: the program started on the book (as from a file manager),
+    one conversion, and the peak with the text in both panes."""
+    n = len(text) + 1
+    env = dict(os.environ, MORATUTOR_TRACE=trace_path)
+    proc = subprocess.Popen([*wrap, program, os.path.join(work, "book.txt")], env=env, cwd=work)
+    try:
+        for _ in range(200):
+            if os.path.exists(trace_path):
+                break
+            time.sleep(0.05)
+        trace = Trace(trace_path)
+        trace.wait(0, pane_paint("richSourceTextAnsi", n), timeout=60)
+        trace.settle(0)
+        t0 = now_ns()
+        xdo("mousemove", *map(str, trace.geometry("spdbtnReplaceWithHiragana")), "click", "1")
+        report = trace.wait(t0, lambda l: l[1] == "paint" and l[2][0] == "messagebox")
+        time.sleep(0.3)
+        xdo("key", "Return")
+        trace.wait(report[0], lambda l: l[1] == "hide" and l[2][0] == "QMessageBox")
+        trace.settle(now_ns())
+        peak = high_water_mb(proc.pid)
+    finally:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+    return {"both_panes_peak_rss_mb": peak, "both_panes_per_utf16": peak * 1024 * 1024 / (2 * len(text))}
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("program")
@@ -324,6 +355,7 @@ def main():
     try:
         for i in range(args.runs):
             r = one_run(program, work, text, os.path.join(work, "trace%d.txt" % i), args.wrap.split())
+            r.update(both_panes_run(program, work, text, os.path.join(work, "panes%d.txt" % i), args.wrap.split()))
             results.append(r)
             print("run %d: %s" % (i + 1, ", ".join("%s=%.0f" % kv for kv in r.items())), file=sys.stderr)
     finally:

@@ -9,6 +9,11 @@ namespace moratutor {
 void UseOneHeap() {
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 1);
+    // Large blocks (a book's text, a document's tables) always straight from the system
+    // and back to it when freed: the C library would otherwise raise this threshold after
+    // the first such block is freed and serve the next ones from the heap, where what is
+    // freed stays with the program.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 #endif
 }
 

@@ -4,8 +4,9 @@
 
 namespace moratutor {
 
-// One heap for all threads: a document built on a worker thread and freed on the window's
-// would otherwise leave its space in a heap of its own, unused by the other.
+// One heap for all threads (a document built on a worker thread and freed on the window's
+// would otherwise leave its space in a heap of its own), and large blocks given back to
+// the system as soon as they are freed.
 void UseOneHeap();
 
 // Returns memory freed by a large document, a conversion or a save to the system, so that

@@ -13,6 +13,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <map>
 
 #include "PaneLayout.h"
 #include "moratutor/SyllableTable.h"
@@ -68,14 +69,55 @@ AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane) {
     connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, this, update);
 }
 
-void AnswerKeyPane::SetKey(moratutor::AnswerKey key, std::u16string_view text) {
+AnswerKeyPane::CompactKey AnswerKeyPane::Compact(moratutor::AnswerKey key) {
+    constexpr std::uint16_t kKatakana = 0x8000;
+    CompactKey compact;
+    compact.Entries.reserve(key.size());
+    std::map<std::u16string_view, std::uint16_t> known;
+    std::vector<std::u16string_view> order;
+    for (const moratutor::KeyEntry& entry : key) {
+        auto [it, added] = known.emplace(entry.Source(), static_cast<std::uint16_t>(order.size()));
+        if (added) {
+            order.push_back(entry.Source());
+            compact.Sources.emplace_back(entry.Source());
+        }
+        const std::uint16_t script = entry.Script == moratutor::kmKatakana ? kKatakana : 0;
+        compact.Entries.push_back({entry.Offset, entry.Length, entry.Row, static_cast<std::uint16_t>(script | it->second)});
+    }
+    key.clear();
+    key.shrink_to_fit();
+    return compact;
+}
+
+moratutor::KeyEntry AnswerKeyPane::Expand(const Entry& entry) const {
+    moratutor::KeyEntry full;
+    full.Offset = entry.Offset;
+    full.Length = entry.Length;
+    full.Row = entry.Row;
+    full.Script = (entry.ScriptAndSource & 0x8000) ? moratutor::kmKatakana : moratutor::kmHiragana;
+    const std::u16string& source = key_.Sources[entry.ScriptAndSource & 0x7FFF];
+    full.SourceLength = static_cast<std::uint8_t>(source.size());
+    std::copy(source.begin(), source.end(), full.SourceUnits.begin());
+    return full;
+}
+
+moratutor::AnswerKey AnswerKeyPane::Key() const {
+    moratutor::AnswerKey key;
+    key.reserve(key_.Entries.size());
+    for (const Entry& entry : key_.Entries) key.push_back(Expand(entry));
+    return key;
+}
+
+void AnswerKeyPane::SetKey(moratutor::AnswerKey key, std::u16string_view text) { SetKey(Compact(std::move(key)), text); }
+
+void AnswerKeyPane::SetKey(CompactKey key, std::u16string_view text) {
     ForgetDocument();
     document_ = pane_->document();
     key_ = std::move(key);
     // Every CR LF before an entry is one position less in the document.
     std::uint32_t pairs = 0;
     std::size_t scanned = 0;
-    for (moratutor::KeyEntry& entry : key_) {
+    for (Entry& entry : key_.Entries) {
         for (; scanned < entry.Offset && scanned < text.size(); ++scanned)
             if (text[scanned] == u'\r' && scanned + 1 < text.size() && text[scanned + 1] == u'\n') ++pairs;
         entry.Offset -= pairs;
@@ -86,10 +128,7 @@ void AnswerKeyPane::SetKey(moratutor::AnswerKey key, std::u16string_view text) {
         if (highlight_) UpdateHighlight();
     });
     // The pane itself may be going when its document goes: only the key is dropped then.
-    connect(document_, &QObject::destroyed, this, [this] {
-        key_.clear();
-        key_.shrink_to_fit();
-    });
+    connect(document_, &QObject::destroyed, this, [this] { key_ = {}; });
     UpdateHighlight();
 }
 
@@ -101,8 +140,7 @@ void AnswerKeyPane::ForgetDocument() {
         disconnect(document_->documentLayout(), nullptr, this, nullptr);
     }
     document_ = nullptr;
-    key_.clear();
-    key_.shrink_to_fit();
+    key_ = {};
     pane_->setExtraSelections({});
 }
 
@@ -114,40 +152,40 @@ void AnswerKeyPane::SetHighlight(bool on) {
 }
 
 void AnswerKeyPane::ContentsChanged(int position, int charsRemoved, int charsAdded) {
-    if (key_.empty() || !HasKeyForCurrentDocument()) return;
+    std::vector<Entry>& entries = key_.Entries;
+    if (entries.empty() || !HasKeyForCurrentDocument()) return;
     const auto at = static_cast<std::size_t>(position);
     const std::size_t removedEnd = at + static_cast<std::size_t>(charsRemoved);
     // The entries the change touches: those overlapping the removed text, or for a mere
     // insertion the one it splits.
-    const auto first = std::lower_bound(key_.begin(), key_.end(), at + 1,
-                                        [](const moratutor::KeyEntry& e, std::size_t p) { return e.End() < p; });
+    const auto first =
+        std::lower_bound(entries.begin(), entries.end(), at + 1, [](const Entry& e, std::size_t p) { return e.End() < p; });
     auto last = first;
-    while (last != key_.end() && last->Offset < removedEnd) ++last;
+    while (last != entries.end() && last->Offset < removedEnd) ++last;
     auto kept = first;
     if (charsRemoved == charsAdded) {
         // Format changes come this way too: a kana still standing where it stood keeps its key.
         const QTextDocument* document = pane_->document();
-        kept = std::remove_if(first, last, [document](const moratutor::KeyEntry& e) {
-            const std::u16string_view kana = e.Kana();
+        kept = std::remove_if(first, last, [this, document](const Entry& e) {
+            const std::u16string_view kana = Expand(e).Kana();
             for (std::size_t i = 0; i < kana.size(); ++i)
                 if (document->characterAt(static_cast<int>(e.Offset + i)) != QChar(kana[i])) return true;
             return false;
         });
     }
-    const auto rest = key_.erase(kept, last);
+    const auto rest = entries.erase(kept, last);
     if (const std::int64_t shift = std::int64_t{charsAdded} - charsRemoved; shift != 0)
-        for (auto it = rest; it != key_.end(); ++it) it->Offset = static_cast<std::uint32_t>(it->Offset + shift);
+        for (auto it = rest; it != entries.end(); ++it) it->Offset = static_cast<std::uint32_t>(it->Offset + shift);
     if (highlight_) UpdateHighlight();
 }
 
-const moratutor::KeyEntry* AnswerKeyPane::EntryAt(int position) const {
-    if (position < 0 || !HasKeyForCurrentDocument()) return nullptr;
+std::optional<moratutor::KeyEntry> AnswerKeyPane::EntryAt(int position) const {
+    if (position < 0 || !HasKeyForCurrentDocument()) return std::nullopt;
     const auto at = static_cast<std::size_t>(position);
-    const auto it = std::upper_bound(key_.begin(), key_.end(), at,
-                                     [](std::size_t p, const moratutor::KeyEntry& e) { return p < e.Offset; });
-    if (it == key_.begin()) return nullptr;
-    const moratutor::KeyEntry& entry = *(it - 1);
-    return at < entry.End() ? &entry : nullptr;
+    const std::vector<Entry>& entries = key_.Entries;
+    const auto it = std::upper_bound(entries.begin(), entries.end(), at, [](std::size_t p, const Entry& e) { return p < e.Offset; });
+    if (it == entries.begin() || at >= (it - 1)->End()) return std::nullopt;
+    return Expand(*(it - 1));
 }
 
 QString AnswerKeyPane::ToolTipText(const moratutor::KeyEntry& entry) {
@@ -157,7 +195,7 @@ QString AnswerKeyPane::ToolTipText(const moratutor::KeyEntry& entry) {
 }
 
 QString AnswerKeyPane::ToolTipAt(int position) const {
-    const moratutor::KeyEntry* entry = EntryAt(position);
+    const std::optional<moratutor::KeyEntry> entry = EntryAt(position);
     return entry ? ToolTipText(*entry) : QString();
 }
 
@@ -187,7 +225,7 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::ToolTip) {
             auto* help = static_cast<QHelpEvent*>(event);
             const int position = CharacterAt(help->pos());
-            const moratutor::KeyEntry* entry = EntryAt(position);
+            const std::optional<moratutor::KeyEntry> entry = EntryAt(position);
             if (!entry) {
                 // Not ours: the pane's own tool tip, if it has one, takes over.
                 QToolTip::hideText();
@@ -228,7 +266,8 @@ std::pair<int, int> AnswerKeyPane::VisibleRange() const {
 }
 
 void AnswerKeyPane::UpdateHighlight() {
-    if (!highlight_ || !HasKeyForCurrentDocument() || key_.empty()) {
+    const std::vector<Entry>& entries = key_.Entries;
+    if (!highlight_ || !HasKeyForCurrentDocument() || entries.empty()) {
         if (!pane_->extraSelections().isEmpty()) pane_->setExtraSelections({});
         return;
     }
@@ -237,13 +276,13 @@ void AnswerKeyPane::UpdateHighlight() {
     QTextCharFormat format;
     format.setBackground(HighlightColor());
     QList<QTextEdit::ExtraSelection> selections;
-    auto it = std::lower_bound(key_.begin(), key_.end(), static_cast<std::size_t>(first),
-                               [](const moratutor::KeyEntry& e, std::size_t at) { return e.End() <= at; });
-    while (it != key_.end() && it->Offset < static_cast<std::uint32_t>(stop)) {
+    auto it = std::lower_bound(entries.begin(), entries.end(), static_cast<std::size_t>(first),
+                               [](const Entry& e, std::size_t at) { return e.End() <= at; });
+    while (it != entries.end() && it->Offset < static_cast<std::uint32_t>(stop)) {
         // Neighbouring kana make one selection.
         const std::size_t from = it->Offset;
         std::size_t to = it->End();
-        for (++it; it != key_.end() && it->Offset == to && it->Offset < static_cast<std::uint32_t>(stop); ++it) to = it->End();
+        for (++it; it != entries.end() && it->Offset == to && it->Offset < static_cast<std::uint32_t>(stop); ++it) to = it->End();
         QTextEdit::ExtraSelection selection;
         selection.cursor = QTextCursor(document);
         selection.cursor.setPosition(static_cast<int>(from));

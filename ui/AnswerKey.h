@@ -7,8 +7,12 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "moratutor/AnswerKey.h"
 
@@ -20,6 +24,24 @@ class QTextEdit;
 class AnswerKeyPane : public QObject {
     Q_OBJECT
 public:
+    // A key as the pane keeps it: a book has hundreds of thousands of replaced syllables,
+    // so an entry takes 8 bytes (the engine's 16), its source text standing once in a table
+    // of the key's distinct ones.
+    struct Entry {
+        std::uint32_t Offset = 0;
+        std::uint8_t Length = 0;
+        std::uint8_t Row = 0;
+        std::uint16_t ScriptAndSource = 0;  // katakana in the top bit, the rest indexes Sources
+
+        std::size_t End() const { return std::size_t{Offset} + Length; }
+    };
+    struct CompactKey {
+        std::vector<Entry> Entries;
+        std::vector<std::u16string> Sources;
+    };
+    // Frees the engine's key as it goes.
+    static CompactKey Compact(moratutor::AnswerKey key);
+
     // Watches `pane`, whose child it becomes.
     explicit AnswerKeyPane(QTextEdit* pane);
 
@@ -28,8 +50,10 @@ public:
     // key's offsets are moved to match). A later document of the pane has no key until it
     // gets its own.
     void SetKey(moratutor::AnswerKey key, std::u16string_view text);
+    void SetKey(CompactKey key, std::u16string_view text);
     void ClearKey();
-    const moratutor::AnswerKey& Key() const { return key_; }
+    // The key as the engine gives it.
+    moratutor::AnswerKey Key() const;
 
     void SetHighlight(bool on);
     bool Highlight() const { return highlight_; }
@@ -49,7 +73,8 @@ protected:
 private:
     void ContentsChanged(int position, int charsRemoved, int charsAdded);
     void ForgetDocument();
-    const moratutor::KeyEntry* EntryAt(int position) const;
+    std::optional<moratutor::KeyEntry> EntryAt(int position) const;
+    moratutor::KeyEntry Expand(const Entry& entry) const;
     bool HasKeyForCurrentDocument() const;
     // Extra selections for the visible keyed ranges only: a whole long text's worth would
     // make every repaint walk hundreds of thousands of them.
@@ -59,6 +84,6 @@ private:
 
     QTextEdit* pane_;
     QPointer<QTextDocument> document_;  // the document the key belongs to
-    moratutor::AnswerKey key_;
+    CompactKey key_;
     bool highlight_ = false;
 };

@@ -241,9 +241,9 @@ private:
     void CreateLearnersAids();
     // The chart highlights what the ticks would replace.
     void ShowOptionsInKanaChart();
-    // A run's key for `text`, the text now in the converted pane: its tool tips, highlight
-    // and the chart's counts.
-    void ShowRunInLearnersAids(moratutor::AnswerKey key, const std::u16string& text);
+    // A run's result `text` in the converted pane, with its key for the tool tips and the
+    // highlight, and its counts for the chart.
+    void ShowConversion(moratutor::AnswerKey key, const std::u16string& text);
     void CreateToolBar();
     void CreateRunControls();  // the replace buttons, the progress label and bar
     void SetTabOrderAndPaneFonts();

@@ -46,7 +46,11 @@ void TFMain::actKanaChartExecute() {
     KanaChart->activateWindow();
 }
 
-void TFMain::ShowRunInLearnersAids(moratutor::AnswerKey key, const std::u16string& text) {
+void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text) {
     KanaChart->SetCounts(key);
-    ConvertedTextKey->SetKey(std::move(key), text);
+    // The engine's key gives way to the pane's smaller one before the result's document is
+    // built: for a book the two keys and two documents at once would be the program's peak.
+    AnswerKeyPane::CompactKey compact = AnswerKeyPane::Compact(std::move(key));
+    SetConvertedText(text);
+    ConvertedTextKey->SetKey(std::move(compact), text);
 }

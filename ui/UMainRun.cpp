@@ -60,7 +60,9 @@ std::u16string TFMain::SourceTextUnicode() const {
 void TFMain::SetConvertedText(const std::u16string& text) {
     // A fresh document, built aside: no character format of earlier content or of the caret
     // survives, and the pane lays out only what it shows.
-    const QString converted = QString::fromStdU16String(text);
+    // The document copies the text in; a second copy of a book alongside would only raise
+    // the program's peak.
+    const QString converted = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
     auto built = moratutor::ui::BuildDocumentAside(*richConvertedTextUnicode, {this, nullptr, nullptr},
                                                    [&converted](QTextDocument& document) { document.setPlainText(converted); });
     // Installing puts the caret at the start; the caret's format is the pane's default.
@@ -138,8 +140,7 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
 
         lblProgress->setText(QStringLiteral("Загрузка…"));
         QCoreApplication::processEvents();
-        SetConvertedText(text);
-        ShowRunInLearnersAids(std::move(key), text);
+        ShowConversion(std::move(key), text);
         lblProgress->setText(QString());
 
         moratutor::ui::ShowMessageBox(

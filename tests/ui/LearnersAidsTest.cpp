@@ -225,7 +225,8 @@ private slots:
         Convert(other, otherKeys, QStringLiteral("ка КА кэ ке а"), Groups({1, 2}), moratutor::kmHiragana);
         moratutor::AnswerKey key = otherKeys.Key();
         Convert(other, otherKeys, QStringLiteral("ка"), Groups({2}), moratutor::kmKatakana);
-        key.insert(key.end(), otherKeys.Key().begin(), otherKeys.Key().end());
+        const moratutor::AnswerKey second = otherKeys.Key();
+        key.insert(key.end(), second.begin(), second.end());
         chart.SetCounts(key);
         QCOMPARE(chart.HiraganaCount(46), 2);
         QCOMPARE(chart.KatakanaCount(46), 1);
