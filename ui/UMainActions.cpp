@@ -4,8 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QThread>
@@ -49,7 +52,10 @@ void TFMain::UpdateActions() {
     EditCut->setEnabled(hasSelection);
     EditCopy->setEnabled(hasSelection);
     EditDelete->setEnabled(hasSelection);
-    EditPaste->setEnabled(pane && pane->canPaste());
+    // By the clipboard's formats: the pane's own canPaste() has the whole text sent over to
+    // see that it is not empty, a book's worth each time these rules run.
+    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    EditPaste->setEnabled(pane && !pane->isReadOnly() && clipboard && (clipboard->hasText() || clipboard->hasHtml()));
     EditSelectAll->setEnabled(pane && !pane->document()->isEmpty());
 
     const auto ticked = [this](int n) { return chkbxCharacters[static_cast<std::size_t>(n - 1)]->isChecked(); };
