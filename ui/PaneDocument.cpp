@@ -25,11 +25,11 @@
 
 namespace moratutor::ui {
 
-BusyCursor::BusyCursor() {
+BusyCursor::BusyCursor(bool showAtOnce) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     TraceNote("busy 1");
     // The cursor reaches the screen before the wait, not after it.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (showAtOnce) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 BusyCursor::~BusyCursor() {

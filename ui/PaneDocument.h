@@ -23,10 +23,11 @@ struct WaitDisplay {
     QProgressBar* bar = nullptr;
 };
 
-// The busy cursor for as long as it lives, shown on the screen before the wait begins.
+// The busy cursor for as long as it lives, shown on the screen before the wait begins
+// (by letting the events other than input through, unless `showAtOnce` is false).
 class BusyCursor {
 public:
-    BusyCursor();
+    explicit BusyCursor(bool showAtOnce = true);
     ~BusyCursor();
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;

@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+
+#include "PaneDocument.h"
 
 namespace moratutor::ui {
 namespace {
@@ -20,8 +23,14 @@ namespace {
 // give theirs up (their heights stay known).
 constexpr std::size_t kParagraphsWithLines = 3000;
 
-// A paragraph longer than this keeps its glyphs between paints (some 40 bytes a character).
+// A paragraph longer than this keeps its glyphs between paints (some 35 bytes a character),
+// since shaping it anew at every paint takes longer than a paint may; only the last few
+// such paragraphs laid out keep them.
 constexpr int kLongParagraph = 1 << 16;
+constexpr std::size_t kLongParagraphsKept = 2;
+
+// A paragraph longer than this is laid out outside a paint, under the busy cursor.
+constexpr int kHugeParagraph = 1 << 20;
 
 // Lines of a paragraph at the height its format asks for.
 qreal LineAdvance(const QTextBlockFormat& format, const QTextLine& line) {
@@ -67,7 +76,9 @@ bool PaneLayout::Suits(const QTextDocument& document) {
 }
 
 void PaneLayout::Install(QTextDocument& document, QTextEdit& pane) {
-    auto* current = dynamic_cast<PaneLayout*>(document.documentLayout());
+    // Asked for its layout, a document without one makes Qt's and lays the text out with it.
+    auto* current = dynamic_cast<PaneLayout*>(
+        document.findChild<QAbstractTextDocumentLayout*>(QString(), Qt::FindDirectChildrenOnly));
     if (!Suits(document)) {
         if (current) document.setDocumentLayout(nullptr);
         return;
@@ -112,12 +123,16 @@ PaneLayout::Paragraph PaneLayout::Estimate(const QTextBlock& block, qreal previo
 qreal PaneLayout::ContentWidth() const { return std::max<qreal>(0, settings_.pageWidth - 2 * settings_.margin); }
 
 void PaneLayout::ResetAll() {
+    paintedSinceReset_ = false;
     const QTextDocument* document = this->document();
     // The width of a character of this text in the default font, from its start (the
     // font's own average is for Latin letters).
+    // Read a character at a time: a cursor or a paragraph's text would lay out or copy a
+    // whole paragraph, which may be the whole book.
     QString sample;
-    for (QTextBlock block = document->begin(); block.isValid() && sample.size() < 2000; block = block.next())
-        sample += block.text();
+    const int sampled = std::min(2000, document->characterCount() - 1);
+    sample.reserve(sampled);
+    for (int i = 0; i < sampled; ++i) sample += document->characterAt(i);
     if (sample.trimmed().isEmpty()) sample = QStringLiteral("Съешь же ещё этих мягких французских булок, да выпей чаю.");
     characterWidth_ = std::max<qreal>(1, QFontMetricsF(document->defaultFont()).horizontalAdvance(sample) / sample.size());
     // The height a line of the default font is given when laid out, which the font's
@@ -141,6 +156,8 @@ void PaneLayout::ResetAll() {
     topsValid_ = 1;
     widest_ = 0;
     withLines_.clear();
+    for (const int number : longWithGlyphs_) ReleaseGlyphs(number);
+    longWithGlyphs_.clear();
 }
 
 qreal PaneLayout::Top(int number) const {
@@ -194,6 +211,18 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     // A document just given to its pane has no width yet; the pane sets it at once, and
     // lines made before would be made again.
     if (pane_ && settings_.pageWidth < 0) return false;
+    // A paragraph of a million characters takes seconds: not inside a paint, where the
+    // window could show nothing of it, but just after, under the busy cursor.
+    std::optional<BusyCursor> busy;
+    if (block.length() > kHugeParagraph) {
+        if (drawing_) {
+            hugeWaiting_ = true;
+            return false;
+        }
+        // Asked from within the pane's own handling of a key or the caret: the busy cursor
+        // without letting other events in.
+        busy.emplace(false);
+    }
 
     const QTextBlockFormat format = block.blockFormat();
     const Qt::LayoutDirection direction = block.textDirection();
@@ -207,7 +236,8 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     lines->setTextOption(option);
 
     // Without its shaped glyphs kept, a long paragraph is shaped anew, whole, at every paint.
-    lines->setCacheEnabled(block.length() > kLongParagraph);
+    const bool longParagraph = block.length() > kLongParagraph;
+    lines->setCacheEnabled(longParagraph);
 
     const qreal left = LeftInset(format, direction, settings_.indentWidth);
     const qreal available = std::max<qreal>(0, ContentWidth() - left - RightInset(format, direction, settings_.indentWidth));
@@ -231,7 +261,30 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     const bool changed = measured.height != known.height;
     SetHeight(number, measured);
     withLines_.push_back(number);
+    if (longParagraph) KeepGlyphsOf(number);
     return changed;
+}
+
+void PaneLayout::KeepGlyphsOf(int number) const {
+    std::erase(longWithGlyphs_, number);
+    longWithGlyphs_.push_back(number);
+    while (longWithGlyphs_.size() > kLongParagraphsKept) {
+        ReleaseGlyphs(longWithGlyphs_.front());
+        longWithGlyphs_.erase(longWithGlyphs_.begin());
+    }
+}
+
+void PaneLayout::ReleaseGlyphs(int number) const {
+    // Numbers recorded before an edit may name other paragraphs now; a paragraph that gives
+    // up its lines wrongly only lays them out again when next needed.
+    const QTextBlock block = document()->findBlockByNumber(number);
+    if (!block.isValid()) return;
+    // The glyphs go with a layout made and ended without keeping them; the lines go too,
+    // the height stays known.
+    QTextLayout* lines = block.layout();
+    lines->setCacheEnabled(false);
+    lines->beginLayout();
+    lines->endLayout();
 }
 
 void PaneLayout::EnsureAround(const QTextBlock& block, int number, qreal reach) const {
@@ -262,6 +315,7 @@ void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
     const int cursorWidth = cursorProperty.isValid() ? cursorProperty.toInt() : 1;
 
     drawing_ = true;
+    paintedSinceReset_ = true;
     int number = NumberAt(clip.top());
     for (QTextBlock block = document()->findBlockByNumber(number); block.isValid(); block = block.next(), ++number) {
         if (!block.isVisible()) continue;
@@ -273,6 +327,7 @@ void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
         if (origin.y() + paragraph.height < clip.top()) continue;
 
         const QTextLayout* lines = block.layout();
+        if (lines->lineCount() == 0) continue;  // a huge paragraph not laid out yet
         const int position = block.position(), length = block.length();
         QList<QTextLayout::FormatRange> selections;
         for (const Selection& selection : context.selections) {
@@ -346,6 +401,10 @@ QRectF PaneLayout::blockBoundingRect(const QTextBlock& block) const {
     if (!block.isValid() || !block.isVisible() || block.document() != document()) return {};
     InStep();
     const int number = block.blockNumber();
+    // Until the pane has painted after a change of its width, its width may change again (a
+    // scroll bar coming or going): a long paragraph's lines wait for that paint.
+    if (!paintedSinceReset_ && block.length() > kLongParagraph)
+        return {Origin(number), QSizeF(ContentWidth(), paragraphs_[static_cast<std::size_t>(number)].height)};
     // The paragraphs about it too: the view that is about to show it shows them as well, and
     // they are then measured before their positions are used.
     EnsureAround(block, number, ViewHeight());
@@ -363,7 +422,7 @@ void PaneLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     settings_ = now;
 
     if (sameSettings && charsRemoved == 0 && charsAdded == document->characterCount() &&
-        count == static_cast<int>(paragraphs_.size()) && count > 1) {
+        count == static_cast<int>(paragraphs_.size())) {
         // Only asked to lay out again, with nothing changed it depends on.
         return;
     }
@@ -426,6 +485,16 @@ void PaneLayout::Settle() {
     if (!pane_ || pane_->document() != document() || paragraphs_.empty()) {
         EmitSizeIfChanged();
         return;
+    }
+    if (hugeWaiting_) {
+        hugeWaiting_ = false;
+        const BusyCursor busy;
+        const int first = NumberAt(ViewTop());
+        int k = first;
+        for (QTextBlock b = document()->findBlockByNumber(first); b.isValid() && Top(k) < ViewTop() + ViewHeight();
+             b = b.next(), ++k)
+            EnsureLines(b, k);
+        emit const_cast<PaneLayout*>(this)->update(QRectF(0, 0, 1e9, 1e9));
     }
     const qreal top = ViewTop(), height = ViewHeight();
     const int firstShown = NumberAt(top);

@@ -85,6 +85,9 @@ private:
     qreal ViewHeight() const;
     void EmitSizeIfChanged() const;
     void ForgetDistantLines(int firstShown, int lastShown) const;
+    // A long paragraph just laid out keeps its glyphs; the oldest beyond a few give theirs up.
+    void KeepGlyphsOf(int number) const;
+    void ReleaseGlyphs(int number) const;
 
     QPointer<QTextEdit> pane_;
     Settings settings_;
@@ -95,7 +98,10 @@ private:
     mutable QSizeF reportedSize_;
     mutable bool settleScheduled_ = false;
     bool drawing_ = false;
+    mutable bool paintedSinceReset_ = false;
+    mutable bool hugeWaiting_ = false;  // a paint passed over a huge paragraph without lines
     mutable std::vector<int> withLines_;  // paragraphs given lines, oldest first
+    mutable std::vector<int> longWithGlyphs_;  // long paragraphs keeping their glyphs, oldest first
     qreal lineHeight_ = 16, characterWidth_ = 7;
 };
 
