@@ -76,6 +76,7 @@ private slots:
         moratutor::ui::GuardPane(*pane);
         window.resize(600, 220);
         window.show();
+        pane->show();  // made after the window was first shown
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
     void cleanup() { qDeleteAll(window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)); }
@@ -163,6 +164,25 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(pane->cursorForPosition(QPoint(5, 5)).position(), shown);
         QVERIFY(bar->value() != asked);  // it did move
+    }
+
+    void hugeParagraphIsLaidOutAfterThePaint() {
+        // A million characters in one paragraph: not laid out by Qt's layout on the way in,
+        // nor inside a paint, but just after it; then the caret works in it as anywhere.
+        QString huge;
+        huge.reserve(1'200'000);
+        while (huge.size() < 1'100'000) huge += QStringLiteral("мороз и солнце день чудесный ");
+        auto document = std::make_unique<QTextDocument>();
+        document->setPlainText(huge);
+        moratutor::ui::InstallDocument(*pane, std::move(document));
+        const auto layouts = pane->document()->findChildren<QAbstractTextDocumentLayout*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(layouts.size(), 1);
+        QVERIFY(dynamic_cast<PaneLayout*>(layouts.first()));
+        QTRY_VERIFY(pane->document()->firstBlock().layout()->lineCount() > 1000);
+        pane->moveCursor(QTextCursor::End);
+        QTest::keyClicks(pane, QStringLiteral("z"));
+        QVERIFY(pane->toPlainText().endsWith(QStringLiteral("чудесный z")));
+        QTRY_VERIFY(pane->viewport()->rect().contains(pane->cursorRect()));
     }
 
     void richPasteGoesToQtLayout() {
