@@ -181,18 +181,41 @@ def high_water_mb(pid):
     return 0
 
 
+def start_program(command, work, trace_path):
+    """The program with its debug channel on, and that channel once it is open."""
+    env = dict(os.environ, MORATUTOR_TRACE=trace_path)
+    proc = subprocess.Popen(command, env=env, cwd=work)
+    for _ in range(200):
+        if os.path.exists(trace_path):
+            break
+        time.sleep(0.05)
+    return proc, Trace(trace_path)
+
+
+def stop_program(proc):
+    proc.terminate()
+    try:
+        proc.wait(10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+
+
+def convert_to_report(trace):
+    """Clicks "Заменить слоги на Хирагану", closes the report; the time to the report."""
+    t0 = now_ns()
+    xdo("mousemove", *map(str, trace.geometry("spdbtnReplaceWithHiragana")), "click", "1")
+    report = trace.wait(t0, lambda l: l[1] == "paint" and l[2][0] == "messagebox")
+    time.sleep(0.3)
+    xdo("key", "Return")
+    trace.wait(report[0], lambda l: l[1] == "hide" and l[2][0] == "QMessageBox")
+    return ms(report[0], t0)
+
+
 def one_run(program, work, text, trace_path, wrap=()):
     r = {}
     n = len(text) + 1  # the document's count includes its last paragraph end
-    env = dict(os.environ, MORATUTOR_TRACE=trace_path)
-    proc = subprocess.Popen([*wrap, program], env=env, cwd=work)
-    trace = None
+    proc, trace = start_program([*wrap, program], work, trace_path)
     try:
-        for _ in range(200):
-            if os.path.exists(trace_path):
-                break
-            time.sleep(0.05)
-        trace = Trace(trace_path)
         trace.wait(0, lambda l: l[1] == "geom" and l[2][0] == "richSourceTextAnsi", timeout=30)
         time.sleep(0.5)
 
@@ -226,13 +249,7 @@ def one_run(program, work, text, trace_path, wrap=()):
         r["paste_peak_rss_mb"] = high_water_mb(proc.pid)
 
         # Convert, every group and option ticked by the preferences file.
-        t0 = now_ns()
-        xdo("mousemove", *map(str, trace.geometry("spdbtnReplaceWithHiragana")), "click", "1")
-        report = trace.wait(t0, lambda l: l[1] == "paint" and l[2][0] == "messagebox")
-        r["convert_to_report"] = ms(report[0], t0)
-        time.sleep(0.3)
-        xdo("key", "Return")
-        trace.wait(report[0], lambda l: l[1] == "hide" and l[2][0] == "QMessageBox")
+        r["convert_to_report"] = convert_to_report(trace)
         r["convert_peak_rss_mb"] = high_water_mb(proc.pid)
         r["result_ctrl_end"] = keystroke(trace, "richConvertedTextUnicode", "ctrl+End")
         trace.settle(now_ns())
@@ -283,42 +300,22 @@ def one_run(program, work, text, trace_path, wrap=()):
                 worst = max(worst, int(l[2][0]))
         r["longest_stall_without_busy_cursor"] = worst
     finally:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
+        stop_program(proc)
     return r
 
 
 def both_panes_run(program, work, text, trace_path, wrap=()):
     """The memory goal's case: the program started on the book (as from a file manager),
     one conversion, and the peak with the text in both panes."""
-    n = len(text) + 1
-    env = dict(os.environ, MORATUTOR_TRACE=trace_path)
-    proc = subprocess.Popen([*wrap, program, os.path.join(work, "book.txt")], env=env, cwd=work)
+    proc, trace = start_program([*wrap, program, os.path.join(work, "book.txt")], work, trace_path)
     try:
-        for _ in range(200):
-            if os.path.exists(trace_path):
-                break
-            time.sleep(0.05)
-        trace = Trace(trace_path)
-        trace.wait(0, pane_paint("richSourceTextAnsi", n), timeout=60)
+        trace.wait(0, pane_paint("richSourceTextAnsi", len(text) + 1), timeout=60)
         trace.settle(0)
-        t0 = now_ns()
-        xdo("mousemove", *map(str, trace.geometry("spdbtnReplaceWithHiragana")), "click", "1")
-        report = trace.wait(t0, lambda l: l[1] == "paint" and l[2][0] == "messagebox")
-        time.sleep(0.3)
-        xdo("key", "Return")
-        trace.wait(report[0], lambda l: l[1] == "hide" and l[2][0] == "QMessageBox")
+        convert_to_report(trace)
         trace.settle(now_ns())
         peak = high_water_mb(proc.pid)
     finally:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
+        stop_program(proc)
     return {"both_panes_peak_rss_mb": peak, "both_panes_per_utf16": peak * 1024 * 1024 / (2 * len(text))}
 
 
