@@ -58,6 +58,38 @@ class LearnersAidsTest : public QObject {
     AnswerKeyPane* keys = nullptr;
 
 private slots:
+    void paneKeepsTheEnginesKey_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("hiragana") << int(moratutor::kmHiragana);
+        QTest::newRow("katakana") << int(moratutor::kmKatakana);
+        QTest::newRow("random") << int(moratutor::kmRandomKana);
+    }
+    void paneKeepsTheEnginesKey() {
+        // The pane keeps the key in a smaller form: what it gives back is the engine's, entry
+        // for entry (cases of the source, scripts, the particle, widened spaces).
+        QFETCH(int, mode);
+        const QString source = QStringLiteral("Ка КА кА ка, Сёко и СЁКО о Мицу: ни на мэ\r\nЁж ёж");
+        std::u16string text(reinterpret_cast<const char16_t*>(source.utf16()), static_cast<std::size_t>(source.size()));
+        moratutor::StepEnvironment env;
+        env.CurrentKanaMode = static_cast<moratutor::KanaMode>(mode);
+        moratutor::AnswerKey expected;
+        moratutor::ReplaceWithKanaUnicode(env, Groups({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, true), text, expected);
+        QVERIFY(expected.size() > 20);
+        const AnswerKeyPane::CompactKey compact = AnswerKeyPane::Compact(expected);
+        QTextEdit other;
+        AnswerKeyPane keys(&other);
+        keys.SetKey(compact, u"");  // no CR LF before any entry: offsets as they are
+        const moratutor::AnswerKey kept = keys.Key();
+        QCOMPARE(kept.size(), expected.size());
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            QCOMPARE(kept[i].Offset, expected[i].Offset);
+            QCOMPARE(kept[i].Length, expected[i].Length);
+            QCOMPARE(kept[i].Row, expected[i].Row);
+            QCOMPARE(kept[i].Script, expected[i].Script);
+            QVERIFY(kept[i].Source() == expected[i].Source());
+        }
+    }
+
     void initTestCase() {
         QFont font = pane.font();
         font.setPointSize(10);
