@@ -14,6 +14,7 @@
 #include <cmath>
 #include <optional>
 
+#include "HugeParagraph.h"
 #include "PaneDocument.h"
 
 namespace moratutor::ui {
@@ -65,6 +66,8 @@ PaneLayout::PaneLayout(QTextDocument* document, QTextEdit* pane) : QAbstractText
     settings_ = CurrentSettings();
     ResetAll();
 }
+
+PaneLayout::~PaneLayout() = default;
 
 bool PaneLayout::Suits(const QTextDocument& document) {
     if (!document.rootFrame()->childFrames().isEmpty()) return false;
@@ -158,6 +161,7 @@ void PaneLayout::ResetAll() {
     withLines_.clear();
     for (const int number : longWithGlyphs_) ReleaseGlyphs(number);
     longWithGlyphs_.clear();
+    huge_.clear();
 }
 
 qreal PaneLayout::Top(int number) const {
@@ -187,6 +191,32 @@ qreal PaneLayout::Bottom() const {
     return Top(static_cast<int>(paragraphs_.size())) + settings_.margin;
 }
 
+bool PaneLayout::IsHuge(const QTextBlock& block) { return block.length() > kHugeParagraph; }
+
+QRectF PaneLayout::CaretRect(int position) const {
+    InStep();
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid()) return {};
+    const int number = block.blockNumber();
+    EnsureLines(block, number);
+    const QPointF origin = Origin(number);
+    if (const auto huge = huge_.find(number); huge != huge_.end())
+        return huge->second->CaretRect(position - block.position()).translated(origin);
+    const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
+    if (!line.isValid()) return {origin, QSizeF(1, lineHeight_)};
+    return {origin + QPointF(line.cursorToX(position - block.position()), line.y()), QSizeF(1, line.height())};
+}
+
+std::pair<int, int> PaneLayout::HugeLineAt(int position) const {
+    const QTextBlock block = document()->findBlock(position);
+    const int number = block.blockNumber();
+    EnsureLines(block, number);
+    const auto huge = huge_.find(number);
+    if (huge == huge_.end()) return {position, position};
+    const auto [start, end] = huge->second->LineAt(position - block.position());
+    return {block.position() + start, block.position() + end};
+}
+
 QTextBlock PaneLayout::BlockAt(qreal y) const {
     InStep();
     return document()->findBlockByNumber(NumberAt(y));
@@ -207,14 +237,15 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     if (number < 0 || static_cast<std::size_t>(number) >= paragraphs_.size()) return false;
     QTextLayout* lines = block.layout();
     Paragraph& known = paragraphs_[static_cast<std::size_t>(number)];
-    if (!block.isVisible() || (known.measured && lines->lineCount() > 0)) return false;
+    const bool huge = block.length() > kHugeParagraph;
+    if (!block.isVisible() || (known.measured && (huge ? huge_.count(number) > 0 : lines->lineCount() > 0))) return false;
     // A document just given to its pane has no width yet; the pane sets it at once, and
     // lines made before would be made again.
     if (pane_ && settings_.pageWidth < 0) return false;
     // A paragraph of a million characters takes seconds: not inside a paint, where the
     // window could show nothing of it, but just after, under the busy cursor.
     std::optional<BusyCursor> busy;
-    if (block.length() > kHugeParagraph) {
+    if (huge) {
         if (drawing_) {
             hugeWaiting_ = true;
             return false;
@@ -233,14 +264,25 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     if (format.hasProperty(QTextFormat::BlockAlignment)) alignment = format.alignment();
     option.setAlignment(QStyle::visualAlignment(direction, alignment));
     if (format.nonBreakableLines() || settings_.pageWidth < 0) option.setWrapMode(QTextOption::ManualWrap);
+    const qreal left = LeftInset(format, direction, settings_.indentWidth);
+    const qreal available = std::max<qreal>(0, ContentWidth() - left - RightInset(format, direction, settings_.indentWidth));
+    if (huge) {
+        auto paragraph = std::make_unique<HugeParagraph>(block, document()->defaultFont(), option, left, available);
+        widest_ = std::max(widest_, 2 * settings_.margin + paragraph->NaturalWidth() + format.rightMargin());
+        Paragraph measured = known;
+        measured.height = static_cast<float>(paragraph->Height());
+        measured.measured = true;
+        const bool changed = measured.height != known.height;
+        huge_[number] = std::move(paragraph);
+        SetHeight(number, measured);
+        return changed;
+    }
     lines->setTextOption(option);
 
     // Without its shaped glyphs kept, a long paragraph is shaped anew, whole, at every paint.
     const bool longParagraph = block.length() > kLongParagraph;
     lines->setCacheEnabled(longParagraph);
 
-    const qreal left = LeftInset(format, direction, settings_.indentWidth);
-    const qreal available = std::max<qreal>(0, ContentWidth() - left - RightInset(format, direction, settings_.indentWidth));
     qreal y = 0;
     lines->beginLayout();
     for (bool first = true;; first = false) {
@@ -327,7 +369,9 @@ void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
         if (origin.y() + paragraph.height < clip.top()) continue;
 
         const QTextLayout* lines = block.layout();
-        if (lines->lineCount() == 0) continue;  // a huge paragraph not laid out yet
+        const auto hugeParagraph = huge_.find(number);
+        const bool huge = hugeParagraph != huge_.end();
+        if (!huge && lines->lineCount() == 0) continue;  // a huge paragraph not laid out yet
         const int position = block.position(), length = block.length();
         QList<QTextLayout::FormatRange> selections;
         for (const Selection& selection : context.selections) {
@@ -335,7 +379,7 @@ void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
             const int end = selection.cursor.selectionEnd() - position;
             if (start < length && end > 0 && end > start) {
                 selections.append({start, end - start, selection.format});
-            } else if (!selection.cursor.hasSelection() && selection.format.hasProperty(QTextFormat::FullWidthSelection) &&
+            } else if (!huge && !selection.cursor.hasSelection() && selection.format.hasProperty(QTextFormat::FullWidthSelection) &&
                        block.contains(selection.cursor.position())) {
                 const QTextLine line = lines->lineForTextPosition(selection.cursor.position() - position);
                 QTextLayout::FormatRange range{line.textStart(), line.textLength(), selection.format};
@@ -350,6 +394,14 @@ void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
         if (background.style() != Qt::NoBrush)
             painter->fillRect(QRectF(0, 0, ContentWidth(), paragraph.height), background);
         painter->setPen(context.palette.color(QPalette::Text));
+        if (huge) {
+            const int cursor = context.cursorPosition >= position && context.cursorPosition < position + length
+                                   ? context.cursorPosition - position
+                                   : -1;
+            hugeParagraph->second->Draw(*painter, selections, cursor, cursorWidth, clip.translated(-origin));
+            painter->restore();
+            continue;
+        }
         lines->draw(painter, QPointF(), selections, clip.translated(-origin));
         int cursor = context.cursorPosition;
         if (cursor < -1 && !lines->preeditAreaText().isEmpty()) cursor = position + lines->preeditAreaPosition() - (cursor + 2);
@@ -371,6 +423,8 @@ int PaneLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) cons
     }
     if (!block.isValid()) return -1;
     EnsureLines(block, number);
+    if (const auto huge = huge_.find(number); huge != huge_.end())
+        return block.position() + huge->second->HitTest(point - Origin(number));
     const QTextLayout* lines = block.layout();
     if (lines->lineCount() == 0) return accuracy == Qt::ExactHit ? -1 : block.position();
     const QPointF at = point - Origin(number);
@@ -411,6 +465,12 @@ QRectF PaneLayout::blockBoundingRect(const QTextBlock& block) const {
     // The pane is about to scroll to it: its range must already reach that far.
     if (!drawing_) EmitSizeIfChanged();
     ScheduleSettle();
+    // A huge paragraph has no lines of Qt's: asked about the caret's paragraph, as the pane
+    // asks to show the caret, the answer is the caret's line, the only place it can use.
+    if (const auto huge = huge_.find(number); huge != huge_.end() && pane_ && pane_->textCursor().block() == block) {
+        const QRectF line = huge->second->CaretRect(pane_->textCursor().position() - block.position());
+        return {Origin(number) + QPointF(0, line.top()), QSizeF(ContentWidth(), line.height())};
+    }
     return {Origin(number), QSizeF(ContentWidth(), paragraphs_[static_cast<std::size_t>(number)].height)};
 }
 
@@ -436,6 +496,17 @@ void PaneLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     QTextBlock last = document->findBlock(from + charsAdded);
     if (!last.isValid()) last = document->lastBlock();
     const int firstNumber = first.blockNumber(), lastNumber = last.blockNumber();
+    // An edit within a huge paragraph lays out again only the pieces about it.
+    if (const auto huge = huge_.find(firstNumber); sameSettings && huge != huge_.end() && first == last &&
+                                                  count == static_cast<int>(paragraphs_.size()) && IsHuge(first)) {
+        huge->second->Update(first, from - first.position(), charsRemoved, charsAdded);
+        Paragraph& paragraph = paragraphs_[static_cast<std::size_t>(firstNumber)];
+        paragraph.height = static_cast<float>(huge->second->Height());
+        topsValid_ = std::min(topsValid_, static_cast<std::size_t>(firstNumber) + 1);
+        emit update(QRectF(0, Top(firstNumber), 1e9, 1e9));
+        EmitSizeIfChanged();
+        return;
+    }
     const int oldLast = lastNumber - (count - static_cast<int>(paragraphs_.size()));
     if (!sameSettings || !first.isValid() || oldLast < firstNumber - 1 || oldLast >= static_cast<int>(paragraphs_.size())) {
         ResetAll();
@@ -452,6 +523,7 @@ void PaneLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
         previousBottom = block.blockFormat().bottomMargin();
         if (block == last) break;
     }
+    huge_.erase(huge_.lower_bound(firstNumber), huge_.end());
     const auto begin = paragraphs_.begin() + firstNumber;
     paragraphs_.erase(begin, paragraphs_.begin() + oldLast + 1);
     paragraphs_.insert(paragraphs_.begin() + firstNumber, changed.begin(), changed.end());

@@ -18,15 +18,21 @@
 #include <QTextBlock>
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <utility>
 #include <vector>
 
 class QTextEdit;
 
 namespace moratutor::ui {
 
+class HugeParagraph;
+
 class PaneLayout : public QAbstractTextDocumentLayout {
 public:
     PaneLayout(QTextDocument* document, QTextEdit* pane);
+    ~PaneLayout() override;
 
     // Whether `document` holds only what this layout draws.
     static bool Suits(const QTextDocument& document);
@@ -35,6 +41,14 @@ public:
 
     // The paragraph at height y of the document (the first or last one beyond its ends).
     QTextBlock BlockAt(qreal y) const;
+
+    // A paragraph shown in pieces (HugeParagraph.h): the caret moves through it by the
+    // functions below, since Qt's would lay it out whole.
+    static bool IsHuge(const QTextBlock& block);
+    // The caret's rectangle at `position`, in the document.
+    QRectF CaretRect(int position) const;
+    // The line's start and end about `position` in a huge paragraph.
+    std::pair<int, int> HugeLineAt(int position) const;
 
     void draw(QPainter* painter, const PaintContext& context) override;
     int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
@@ -101,6 +115,7 @@ private:
     mutable bool paintedSinceReset_ = false;
     mutable bool hugeWaiting_ = false;  // a paint passed over a huge paragraph without lines
     mutable std::vector<int> withLines_;  // paragraphs given lines, oldest first
+    mutable std::map<int, std::unique_ptr<HugeParagraph>> huge_;  // by paragraph number
     mutable std::vector<int> longWithGlyphs_;  // long paragraphs keeping their glyphs, oldest first
     qreal lineHeight_ = 16, characterWidth_ = 7;
 };

@@ -1,0 +1,67 @@
+// A paragraph of a million characters or more, shown through layouts of its pieces. Qt's
+// layout of one paragraph keeps some 35 bytes for each of its characters, whatever part of it
+// is shown, and any caret move within the paragraph asks for that layout whole: for a book
+// in one paragraph, over a gigabyte. Here the paragraph is cut into pieces of a few thousand
+// characters, each starting where a line of the whole paragraph starts, so the lines are the
+// ones Qt would make; only the pieces on screen keep a layout.
+#pragma once
+
+#include <QFont>
+#include <QRectF>
+#include <QString>
+#include <QTextLayout>
+#include <QTextOption>
+
+#include <list>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QPainter;
+class QTextBlock;
+
+namespace moratutor::ui {
+
+class HugeParagraph {
+public:
+    // Positions are in the paragraph (0 is its first character), points relative to its
+    // top-left corner. `left` is the lines' indent from that corner, `width` their width.
+    HugeParagraph(const QTextBlock& block, const QFont& font, const QTextOption& option, qreal left, qreal width);
+
+    // After an edit of `block`, this paragraph, at `from` with `removed` characters gone and
+    // `added` come: the pieces before it stay, the ones after it move, only those about it are
+    // laid out again.
+    void Update(const QTextBlock& block, int from, int removed, int added);
+    qreal Height() const { return height_; }
+    void Draw(QPainter& painter, const QList<QTextLayout::FormatRange>& selections, int cursor, int cursorWidth,
+              const QRectF& clip) const;
+    int HitTest(const QPointF& at) const;
+    // The caret's rectangle at `position`, one pixel wide.
+    QRectF CaretRect(int position) const;
+    // The start and end of the line holding `position`, as Home and End go.
+    std::pair<int, int> LineAt(int position) const;
+    qreal NaturalWidth() const { return widest_; }
+
+private:
+    struct Piece {
+        int start = 0, length = 0;
+        qreal top = 0, height = 0;
+    };
+    // Lays out pieces from `start` on; stops once a piece ends where one of `later` (already
+    // moved to the new text) begins, and takes those from there.
+    void LayOutFrom(int start, std::vector<Piece> later);
+    std::unique_ptr<QTextLayout> LayOut(int start, int length) const;
+    const QTextLayout& Layout(std::size_t piece) const;
+    std::size_t PieceAt(qreal y) const;
+    std::size_t PieceOf(int position) const;
+
+    QString text_;
+    QList<QTextLayout::FormatRange> formats_;
+    QFont font_;
+    QTextOption option_;
+    qreal left_, width_, height_ = 0, widest_ = 0;
+    std::vector<Piece> pieces_;
+    mutable std::list<std::pair<std::size_t, std::unique_ptr<QTextLayout>>> shown_;  // most recent first
+};
+
+}  // namespace moratutor::ui
