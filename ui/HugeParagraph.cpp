@@ -25,12 +25,12 @@ QList<QTextLayout::FormatRange> Clipped(const QList<QTextLayout::FormatRange>& r
 }  // namespace
 
 HugeParagraph::HugeParagraph(const QTextBlock& block, const QFont& font, const QTextOption& option, qreal left,
-                             qreal width)
+                             qreal width, const std::function<void(int, int)>& progress)
     : text_(block.text()), formats_(block.textFormats()), font_(font), option_(option), left_(left), width_(width) {
-    LayOutFrom(0, {});
+    LayOutFrom(0, {}, progress);
 }
 
-void HugeParagraph::LayOutFrom(int start, std::vector<Piece> later) {
+void HugeParagraph::LayOutFrom(int start, std::vector<Piece> later, const std::function<void(int, int)>& progress) {
     // Piece after piece, each from the start of the last line of the one before: where the
     // next line starts depends only on the text from there on, so the lines are the whole
     // paragraph's.
@@ -62,6 +62,7 @@ void HugeParagraph::LayOutFrom(int start, std::vector<Piece> later) {
         pieces_.push_back(piece);
         height_ += piece.height;
         start += piece.length;
+        if (progress && pieces_.size() % 16 == 0) progress(start, length);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 
+#include <functional>
 #include <list>
 #include <memory>
 #include <utility>
@@ -26,7 +27,9 @@ class HugeParagraph {
 public:
     // Positions are in the paragraph (0 is its first character), points relative to its
     // top-left corner. `left` is the lines' indent from that corner, `width` their width.
-    HugeParagraph(const QTextBlock& block, const QFont& font, const QTextOption& option, qreal left, qreal width);
+    // `progress` hears how many characters of how many are laid out, now and then.
+    HugeParagraph(const QTextBlock& block, const QFont& font, const QTextOption& option, qreal left, qreal width,
+                  const std::function<void(int done, int total)>& progress = {});
 
     // After an edit of `block`, this paragraph, at `from` with `removed` characters gone and
     // `added` come: the pieces before it stay, the ones after it move, only those about it are
@@ -49,7 +52,7 @@ private:
     };
     // Lays out pieces from `start` on; stops once a piece ends where one of `later` (already
     // moved to the new text) begins, and takes those from there.
-    void LayOutFrom(int start, std::vector<Piece> later);
+    void LayOutFrom(int start, std::vector<Piece> later, const std::function<void(int, int)>& progress = {});
     std::unique_ptr<QTextLayout> LayOut(int start, int length) const;
     const QTextLayout& Layout(std::size_t piece) const;
     std::size_t PieceAt(qreal y) const;

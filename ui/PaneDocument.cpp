@@ -28,6 +28,46 @@
 
 namespace moratutor::ui {
 
+void SetWaitDisplay(QTextEdit& pane, const WaitDisplay& wait) {
+    pane.setProperty("moratutorWaitWindow", QVariant::fromValue<QObject*>(wait.window));
+    pane.setProperty("moratutorWaitLabel", QVariant::fromValue<QObject*>(wait.label));
+    pane.setProperty("moratutorWaitBar", QVariant::fromValue<QObject*>(wait.bar));
+}
+
+WaitDisplay WaitDisplayOf(const QTextEdit& pane) {
+    const auto get = [&pane](const char* name) { return pane.property(name).value<QObject*>(); };
+    return {qobject_cast<QWidget*>(get("moratutorWaitWindow")), qobject_cast<QLabel*>(get("moratutorWaitLabel")),
+            qobject_cast<QProgressBar*>(get("moratutorWaitBar"))};
+}
+
+ProgressDisplay::ProgressDisplay(const WaitDisplay& wait) : wait_(wait) {
+    if (wait_.label) {
+        labelText_ = wait_.label->text();
+        wait_.label->setText(QStringLiteral("Загрузка…"));
+        wait_.label->repaint();
+    }
+    if (wait_.bar) {
+        barMinimum_ = wait_.bar->minimum();
+        barMaximum_ = wait_.bar->maximum();
+        barValue_ = wait_.bar->value();
+    }
+}
+
+ProgressDisplay::~ProgressDisplay() {
+    if (wait_.label) wait_.label->setText(labelText_);
+    if (wait_.bar) {
+        wait_.bar->setRange(barMinimum_, barMaximum_);
+        wait_.bar->setValue(barValue_);
+    }
+}
+
+void ProgressDisplay::Step(int done, int total) {
+    if (!wait_.bar) return;
+    wait_.bar->setRange(0, std::max(total, 1));
+    wait_.bar->setValue(done);
+    wait_.bar->repaint();
+}
+
 BusyCursor::BusyCursor(bool showAtOnce) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     TraceNote("busy 1");
@@ -298,7 +338,9 @@ private:
             case Qt::Key_Delete: {
                 if (!pane_.isReadOnly()) {
                     if (!cursor.hasSelection()) {
-                        const int other = key.key() == Qt::Key_Delete ? Step(position, +1) : Step(position, -1);
+                        const bool forward = key.key() == Qt::Key_Delete;
+                        const int other = word ? (forward ? WordEnd(position) : WordStart(position))
+                                               : Step(position, forward ? +1 : -1);
                         if (other == position) return true;
                         cursor.setPosition(other, QTextCursor::KeepAnchor);
                     }

@@ -3,6 +3,7 @@
 // with no layout and no undo history) costs a fraction of that and is put in at once.
 #pragma once
 
+#include <QString>
 #include <QTextDocument>
 
 #include <functional>
@@ -21,6 +22,26 @@ struct WaitDisplay {
     QWidget* window = nullptr;
     QLabel* label = nullptr;
     QProgressBar* bar = nullptr;
+};
+
+// Where a pane shows how far a long wait of its own has gone (see ProgressDisplay).
+void SetWaitDisplay(QTextEdit& pane, const WaitDisplay& wait);
+WaitDisplay WaitDisplayOf(const QTextEdit& pane);
+
+// For as long as it lives, "Загрузка…" and a bar that Step fills, both painted at once (the
+// wait does not let the event loop run); label and bar are given back as they were.
+class ProgressDisplay {
+public:
+    explicit ProgressDisplay(const WaitDisplay& wait);
+    ~ProgressDisplay();
+    void Step(int done, int total);
+    ProgressDisplay(const ProgressDisplay&) = delete;
+    ProgressDisplay& operator=(const ProgressDisplay&) = delete;
+
+private:
+    WaitDisplay wait_;
+    QString labelText_;
+    int barMinimum_ = 0, barMaximum_ = 0, barValue_ = 0;
 };
 
 // The busy cursor for as long as it lives, shown on the screen before the wait begins

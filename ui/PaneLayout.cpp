@@ -267,7 +267,12 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     const qreal left = LeftInset(format, direction, settings_.indentWidth);
     const qreal available = std::max<qreal>(0, ContentWidth() - left - RightInset(format, direction, settings_.indentWidth));
     if (huge) {
-        auto paragraph = std::make_unique<HugeParagraph>(block, document()->defaultFont(), option, left, available);
+        std::optional<ProgressDisplay> shown;
+        if (pane_) shown.emplace(WaitDisplayOf(*pane_));
+        auto paragraph = std::make_unique<HugeParagraph>(block, document()->defaultFont(), option, left, available,
+                                                         [&shown](int done, int total) {
+                                                             if (shown) shown->Step(done, total);
+                                                         });
         widest_ = std::max(widest_, 2 * settings_.margin + paragraph->NaturalWidth() + format.rightMargin());
         Paragraph measured = known;
         measured.height = static_cast<float>(paragraph->Height());

@@ -225,6 +225,9 @@ void TFMain::CreateRunControls() {
     ProgressBar->setTextVisible(false);
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
+    // A pane that lays out a paragraph of a whole book shows how far it is here.
+    for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode})
+        moratutor::ui::SetWaitDisplay(*pane, {this, lblProgress, ProgressBar});
 }
 
 void TFMain::SetTabOrderAndPaneFonts() {
