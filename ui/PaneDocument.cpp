@@ -8,8 +8,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScrollBar>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTextCursor>
@@ -19,10 +17,10 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <exception>
 
 #include "HeapUse.h"
+#include "HugeParagraphCaret.h"
 #include "PaneLayout.h"
 #include "WindowTrace.h"
 
@@ -262,149 +260,13 @@ public:
     bool pasteAside_ = false;
 };
 
-// The caret's moves within a huge paragraph (see HugeParagraph.h), done with the pane's own
-// layout: Qt's cursor would ask for a layout of the whole paragraph at every move.
-class HugeParagraphCaret : public QObject {
-public:
-    explicit HugeParagraphCaret(QTextEdit& pane) : QObject(&pane), pane_(pane) {
-        pane.installEventFilter(this);
-        pane.viewport()->installEventFilter(this);
-        // The pane repaints the caret's old place by asking where it was, and in a huge
-        // paragraph the layout answers with the caret's present line only.
-        connect(&pane, &QTextEdit::cursorPositionChanged, this, [this] {
-            const bool inHuge = PaneLayout::IsHuge(pane_.textCursor().block());
-            if (inHuge || wasInHuge_) pane_.viewport()->update();
-            wasInHuge_ = inHuge;
-        });
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* layout = dynamic_cast<PaneLayout*>(pane_.document()->documentLayout());
-        if (!layout) return false;
-        if (event->type() == QEvent::KeyPress && watched == &pane_ && PaneLayout::IsHuge(pane_.textCursor().block()))
-            return Key(*layout, *static_cast<QKeyEvent*>(event));
-        if (event->type() == QEvent::MouseButtonDblClick && watched == pane_.viewport()) {
-            const int at = pane_.cursorForPosition(static_cast<QMouseEvent*>(event)->position().toPoint()).position();
-            if (!PaneLayout::IsHuge(pane_.document()->findBlock(at))) return false;
-            SelectWord(at);
-            return true;
-        }
-        if (event->type() == QEvent::MouseButtonPress) upDownX_.reset();
-        return false;
-    }
-
-private:
-    bool Key(PaneLayout& layout, const QKeyEvent& key) {
-        QTextCursor cursor = pane_.textCursor();
-        const QTextDocument& document = *pane_.document();
-        const int position = cursor.position(), last = document.characterCount() - 1;
-        const auto mode = key.modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
-        const bool word = key.modifiers() & Qt::ControlModifier;
-        const bool upDown = key.key() == Qt::Key_Up || key.key() == Qt::Key_Down || key.key() == Qt::Key_PageUp ||
-                            key.key() == Qt::Key_PageDown;
-        if (!upDown) upDownX_.reset();
-        int target = -1;
-        switch (key.key()) {
-            case Qt::Key_Left:
-                target = word ? WordStart(position) : Step(position, -1);
-                break;
-            case Qt::Key_Right:
-                target = word ? WordEnd(position) : Step(position, +1);
-                break;
-            case Qt::Key_Home:
-            case Qt::Key_End:
-                if (word) return false;  // the text's start or end: Qt's own move needs no layout
-                target = key.key() == Qt::Key_Home ? layout.HugeLineAt(position).first : layout.HugeLineAt(position).second;
-                break;
-            case Qt::Key_Up:
-            case Qt::Key_Down:
-            case Qt::Key_PageUp:
-            case Qt::Key_PageDown: {
-                const QRectF caret = layout.CaretRect(position);
-                if (!upDownX_) upDownX_ = caret.x();
-                const bool page = key.key() == Qt::Key_PageUp || key.key() == Qt::Key_PageDown;
-                const bool up = key.key() == Qt::Key_Up || key.key() == Qt::Key_PageUp;
-                const qreal by = page ? pane_.viewport()->height() : caret.height();
-                const qreal y = up ? caret.top() - by + caret.height() / 2 : caret.bottom() + by - caret.height() / 2;
-                target = layout.hitTest(QPointF(*upDownX_, std::max<qreal>(0, y)), Qt::FuzzyHit);
-                if (page) {
-                    QScrollBar* bar = pane_.verticalScrollBar();
-                    bar->setValue(bar->value() + static_cast<int>(up ? -by : by));
-                }
-                break;
-            }
-            case Qt::Key_Backspace:
-            case Qt::Key_Delete: {
-                if (!pane_.isReadOnly()) {
-                    if (!cursor.hasSelection()) {
-                        const bool forward = key.key() == Qt::Key_Delete;
-                        const int other = word ? (forward ? WordEnd(position) : WordStart(position))
-                                               : Step(position, forward ? +1 : -1);
-                        if (other == position) return true;
-                        cursor.setPosition(other, QTextCursor::KeepAnchor);
-                    }
-                    cursor.removeSelectedText();
-                    pane_.setTextCursor(cursor);
-                    pane_.ensureCursorVisible();
-                }
-                return true;
-            }
-            default:
-                return false;
-        }
-        cursor.setPosition(std::clamp(target, 0, last), mode);
-        pane_.setTextCursor(cursor);
-        pane_.ensureCursorVisible();
-        return true;
-    }
-
-    // One character on, a surrogate pair counting as one.
-    int Step(int position, int direction) const {
-        const QTextDocument& document = *pane_.document();
-        const int last = document.characterCount() - 1;
-        int next = std::clamp(position + direction, 0, last);
-        if (next > 0 && next < last && document.characterAt(next).isLowSurrogate()) next += direction;
-        return std::clamp(next, 0, last);
-    }
-
-    bool IsWordCharacter(int position) const {
-        const QChar c = pane_.document()->characterAt(position);
-        return c.isLetterOrNumber() || c.isMark();
-    }
-    int WordStart(int position) const {
-        while (position > 0 && !IsWordCharacter(position - 1)) --position;
-        while (position > 0 && IsWordCharacter(position - 1)) --position;
-        return position;
-    }
-    int WordEnd(int position) const {
-        const int last = pane_.document()->characterCount() - 1;
-        while (position < last && !IsWordCharacter(position)) ++position;
-        while (position < last && IsWordCharacter(position)) ++position;
-        return position;
-    }
-    void SelectWord(int at) {
-        int start = at, end = at;
-        while (start > 0 && IsWordCharacter(start - 1)) --start;
-        while (end < pane_.document()->characterCount() - 1 && IsWordCharacter(end)) ++end;
-        QTextCursor cursor(pane_.document());
-        cursor.setPosition(start);
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
-        pane_.setTextCursor(cursor);
-    }
-
-    QTextEdit& pane_;
-    std::optional<qreal> upDownX_;  // kept through a run of line moves, as Qt's cursor does
-    bool wasInHuge_ = false;
-};
-
 }  // namespace
 
 void GuardPane(QTextEdit& pane, bool pasteAside) {
     PaneLayout::Install(*pane.document(), pane);
     new TallTextGuard(pane);
     (new LongKeyBusyCursor(pane))->pasteAside_ = pasteAside;
-    new HugeParagraphCaret(pane);
+    GuardHugeParagraphCaret(pane);
 }
 
 void PasteIntoPane(QTextEdit& pane) {
