@@ -2,6 +2,8 @@
 // measured it stands where Qt's layout puts it, edits keep the two in step, the caret and
 // the mouse find the same characters, and the view keeps what it shows.
 #include <QAbstractTextDocumentLayout>
+#include <QLabel>
+#include <QProgressBar>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
@@ -166,10 +168,8 @@ private slots:
         QVERIFY(bar->value() != asked);  // it did move
     }
 
-    void hugeParagraphIsShownInPieces() {
-        // A million characters in one paragraph: laid out after the paint, in pieces, never
-        // whole by Qt; its lines are the ones Qt's layout of the whole paragraph makes, and
-        // the caret moves through it by the keys.
+    // A paragraph of 1.1 million characters, shown in pieces once the pane has painted.
+    PaneLayout* InstallHugeParagraph() {
         QString huge;
         huge.reserve(1'200'000);
         for (int i = 0; huge.size() < 1'100'000; ++i)
@@ -178,17 +178,15 @@ private slots:
         document->setPlainText(huge);
         moratutor::ui::InstallDocument(*pane, std::move(document));
         const auto layouts = pane->document()->findChildren<QAbstractTextDocumentLayout*>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(layouts.size(), 1);
-        auto* layout = dynamic_cast<PaneLayout*>(layouts.first());
-        QVERIFY(layout);
-        const QTextBlock block = pane->document()->firstBlock();
-        QTRY_VERIFY(layout->documentSize().height() > 100'000);
-        QCOMPARE(block.layout()->lineCount(), 0);
+        if (layouts.size() != 1) return nullptr;  // Qt's was made on the way in
+        return dynamic_cast<PaneLayout*>(layouts.first());
+    }
 
-        // The same lines as Qt's layout of the whole paragraph at the same width.
-        QTextLayout whole(huge, pane->document()->defaultFont());
-        QTextOption option = pane->document()->defaultTextOption();
-        whole.setTextOption(option);
+    // The paragraph's lines are those of Qt's layout of the whole paragraph at the same width.
+    void CompareWithWholeLayout(PaneLayout& layout) {
+        const QString text = pane->document()->firstBlock().text();
+        QTextLayout whole(text, pane->document()->defaultFont());
+        whole.setTextOption(pane->document()->defaultTextOption());
         const qreal width = pane->document()->pageSize().width() - 2 * pane->document()->documentMargin();
         whole.beginLayout();
         for (QTextLine line = whole.createLine(); line.isValid(); line = whole.createLine()) {
@@ -198,14 +196,39 @@ private slots:
         whole.endLayout();
         for (int k = 0; k < whole.lineCount(); k += 997) {
             const QTextLine line = whole.lineAt(k);
-            QCOMPARE(layout->HugeLineAt(line.textStart() + 1).first, line.textStart());
+            QCOMPARE(layout.HugeLineAt(line.textStart() + 1).first, line.textStart());
         }
+        const QTextLine last = whole.lineAt(whole.lineCount() - 1);
+        QCOMPARE(layout.HugeLineAt(last.textStart() + 1).first, last.textStart());
+        QCOMPARE(pane->document()->firstBlock().layout()->lineCount(), 0);  // never Qt's lines
+    }
 
-        // Caret and mouse, and the keys.
-        for (int position = 0; position < huge.size(); position += 99'991) {
+    void hugeParagraphIsShownInPieces() {
+        // Laid out after the paint, in pieces, never whole by Qt, its progress under the groups.
+        auto* label = new QLabel(QStringLiteral("как было"), &window);
+        auto* bar = new QProgressBar(&window);
+        bar->setRange(0, 7);
+        moratutor::ui::SetWaitDisplay(*pane, {&window, label, bar});
+        bool progressed = false;
+        connect(bar, &QProgressBar::valueChanged, this, [&progressed] { progressed = true; });
+        PaneLayout* layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        QTRY_VERIFY(progressed);  // laid out after the first paint, the bar filling meanwhile
+        CompareWithWholeLayout(*layout);
+        QCOMPARE(label->text(), QStringLiteral("как было"));
+        QCOMPARE(bar->maximum(), 7);
+        const int length = pane->document()->characterCount() - 1;
+        for (int position = 0; position < length; position += 99'991) {
             const QRectF caret = layout->CaretRect(position);
             QCOMPARE(layout->hitTest(QPointF(caret.left(), caret.center().y()), Qt::FuzzyHit), position);
         }
+    }
+
+    void hugeParagraphTakesTheKeys() {
+        PaneLayout* layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        layout->CaretRect(0);  // laid out now
+        const int length = pane->document()->characterCount() - 1;
         QTextCursor cursor(pane->document());
         cursor.setPosition(500'000);
         pane->setTextCursor(cursor);
@@ -221,17 +244,47 @@ private slots:
         QTest::keyClick(pane, Qt::Key_Right, Qt::ShiftModifier);
         QCOMPARE(pane->textCursor().selectedText().size(), 1);
         QTest::keyClick(pane, Qt::Key_Delete);
-        QCOMPARE(pane->document()->characterCount(), huge.size());
+        QCOMPARE(pane->document()->characterCount() - 1, length - 1);
         QTest::keyClicks(pane, QStringLiteral("z"));
-        QCOMPARE(pane->document()->characterCount(), huge.size() + 1);
         QTest::keyClick(pane, Qt::Key_Backspace);
-        QCOMPARE(pane->document()->characterCount(), huge.size());
+        QCOMPARE(pane->document()->characterCount() - 1, length - 1);
+        // By words: Ctrl+Right ends at a word's end, Ctrl+Backspace takes the word before.
+        QTest::keyClick(pane, Qt::Key_Right, Qt::ControlModifier);
+        const int wordEnd = pane->textCursor().position();
+        QVERIFY(!pane->document()->characterAt(wordEnd).isLetter() && pane->document()->characterAt(wordEnd - 1).isLetter());
+        QTest::keyClick(pane, Qt::Key_Backspace, Qt::ControlModifier);
+        QVERIFY(!pane->document()->characterAt(pane->textCursor().position() - 1).isLetter());
         QVERIFY(pane->viewport()->rect().contains(pane->cursorRect()));
-        QCOMPARE(block.layout()->lineCount(), 0);
+        // A double click selects the word under the mouse.
+        int letter = pane->textCursor().position();
+        while (!pane->document()->characterAt(letter).isLetter()) ++letter;
+        const QRectF caret = layout->CaretRect(letter);
+        const QPoint at = QPoint(int(caret.left()) + 2, int(caret.center().y())) -
+                          QPoint(pane->horizontalScrollBar()->value(), pane->verticalScrollBar()->value());
+        QTest::mouseDClick(pane->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(pane->textCursor().hasSelection());
+        QVERIFY(!pane->textCursor().selectedText().contains(u' '));
         pane->moveCursor(QTextCursor::End);
         QTest::keyClicks(pane, QStringLiteral("z"));
         QVERIFY(pane->toPlainText().endsWith(QStringLiteral("z")));
         QTRY_VERIFY(pane->viewport()->rect().contains(pane->cursorRect()));
+        QCOMPARE(pane->document()->firstBlock().layout()->lineCount(), 0);
+    }
+
+    void hugeParagraphKeepsItsLinesThroughEdits() {
+        // An edit lays out again only the pieces about it; the lines stay Qt's.
+        PaneLayout* layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        layout->CaretRect(0);  // laid out now
+        QTextCursor cursor(pane->document());
+        for (const int at : {10, 32'760, 32'770, 600'000, 1'000'000}) {
+            cursor.setPosition(at);
+            cursor.insertText(QStringLiteral("вставка посреди текста "));
+        }
+        cursor.setPosition(32'700);
+        cursor.setPosition(70'000, QTextCursor::KeepAnchor);  // across pieces
+        cursor.removeSelectedText();
+        CompareWithWholeLayout(*layout);
     }
 
     void richPasteGoesToQtLayout() {
