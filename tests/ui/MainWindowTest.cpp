@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
@@ -523,6 +524,26 @@ private slots:
         Idle();
         for (QAction* a : {Control<QAction>(*w, "EditUndo"), Control<QAction>(*w, "EditCut"), Control<QAction>(*w, "EditCopy"), Control<QAction>(*w, "EditPaste"), Control<QAction>(*w, "EditDelete"), Control<QAction>(*w, "EditSelectAll")})
             QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+    }
+
+    void pasteFollowsTheClipboardsFormats_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("nothing") << QString() << false;
+        QTest::newRow("text") << QStringLiteral("text/plain") << true;
+        QTest::newRow("web page") << QStringLiteral("text/html") << true;
+        QTest::newRow("picture") << QStringLiteral("image/png") << false;
+    }
+    void pasteFollowsTheClipboardsFormats() {
+        // Known by the formats alone: the text itself is not fetched to see that there is some.
+        QFETCH(QString, format);
+        QFETCH(bool, enabled);
+        auto* data = new QMimeData;
+        if (!format.isEmpty()) data->setData(format, QByteArrayLiteral("<b>x</b>"));
+        QGuiApplication::clipboard()->setMimeData(data);
+        FocusPane(Control<QTextEdit>(*w, "richSourceTextAnsi"));
+        Idle();
+        QCOMPARE(Control<QAction>(*w, "EditPaste")->isEnabled(), enabled);
     }
 
     void wordWrapPerPane() {
