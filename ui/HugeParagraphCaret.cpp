@@ -32,6 +32,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) upDownX_.reset();
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::MouseButtonDblClick) return false;
         auto* layout = dynamic_cast<PaneLayout*>(pane_.document()->documentLayout());
         if (!layout) return false;
         if (event->type() == QEvent::KeyPress && watched == &pane_ && PaneLayout::IsHuge(pane_.textCursor().block()))
@@ -42,7 +44,6 @@ protected:
             SelectWord(at);
             return true;
         }
-        if (event->type() == QEvent::MouseButtonPress) upDownX_.reset();
         return false;
     }
 
