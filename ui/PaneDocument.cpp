@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <exception>
 
 #include "HeapUse.h"
@@ -125,48 +126,26 @@ private:
     bool closeRequested_ = false;
 };
 
-// The busy cursor at once; after half a second the label and a busy bar as well. The
-// label and bar are given back as they were.
+// The busy cursor at once; after half a second the label and a moving bar as well (how long
+// it takes is not known), given back as they were.
 class BusyDisplay {
 public:
     explicit BusyDisplay(const WaitDisplay& wait) : wait_(wait) {
         timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { ShowWorking(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            shown_.emplace(wait_);
+            if (wait_.bar) wait_.bar->setRange(0, 0);
+        });
         timer_.start(500);
-    }
-    ~BusyDisplay() {
-        if (shown_) {
-            if (wait_.label) wait_.label->setText(labelText_);
-            if (wait_.bar) {
-                wait_.bar->setRange(barMinimum_, barMaximum_);
-                wait_.bar->setValue(barValue_);
-            }
-        }
     }
     BusyDisplay(const BusyDisplay&) = delete;
     BusyDisplay& operator=(const BusyDisplay&) = delete;
 
 private:
-    void ShowWorking() {
-        shown_ = true;
-        if (wait_.label) {
-            labelText_ = wait_.label->text();
-            wait_.label->setText(QStringLiteral("Загрузка…"));
-        }
-        if (wait_.bar) {
-            barMinimum_ = wait_.bar->minimum();
-            barMaximum_ = wait_.bar->maximum();
-            barValue_ = wait_.bar->value();
-            wait_.bar->setRange(0, 0);
-        }
-    }
-
     BusyCursor cursor_;
     WaitDisplay wait_;
     QTimer timer_;
-    bool shown_ = false;
-    QString labelText_;
-    int barMinimum_ = 0, barMaximum_ = 0, barValue_ = 0;
+    std::optional<ProgressDisplay> shown_;
 };
 
 // Qt's text layout, when it lays out a document in its background steps, stops for good

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 
-#include "HeapUse.h"
 #include "MessageBoxes.h"
 #include "PaneDocument.h"
 #include "PaneText.h"
@@ -102,7 +101,6 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
     Running = true;
     const auto finish = [this] {
         Running = false;
-        moratutor::ReturnFreedMemory();
         EnableAllControls();
         if (richConvertedTextUnicode->isEnabled()) richConvertedTextUnicode->setFocus(Qt::OtherFocusReason);
         ScheduleUpdateActions();
