@@ -2,7 +2,7 @@
 // each input costs little.
 #pragma once
 
-#include "BookLimits.h"
+#include "moratutor/books/BookLimits.h"
 
 #include <QGuiApplication>
 

@@ -2,9 +2,9 @@
 // otherwise as the one chapter of a well-formed package, so the XHTML reader gets most of
 // the work. What the reader makes of a chapter must come back through the EPUB writer.
 #include "BookFuzzSupport.h"
-#include "BookWriters.h"
-#include "EpubReader.h"
-#include "ZipArchive.h"
+#include "moratutor/books/BookWriters.h"
+#include "moratutor/books/EpubReader.h"
+#include "moratutor/books/ZipArchive.h"
 
 #include <QTextDocument>
 

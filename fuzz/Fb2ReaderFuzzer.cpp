@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the FB2 reader. Besides the sanitizers' findings it checks that
 // what the reader makes of them comes back unchanged through the FB2 writer.
 #include "BookFuzzSupport.h"
-#include "BookWriters.h"
-#include "Fb2Reader.h"
+#include "moratutor/books/BookWriters.h"
+#include "moratutor/books/Fb2Reader.h"
 
 #include <QTextDocument>
 

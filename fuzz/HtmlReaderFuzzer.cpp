@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the HTML reader (both its XHTML path and Qt's HTML parser).
 #include "BookFuzzSupport.h"
-#include "HtmlReader.h"
+#include "moratutor/books/HtmlReader.h"
 
 #include <QTextDocument>
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the RTF reader. Besides the sanitizers' findings it checks
 // that whatever the reader makes of them survives a trip through the writer unchanged.
-#include "RtfReader.h"
-#include "RtfWriter.h"
+#include "moratutor/rtf/RtfReader.h"
+#include "moratutor/rtf/RtfWriter.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>

@@ -28,15 +28,15 @@
 #include <string>
 #include <string_view>
 
-#include "BookWriters.h"
-#include "DocumentLoader.h"
+#include "moratutor/books/BookWriters.h"
+#include "moratutor/books/DocumentLoader.h"
 #include "MessageBoxes.h"
-#include "PagedOutput.h"
+#include "moratutor/books/PagedOutput.h"
 #include "PaneDocument.h"
 #include "PaneText.h"
 #include "HeapUse.h"
-#include "RtfReader.h"
-#include "RtfWriter.h"
+#include "moratutor/rtf/RtfReader.h"
+#include "moratutor/rtf/RtfWriter.h"
 #include "SafeFile.h"
 #include "RussianFileDetails.h"
 #include "SaveName.h"

@@ -2,8 +2,8 @@
 #include "BookTestSupport.h"
 #include "GuiEnvironment.h"
 
-#include "BookWriters.h"
-#include "DocumentLoader.h"
+#include "moratutor/books/BookWriters.h"
+#include "moratutor/books/DocumentLoader.h"
 
 #include <QDir>
 #include <QFile>

@@ -36,7 +36,7 @@
 #include <vector>
 
 #include "FileSizeLimit.h"
-#include "DocumentLoader.h"
+#include "moratutor/books/DocumentLoader.h"
 #include "MessageBoxes.h"
 #include "RussianFileDetails.h"
 #include "SaveName.h"

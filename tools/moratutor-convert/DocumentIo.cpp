@@ -1,9 +1,9 @@
 #include "DocumentIo.h"
 
-#include "BookWriters.h"
-#include "DocumentLoader.h"
-#include "PagedOutput.h"
-#include "RtfWriter.h"
+#include "moratutor/books/BookWriters.h"
+#include "moratutor/books/DocumentLoader.h"
+#include "moratutor/books/PagedOutput.h"
+#include "moratutor/rtf/RtfWriter.h"
 #include "SafeFile.h"
 
 #include "moratutor/Utf8.h"

@@ -1,0 +1,37 @@
+// The one way a file's bytes become a document, for the window and the command-line tool.
+#pragma once
+
+#include "moratutor/books/BookLimits.h"
+
+#include <QString>
+
+#include <string_view>
+
+class QTextDocument;
+
+namespace moratutor::books {
+
+enum class DocumentType { PlainText, Rtf, Fb2, ZippedFb2, Epub, Html, UnknownZip };
+
+// What the content says the bytes are, never the name: "{\rtf" RTF; XML whose root is
+// FictionBook FB2; a zip whose "mimetype" is application/epub+zip EPUB, a zip holding a
+// FictionBook zipped FB2; markup with <html>, <head> or <body> HTML; anything else text.
+DocumentType DetectDocumentType(std::string_view bytes);
+
+struct LoadedDocument {
+    DocumentType Type = DocumentType::PlainText;
+    QString Title;  // the book's or page's own title; empty when it has none
+};
+
+// Appends the text of the bytes at the end of document, read as DetectDocumentType says:
+// books and pages with their paragraphs, headings and emphasis, RTF with its formatting,
+// plain text through the text decoder (UTF-8, UTF-16 with a byte-order mark, else
+// Windows-1251). The title is also set as the document's DocumentTitle. On any status but
+// Ok the document is left as it was and LoadErrorMessage() is what the user is told.
+BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, LoadedDocument* loaded = nullptr,
+                            const BookReadLimits& limits = {});
+
+// "Failed to Load Stream", the words the program has for a file it cannot read.
+QString LoadErrorMessage();
+
+}  // namespace moratutor::books

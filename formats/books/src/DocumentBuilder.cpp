@@ -1,0 +1,108 @@
+#include "moratutor/books/DocumentBuilder.h"
+
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+namespace moratutor::books {
+
+namespace {
+
+bool IsMarkupSpace(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+}  // namespace
+
+DocumentBuilder::DocumentBuilder(QTextDocument& document, const BookReadLimits& limits)
+    : document_(document), limits_(limits) {}
+
+void DocumentBuilder::StartParagraph(int headingLevel) {
+    EndParagraph();
+    headingLevel_ = headingLevel;
+}
+
+void DocumentBuilder::EndParagraph() {
+    const int level = headingLevel_;
+    headingLevel_ = 0;
+    pendingSpace_ = false;
+    if (!hasText_ || overflowed_) {
+        runs_.clear();
+        hasText_ = false;
+        return;
+    }
+    hasText_ = false;
+    if (++paragraphs_ > limits_.MaxParagraphs) {
+        overflowed_ = true;
+        runs_.clear();
+        return;
+    }
+    QTextCursor cursor(&document_);
+    cursor.movePosition(QTextCursor::End);
+    QTextBlockFormat block;
+    block.setHeadingLevel(level);
+    if (paragraphs_ == 1 && document_.isEmpty()) {
+        cursor.setBlockFormat(block);
+    } else {
+        cursor.insertBlock(block, QTextCharFormat());
+    }
+    for (const Run& run : runs_) {
+        QTextCharFormat format;
+        if (run.Bold || level > 0) format.setFontWeight(QFont::Bold);
+        if (run.Italic) format.setFontItalic(true);
+        // Larger headings as a browser shows them: h1 +2 steps, h2 +1.
+        if (level > 0 && level < 3) format.setProperty(QTextFormat::FontSizeAdjustment, 3 - level);
+        cursor.insertText(run.Text, format);
+    }
+    runs_.clear();
+}
+
+void DocumentBuilder::AddLineBreak() {
+    if (!hasText_) return;
+    Append(QStringView(u"\u2028"), bold_ > 0, italic_ > 0);
+    pendingSpace_ = false;
+}
+
+void DocumentBuilder::AddText(QStringView text) {
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    while (start < size) {
+        if (IsMarkupSpace(text[start])) {
+            pendingSpace_ = hasText_;
+            pendingSpaceBold_ = bold_ > 0;
+            pendingSpaceItalic_ = italic_ > 0;
+            while (start < size && IsMarkupSpace(text[start])) ++start;
+            continue;
+        }
+        qsizetype end = start;
+        while (end < size && !IsMarkupSpace(text[end])) ++end;
+        // The space keeps the emphasis it had where it stood: "<b>a</b> b" has a plain space.
+        if (pendingSpace_) Append(QStringView(u" "), pendingSpaceBold_, pendingSpaceItalic_);
+        pendingSpace_ = false;
+        Append(text.mid(start, end - start), bold_ > 0, italic_ > 0);
+        hasText_ = true;
+        start = end;
+    }
+}
+
+void DocumentBuilder::Append(QStringView text, bool bold, bool italic) {
+    if (overflowed_) return;
+    characters_ += static_cast<std::size_t>(text.size());
+    if (characters_ > limits_.MaxCharacters) {
+        overflowed_ = true;
+        return;
+    }
+    if (runs_.empty() || runs_.back().Bold != bold || runs_.back().Italic != italic) runs_.push_back({QString(), bold, italic});
+    runs_.back().Text.append(text);
+}
+
+void AppendDocument(QTextDocument& target, const QTextDocument& source) {
+    if (source.isEmpty()) return;
+    QTextCursor cursor(&target);
+    cursor.movePosition(QTextCursor::End);
+    if (!target.isEmpty()) cursor.insertBlock();
+    cursor.insertFragment(QTextDocumentFragment(&source));
+}
+
+}  // namespace moratutor::books

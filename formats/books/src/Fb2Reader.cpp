@@ -1,0 +1,154 @@
+#include "moratutor/books/Fb2Reader.h"
+
+#include "moratutor/books/DocumentBuilder.h"
+#include "XmlSupport.h"
+
+#include <QTextDocument>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <vector>
+
+namespace moratutor::books {
+
+namespace {
+
+// Paragraph-like elements: each is a paragraph of its own.
+bool IsParagraph(QStringView name) { return IsOneOf(name, {u"p", u"v", u"subtitle", u"text-author", u"td", u"th"}); }
+
+// Containers whose edges end a paragraph.
+bool IsBlock(QStringView name) {
+    return IsOneOf(name, {u"section", u"title", u"epigraph", u"poem", u"stanza", u"cite", u"table", u"tr",
+                          u"empty-line", u"body", u"annotation"});
+}
+
+bool IsSkipped(const QXmlStreamReader& reader) {
+    const QStringView name = reader.name();
+    if (IsOneOf(name, {u"description", u"binary", u"stylesheet", u"image"})) return true;
+    // The main body has no name; "notes" and "comments" bodies hold the notes.
+    return name == u"body" && !reader.attributes().value(QStringLiteral("name")).isEmpty();
+}
+
+class Fb2Walker {
+public:
+    Fb2Walker(QXmlStreamReader& reader, QTextDocument& document, const BookReadLimits& limits, QString& title)
+        : reader_(reader), limits_(limits), out_(document, limits), title_(title) {}
+
+    BookReadStatus Run() {
+        bool seenRoot = false;
+        while (!reader_.atEnd()) {
+            switch (reader_.readNext()) {
+                case QXmlStreamReader::DTD:
+                    if (DeclaresHostileEntities(reader_)) return BookReadStatus::TooLarge;
+                    break;
+                case QXmlStreamReader::StartElement:
+                    if (!seenRoot && reader_.name() != u"FictionBook") return BookReadStatus::NotBook;
+                    seenRoot = true;
+                    if (static_cast<int>(path_.size()) >= limits_.MaxDepth) return BookReadStatus::TooDeep;
+                    Start();
+                    break;
+                case QXmlStreamReader::EndElement:
+                    End();
+                    break;
+                case QXmlStreamReader::Characters:
+                    Characters(reader_.text());
+                    break;
+                case QXmlStreamReader::EntityReference:
+                    Characters(HtmlEntityText(reader_.name()));
+                    break;
+                default:
+                    break;
+            }
+            if (out_.Overflowed()) return BookReadStatus::TooLarge;
+        }
+        out_.EndParagraph();
+        if (out_.Overflowed()) return BookReadStatus::TooLarge;
+        if (!seenRoot) return reader_.hasError() ? BookReadStatus::Damaged : BookReadStatus::NotBook;
+        if (reader_.hasError() && out_.Paragraphs() == 0 && title_.isEmpty()) return BookReadStatus::Damaged;
+        title_ = title_.simplified();
+        return BookReadStatus::Ok;
+    }
+
+private:
+    void Start() {
+        const QString name = reader_.name().toString();
+        path_.push_back(name);
+        if (skipFrom_ >= 0) return;
+        if (IsSkipped(reader_)) {
+            skipFrom_ = static_cast<int>(path_.size());
+            return;
+        }
+        if (name == u"body") ++bodies_;
+        if (name == u"section") ++sections_;
+        if (name == u"title") ++titles_;
+        if (IsParagraph(name)) {
+            const bool heading = titles_ > 0 || name == u"subtitle";
+            out_.StartParagraph(heading ? std::min(sections_ + (titles_ > 0 ? 1 : 2), 6) : 0);
+        } else if (IsBlock(name)) {
+            out_.EndParagraph();
+        } else if (name == u"strong") {
+            out_.SetBold(true);
+        } else if (name == u"emphasis") {
+            out_.SetItalic(true);
+        }
+    }
+
+    void End() {
+        if (path_.empty()) return;
+        const QString name = path_.back();
+        const bool skipped = skipFrom_ >= 0;
+        if (skipped && static_cast<int>(path_.size()) == skipFrom_) skipFrom_ = -1;
+        path_.pop_back();
+        if (skipped) return;
+        if (name == u"section") --sections_;
+        if (name == u"title") --titles_;
+        if (IsParagraph(name) || IsBlock(name)) {
+            out_.EndParagraph();
+        } else if (name == u"strong") {
+            out_.SetBold(false);
+        } else if (name == u"emphasis") {
+            out_.SetItalic(false);
+        }
+    }
+
+    void Characters(QStringView text) {
+        if (skipFrom_ >= 0) {
+            const std::size_t n = path_.size();
+            if (n >= 3 && path_[n - 1] == u"book-title" && path_[n - 2] == u"title-info" && path_[n - 3] == u"description" &&
+                title_.size() < 4096) {
+                title_ += text;
+            }
+            return;
+        }
+        if (bodies_ > 0) out_.AddText(text);
+    }
+
+    QXmlStreamReader& reader_;
+    const BookReadLimits& limits_;
+    DocumentBuilder out_;
+    QString& title_;
+    std::vector<QString> path_;
+    int skipFrom_ = -1;  // depth of the skipped element, -1 outside one
+    int bodies_ = 0;
+    int sections_ = 0;
+    int titles_ = 0;
+};
+
+}  // namespace
+
+bool LooksLikeFb2(std::string_view bytes) { return RootElementName(bytes) == u"FictionBook"; }
+
+BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, QString* title) {
+    if (bytes.size() > limits.MaxBytes) return BookReadStatus::TooLarge;
+    QXmlStreamReader reader(DeclareHtmlEntities(DecodeXml(bytes)));
+    LimitEntityExpansion(reader);
+    QTextDocument scratch;
+    QString bookTitle;
+    const BookReadStatus status = Fb2Walker(reader, scratch, limits, bookTitle).Run();
+    if (status != BookReadStatus::Ok) return status;
+    AppendDocument(document, scratch);
+    if (title) *title = bookTitle;
+    return BookReadStatus::Ok;
+}
+
+}  // namespace moratutor::books
