@@ -1,7 +1,7 @@
 // Speed of the conversion pass on a novel-sized text: nanoseconds per code unit per step.
 #include "BenchText.h"
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
 #include <benchmark/benchmark.h>

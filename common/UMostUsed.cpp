@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <vector>
+
+namespace moratutor {
+
 #endif
 
 namespace {
@@ -55,3 +58,5 @@ QString GetLoginUserName() {
 #endif
     return IsUsableLoginName(name) ? name : QStringLiteral("Unknown");
 }
+
+}  // namespace moratutor

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace moratutor {
+
 // A text describing the running operating system (kernel or distribution, with version).
 QString GetOSVersionText();
 
@@ -19,3 +21,5 @@ bool IsCtrlKeyDown();
 // Replaces list's contents by the lines of the resource: lines end at CR, LF, CR LF or
 // NUL, a NUL ends the text, a final line end adds no entry. Windows-1251 text.
 void LoadStringsFromResource(QStringList& list, const QString& resourceName);
+
+}  // namespace moratutor

@@ -17,6 +17,8 @@
 
 #include "moratutor/TextDecoder.h"
 
+namespace moratutor {
+
 namespace {
 
 // The version block the program carries (see resources/about/VersionInfo.cpp.in) has the
@@ -133,3 +135,5 @@ void LoadStringsFromResource(QStringList& list, const QString& resourceName) {
     }
     list = std::move(lines);
 }
+
+}  // namespace moratutor

@@ -3,7 +3,7 @@
 
 #include "KeyRecorder.h"
 #include "ReplaceStep.h"
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 #include "moratutor/SyllableTable.h"
 
 #include <limits>

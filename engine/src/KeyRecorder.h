@@ -1,7 +1,7 @@
 // Collects the answer key while the pass rewrites its text step after step.
 #pragma once
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 
 #include <array>
 #include <cstdint>

@@ -16,6 +16,8 @@
 
 #include "UMostUsed.h"
 
+using namespace moratutor;
+
 namespace {
 
 // Built at run time from a value the compiler cannot see, so this test's own executable

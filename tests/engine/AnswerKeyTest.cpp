@@ -2,7 +2,7 @@
 // trip, and the slower way the engine takes when the source leaves no stand-ins free.
 #include "TestSupport.h"
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 #include "moratutor/SyllableTable.h"
 
 #include <random>

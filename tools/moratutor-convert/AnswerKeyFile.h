@@ -2,7 +2,7 @@
 // old key file whole until the new one is complete on disk.
 #pragma once
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 #include "AnswerKeyFile.h"
 #include "CommandLine.h"
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 #include "moratutor/TextDecoder.h"
 #include "moratutor/Utf8.h"

@@ -2,6 +2,7 @@
 #include "UAbout.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QFile>
@@ -21,13 +22,14 @@
 #include <stdexcept>
 
 #include "MessageBoxes.h"
-#include "UMain.h"
+#include "ShellOpen.h"
+#include "ToolBarImages.h"
 #include "UMostUsed.h"
 #include "moratutor/Engine.h"
 
-TFAbout* FAbout = nullptr;
-
 namespace moratutor::about {
+
+TFAbout* FAbout = nullptr;
 
 QString AuthorMailAddress() { return QStringLiteral("moratutor@example.org"); }
 QString WebAddress() { return QStringLiteral("https://moratutor.example.org/"); }
@@ -63,7 +65,6 @@ QString GetRandomHaikuWith(const std::function<std::uint32_t(std::uint32_t)>& ra
 }
 
 }  // namespace detail
-}  // namespace moratutor::about
 
 QString GetRandomHaiku() {
     return moratutor::about::detail::GetRandomHaikuWith(
@@ -229,7 +230,7 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
     tbtnClose->setObjectName(QStringLiteral("tbtnClose"));
     tbtnClose->setAutoRaise(true);
     tbtnClose->setFocusPolicy(Qt::NoFocus);
-    tbtnClose->setIcon(TFMain::imgsToLLicons(7));  // a white cross on a red square
+    tbtnClose->setIcon(moratutor::ui::ToolBarImage(7));  // a white cross on a red square
     tbtnClose->setIconSize(QSize(16, 16));
     tbtnClose->setFixedSize(23, 22);
     tbtnClose->setToolTip(QStringLiteral("Закрыть (Esc)"));
@@ -287,9 +288,9 @@ void TFAbout::tbtnCloseClick() {
     close();
 }
 
-void TFAbout::lblSendEMailClick() { ShellOpenFile(moratutor::about::MailLinkTarget()); }
+void TFAbout::lblSendEMailClick() { moratutor::ui::ShellOpenFile(MailLinkTarget()); }
 
-void TFAbout::lblGoToURLClick() { ShellOpenFile(lblGoToURL->text()); }
+void TFAbout::lblGoToURLClick() { moratutor::ui::ShellOpenFile(lblGoToURL->text()); }
 
 void TFAbout::LabelMouseEnter(QObject* sender) {
     if (auto* label = qobject_cast<QLabel*>(sender))
@@ -334,7 +335,7 @@ void ShowAbout() {
     QWidget* owner = QApplication::activeWindow();
     if (!owner) {
         for (QWidget* widget : QApplication::topLevelWidgets())
-            if (qobject_cast<TFMain*>(widget)) {
+            if (qobject_cast<QMainWindow*>(widget)) {
                 owner = widget;
                 break;
             }
@@ -346,3 +347,5 @@ void ShowAbout() {
     FAbout = window.get();
     window->exec();
 }
+
+}  // namespace moratutor::about

@@ -15,6 +15,8 @@
 #include "MessageBoxes.h"
 #include "UMostUsed.h"
 
+namespace moratutor::ui {
+
 namespace {
 
 const QString kMain = QStringLiteral("Main");
@@ -86,3 +88,5 @@ void TFMain::SavePreferences() {
         throw moratutor::ui::Error(
             QStringLiteral("Unable to write to %1").arg(QFileInfo(PreferencesPath).absoluteFilePath()));
 }
+
+}  // namespace moratutor::ui

@@ -21,6 +21,8 @@
 #include "PaneDocument.h"
 #include "PaneText.h"
 
+namespace moratutor::ui {
+
 using moratutor::KanaMode;
 
 void TFMain::actReplaceWithHiraganaExecute() { ReplaceActionExecute(moratutor::kmHiragana); }
@@ -150,3 +152,5 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
     }
     finish();
 }
+
+}  // namespace moratutor::ui

@@ -43,6 +43,8 @@
 #include "moratutor/TextDecoder.h"
 #include "moratutor/Utf8Writer.h"
 
+namespace moratutor::ui {
+
 namespace {
 
 using moratutor::ui::Error;
@@ -308,3 +310,5 @@ void TFMain::actExportPdfExecute() {
         throw Error(*error);
     ClearFileName(PdfDialog);
 }
+
+}  // namespace moratutor::ui

@@ -18,6 +18,8 @@
 #include "UMainApplication.h"
 #include "UiTests.h"
 
+using namespace moratutor::ui;  // the windows under test
+
 using moratutor::test::Control;
 
 namespace {

@@ -45,6 +45,8 @@
 #include "Controls.h"
 #include "UiTests.h"
 
+using namespace moratutor::ui;  // the windows under test
+
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
 

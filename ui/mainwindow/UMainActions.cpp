@@ -18,6 +18,8 @@
 #include "PaneDocument.h"
 #include "UAbout.h"
 
+namespace moratutor::ui {
+
 void TFMain::ScheduleUpdateActions() {
     // One run of the rules per burst of changes: the zero timer fires once the queue is empty.
     if (IdleTimer && !IdleTimer->isActive()) IdleTimer->start();
@@ -157,4 +159,6 @@ void TFMain::actQuitExecute() {
     if (close() && QThread::currentThread()->loopLevel() > 0) QCoreApplication::quit();
 }
 
-void TFMain::actAboutExecute() { ShowAbout(); }
+void TFMain::actAboutExecute() { moratutor::about::ShowAbout(); }
+
+}  // namespace moratutor::ui

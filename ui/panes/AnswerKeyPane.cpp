@@ -1,4 +1,4 @@
-#include "AnswerKey.h"
+#include "AnswerKeyPane.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QColor>
@@ -17,6 +17,8 @@
 
 #include "PaneLayout.h"
 #include "moratutor/SyllableTable.h"
+
+namespace moratutor::ui {
 
 namespace {
 
@@ -292,3 +294,5 @@ void AnswerKeyPane::UpdateHighlight() {
     }
     pane_->setExtraSelections(selections);
 }
+
+}  // namespace moratutor::ui

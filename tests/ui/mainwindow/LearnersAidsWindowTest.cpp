@@ -20,6 +20,8 @@
 #include "UMain.h"
 #include "UiTests.h"
 
+using namespace moratutor::ui;  // the windows under test
+
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
 

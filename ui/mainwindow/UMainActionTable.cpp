@@ -12,6 +12,8 @@
 
 #include "MessageBoxes.h"
 
+namespace moratutor::ui {
+
 std::span<const TFMain::MenuRow> TFMain::MenuTable() {
     // The main menus left to right, then the panes' popup menu, which is not on the bar.
     static const MenuRow rows[] = {
@@ -161,3 +163,5 @@ void TFMain::SetActionHints() {
         action->setToolTip(action->text());
     }
 }
+
+}  // namespace moratutor::ui

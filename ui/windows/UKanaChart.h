@@ -7,10 +7,13 @@
 
 #include <vector>
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
 class QLabel;
+class QVBoxLayout;
+
+namespace moratutor::ui {
 
 class TFKanaChart : public QWidget {
     Q_OBJECT
@@ -44,7 +47,7 @@ private:
         bool Highlighted = false;
     };
 
-    void AddSection(class QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows);
+    void AddSection(QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows);
     QWidget* MakeCell(int row);
     void ShowHighlight(CellWidgets& cell, bool on);
 
@@ -53,3 +56,5 @@ private:
     QRect lastGeometry_;
     bool placed_ = false;
 };
+
+}  // namespace moratutor::ui

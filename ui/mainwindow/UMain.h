@@ -12,10 +12,9 @@
 #include <span>
 #include <string>
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
-class AnswerKeyPane;
 class QAction;
 class QCheckBox;
 class QDragEnterEvent;
@@ -34,10 +33,11 @@ class QSize;
 class QTextEdit;
 class QTimer;
 class QToolBar;
-class TFKanaChart;
 
-// Hands a file path, web address or "mailto:" link to the desktop's default handler.
-void ShellOpenFile(const QString& target);
+namespace moratutor::ui {
+
+class AnswerKeyPane;
+class TFKanaChart;
 
 class TFMain : public QMainWindow {
     Q_OBJECT
@@ -277,3 +277,5 @@ private:
     bool CentredWithFrame = false;
     bool FormDestroyDone = false;
 };
+
+}  // namespace moratutor::ui

@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "AnswerKey.h"
+#include "AnswerKeyPane.h"
 #include "UKanaChart.h"
+
+namespace moratutor::ui {
 
 void TFMain::actHighlightReplacementsExecute() { ConvertedTextKey->SetHighlight(actHighlightReplacements->isChecked()); }
 
@@ -54,3 +56,5 @@ void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text
     SetConvertedText(text);
     ConvertedTextKey->SetKey(std::move(compact), text);
 }
+
+}  // namespace moratutor::ui

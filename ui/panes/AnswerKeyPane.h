@@ -14,12 +14,14 @@
 #include <utility>
 #include <vector>
 
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 
 class QEvent;
 class QPoint;
 class QTextDocument;
 class QTextEdit;
+
+namespace moratutor::ui {
 
 class AnswerKeyPane : public QObject {
     Q_OBJECT
@@ -87,3 +89,5 @@ private:
     CompactKey key_;
     bool highlight_ = false;
 };
+
+}  // namespace moratutor::ui

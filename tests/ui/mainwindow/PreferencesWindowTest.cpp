@@ -22,6 +22,9 @@
 #include "Controls.h"
 #include "UiTests.h"
 
+using namespace moratutor::ui;  // the windows under test
+using namespace moratutor;
+
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
 

@@ -15,6 +15,8 @@
 
 #include "moratutor/SyllableTable.h"
 
+namespace moratutor::ui {
+
 namespace {
 
 using moratutor::SyllableRow;
@@ -236,3 +238,5 @@ void TFKanaChart::showEvent(QShowEvent* event) {
     if (placed_) setGeometry(lastGeometry_);
     QWidget::showEvent(event);
 }
+
+}  // namespace moratutor::ui

@@ -12,10 +12,12 @@
 #include <QToolTip>
 #include <QtTest>
 
-#include "AnswerKey.h"
+#include "AnswerKeyPane.h"
 #include "UKanaChart.h"
-#include "moratutor/AnswerKey.h"
+#include "moratutor/ConversionKey.h"
 #include "moratutor/SyllableTable.h"
+
+using namespace moratutor::ui;  // the windows under test
 
 namespace {
 

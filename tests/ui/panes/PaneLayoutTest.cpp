@@ -17,6 +17,8 @@
 #include "PaneLayout.h"
 #include "UiTests.h"
 
+using namespace moratutor::ui;  // the windows under test
+
 using moratutor::ui::PaneLayout;
 
 namespace {

@@ -36,6 +36,9 @@
 
 #include "UiTests.h"
 
+using namespace moratutor::ui;  // the windows under test
+using namespace moratutor;
+
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
 

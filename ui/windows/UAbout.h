@@ -16,6 +16,8 @@ class QLabel;
 class QToolBar;
 class QToolButton;
 
+namespace moratutor::about {
+
 class TFAbout : public QDialog {
     Q_OBJECT
 
@@ -64,6 +66,8 @@ void ShowAbout();
 
 // One haiku of the collection "HAIKU", its verses separated by one CR.
 QString GetRandomHaiku();
+
+}  // namespace moratutor::about
 
 namespace moratutor::about {
 

@@ -23,6 +23,8 @@
 #include "PaneDocument.h"
 #include "UiTests.h"
 
+using namespace moratutor::ui;  // the windows under test
+
 using moratutor::ui::BuildDocumentAside;
 using moratutor::ui::InstallDocument;
 

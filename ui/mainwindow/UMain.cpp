@@ -26,12 +26,15 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "AnswerKey.h"
+#include "AnswerKeyPane.h"
 #include "MessageBoxes.h"
+#include "ToolBarImages.h"
 #include "PaneDocument.h"
 #include "UKanaChart.h"
 #include "UMostUsed.h"
 #include "moratutor/SyllableTable.h"
+
+namespace moratutor::ui {
 
 namespace {
 
@@ -63,10 +66,7 @@ QTextEdit* MakePane(QWidget* parent, const char* name, bool pasteAside) {
 
 }  // namespace
 
-QIcon TFMain::imgsToLLicons(int index) {
-    if (index < 0 || index > 15) return {};
-    return QIcon(QStringLiteral(":/toolbar/%1.svg").arg(index));
-}
+QIcon TFMain::imgsToLLicons(int index) { return moratutor::ui::ToolBarImage(index); }
 
 TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("FMain"));
@@ -419,3 +419,5 @@ void TFMain::dragMoveEvent(QDragMoveEvent* event) {
 void TFMain::dropEvent(QDropEvent* event) {
     if (!HandleFileDrop(event)) QMainWindow::dropEvent(event);
 }
+
+}  // namespace moratutor::ui

@@ -20,10 +20,15 @@
 #include "Controls.h"
 #include "UiTests.h"
 #include "MessageBoxes.h"
+#include "ShellOpen.h"
 #include "UAbout.h"
 #include "UMain.h"
 #include "UMostUsed.h"
 #include "moratutor/Engine.h"
+
+using namespace moratutor::ui;  // the windows under test
+using namespace moratutor::about;
+using namespace moratutor;
 
 using moratutor::test::Control;
 
