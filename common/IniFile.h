@@ -26,7 +26,6 @@ public:
     // first line end, and the whole file is written back in its own encoding.
     explicit IniFile(const QString& fileName);
 
-    const QString& FileName() const { return fileName_; }
     bool ReadFailed() const { return readFailed_; }
 
     // Section and key names are matched without regard to case, blanks around them and

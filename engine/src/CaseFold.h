@@ -11,8 +11,6 @@ namespace moratutor::detail {
 // lies outside the Basic Multilingual Plane, map to themselves, so the length never changes.
 const char16_t* UpperTable();
 
-inline char16_t UpperUnit(char16_t unit) { return UpperTable()[unit]; }
-
 // Every code unit whose upper case is `upper` (empty when none is).
 std::span<const char16_t> UnitsWithUpper(char16_t upper);
 

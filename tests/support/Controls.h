@@ -26,4 +26,7 @@ inline std::vector<QCheckBox*> CharacterBoxes(const QObject& window) {
     return boxes;
 }
 
+// True while a conversion run goes on: as the user sees it, the options are locked then.
+inline bool RunGoingOn(const QObject& window) { return !Control<QCheckBox>(window, "chkbxSnowball")->isEnabled(); }
+
 }  // namespace moratutor::test

@@ -122,8 +122,8 @@ void TFMain::CreateControls() {
 
     ClientArea->installEventFilter(this);
     setAcceptDrops(true);
-    richSourceTextAnsi->viewport()->installEventFilter(this);
-    richConvertedTextUnicode->viewport()->installEventFilter(this);
+    richSourceText->viewport()->installEventFilter(this);
+    richConvertedText->viewport()->installEventFilter(this);
     grpbxSourceText->installEventFilter(this);
     grpbxConvertedText->installEventFilter(this);
 }
@@ -132,7 +132,7 @@ void TFMain::CreateSourceTextBox() {
     grpbxSourceText = new QGroupBox(QStringLiteral(" Исходный текст "), ClientArea);
     grpbxSourceText->setObjectName(QStringLiteral("grpbxSourceText"));
     grpbxSourceText->setGeometry(168, 32, 584, 221);
-    richSourceTextAnsi = MakePane(grpbxSourceText, "richSourceTextAnsi", true);
+    richSourceText = MakePane(grpbxSourceText, "richSourceTextAnsi", true);
 }
 
 void TFMain::CreateCharactersBox() {
@@ -166,11 +166,11 @@ void TFMain::CreateConvertedTextBox() {
     grpbxConvertedText = new QGroupBox(QStringLiteral(" Преобразованный текст "), ClientArea);
     grpbxConvertedText->setObjectName(QStringLiteral("grpbxConvertedText"));
     grpbxConvertedText->setGeometry(168, 293, 584, 221);
-    richConvertedTextUnicode = MakePane(grpbxConvertedText, "richConvertedTextUnicode", false);
+    richConvertedText = MakePane(grpbxConvertedText, "richConvertedTextUnicode", false);
 }
 
 void TFMain::CreateLearnersAids() {
-    ConvertedTextKey = new AnswerKeyPane(richConvertedTextUnicode);
+    ConvertedTextKey = new AnswerKeyPane(richConvertedText);
     KanaChart = new TFKanaChart(this);
     KanaChart->hide();
 }
@@ -226,13 +226,13 @@ void TFMain::CreateRunControls() {
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
     // A pane that lays out a paragraph of a whole book shows how far it is here.
-    for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode})
+    for (QTextEdit* pane : {richSourceText, richConvertedText})
         moratutor::ui::SetWaitDisplay(*pane, {this, lblProgress, ProgressBar});
 }
 
 void TFMain::SetTabOrderAndPaneFonts() {
     // Tab order: source pane, groups, options, converted pane (tool bar and bar take no focus).
-    QWidget* previous = richSourceTextAnsi;
+    QWidget* previous = richSourceText;
     const auto chain = [&previous](QWidget* next) {
         QWidget::setTabOrder(previous, next);
         previous = next;
@@ -241,18 +241,18 @@ void TFMain::SetTabOrderAndPaneFonts() {
     chain(chkbxSnowball);
     chain(chkbxReplaceE);
     chain(chkbxReplaceSpaces);
-    chain(richConvertedTextUnicode);
+    chain(richConvertedText);
 
     // The converted pane shows kana; Cyrillic and Latin stay in the window's face.
     // The face is the one the window's font resolves to (a generic alias such as
     // "Sans Serif" would be passed over in a list of families).
     const QString face = QFontInfo(font()).family();
-    for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode}) {
+    for (QTextEdit* pane : {richSourceText, richConvertedText}) {
         QFont paneFont = font();
         paneFont.setPointSize(10);
         paneFont.setStretch(QFont::Unstretched);
         paneFont.setFamilies({face});
-        if (pane == richConvertedTextUnicode) {
+        if (pane == richConvertedText) {
             paneFont.setFamilies({face, QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
                                   QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP")});
         }
@@ -271,7 +271,7 @@ void TFMain::ConnectSignals() {
     for (QCheckBox* box : chkbxCharacters) connect(box, &QCheckBox::toggled, this, &TFMain::ShowOptionsInKanaChart);
     for (QCheckBox* box : {chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces})
         connect(box, &QCheckBox::toggled, this, &TFMain::ShowOptionsInKanaChart);
-    for (QTextEdit* pane : {richSourceTextAnsi, richConvertedTextUnicode}) {
+    for (QTextEdit* pane : {richSourceText, richConvertedText}) {
         connect(pane, &QTextEdit::textChanged, this, &TFMain::ScheduleUpdateActions);
         connect(pane, &QTextEdit::selectionChanged, this, &TFMain::ScheduleUpdateActions);
         connect(pane, &QTextEdit::undoAvailable, this, &TFMain::ScheduleUpdateActions);
@@ -289,12 +289,6 @@ void TFMain::ConnectSignals() {
 
 void TFMain::FormCreate() {
     using moratutor::ui::ApplicationTitle;
-    if (NeedsWindows9xNotice(GetOSVersionText())) {
-        moratutor::ui::ShowMessageBox(this, QMessageBox::Warning,
-                                      QStringLiteral("При запуске программы ") + ApplicationTitle() +
-                                          QStringLiteral(" под операционной системой семейства Windows 9x возможно "
-                                                         "некорректное отображение некоторых символов."));
-    }
     moratutor::SeedRandomFromClock();
     PreferencesPath = FormPreferencesPath();
     LoadPreferences();
@@ -309,8 +303,8 @@ void TFMain::FormCreate() {
     actPrint->setEnabled(false);
     actExportPdf->setEnabled(false);
     lblProgress->setText(QString());
-    richSourceTextAnsi->clear();
-    richConvertedTextUnicode->clear();
+    richSourceText->clear();
+    richConvertedText->clear();
 }
 
 void TFMain::FormDestroy() {
@@ -318,10 +312,6 @@ void TFMain::FormDestroy() {
     if (FormDestroyDone) return;
     FormDestroyDone = true;
     SavePreferences();
-}
-
-bool TFMain::NeedsWindows9xNotice(const QString& osVersionText) {
-    return osVersionText.startsWith(QStringLiteral("Windows 95"));
 }
 
 void TFMain::ApplyAnchors() {
@@ -354,7 +344,7 @@ void TFMain::FormResize() {
 
 bool TFMain::eventFilter(QObject* watched, QEvent* event) {
     // A pane takes dropped text itself; a dropped file is loaded instead of pasted as its name.
-    if ((watched == richSourceTextAnsi->viewport() || watched == richConvertedTextUnicode->viewport()) &&
+    if ((watched == richSourceText->viewport() || watched == richConvertedText->viewport()) &&
         HandleFileDrop(event))
         return true;
     if (event->type() == QEvent::Resize) {
@@ -364,7 +354,7 @@ bool TFMain::eventFilter(QObject* watched, QEvent* event) {
         } else if (watched == grpbxSourceText || watched == grpbxConvertedText) {
             // Panes fill their group boxes on all four sides.
             auto* box = static_cast<QWidget*>(watched);
-            QTextEdit* pane = watched == grpbxSourceText ? richSourceTextAnsi : richConvertedTextUnicode;
+            QTextEdit* pane = watched == grpbxSourceText ? richSourceText : richConvertedText;
             pane->setGeometry(8, 16, box->width() - 16, box->height() - 24);
         }
     }

@@ -46,9 +46,6 @@ public:
     explicit TFMain(QWidget* parent = nullptr);
     ~TFMain() override;
 
-    // True from DisableAllControls to EnableAllControls of a run.
-    bool IsRunning() const { return Running; }
-
     // Loads a file into the source pane as Ctrl+O does: the content decides how it is read.
     // Throws moratutor::ui::Error with the message for the user when it cannot be read.
     void LoadFile(const QString& path);
@@ -57,8 +54,6 @@ public:
     static QIcon imgsToLLicons(int index);
     // The help page's path for an executable path: extension replaced by ".htm".
     static QString HelpPagePath(const QString& executablePath);
-    // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
-    static bool NeedsWindows9xNotice(const QString& osVersionText);
     // Where the kana chart first opens: beside the window, on the screen.
     static QPoint KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen);
     // Path of the preferences file for this user and this program's folder.
@@ -114,11 +109,11 @@ private:
     QLabel* lblProgress = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QGroupBox* grpbxSourceText = nullptr;
-    QTextEdit* richSourceTextAnsi = nullptr;
+    QTextEdit* richSourceText = nullptr;
     QPushButton* spdbtnReplaceWithHiragana = nullptr;
     QPushButton* spdbtnReplaceWithKatakana = nullptr;
     QGroupBox* grpbxConvertedText = nullptr;
-    QTextEdit* richConvertedTextUnicode = nullptr;
+    QTextEdit* richConvertedText = nullptr;
 
     // The learner's aids: the converted pane's answer key, and the kana chart, made hidden
     // once and kept, so that it is one window that keeps its place for the session.

@@ -32,7 +32,7 @@ QTextEdit* TFMain::FocusedPane() const {
 }
 
 void TFMain::FocusChanged(QWidget*, QWidget* now) {
-    if (now == richSourceTextAnsi || now == richConvertedTextUnicode) {
+    if (now == richSourceText || now == richConvertedText) {
         LastFocusedPane = static_cast<QTextEdit*>(now);
         GetWordWrapState(LastFocusedPane);
     } else if (now && now->window() == this && !qobject_cast<QMenuBar*>(now)) {
@@ -76,12 +76,12 @@ void TFMain::UpdateActions() {
         yoon->setChecked(false);
     }
 
-    const bool hasSource = !richSourceTextAnsi->document()->isEmpty();
+    const bool hasSource = !richSourceText->document()->isEmpty();
     actReplaceWithHiragana->setEnabled(hasSource);
     actReplaceWithKatakana->setEnabled(hasSource);
     actReplaceWithRandomKana->setEnabled(hasSource);
     // Whatever leaves the window needs converted text.
-    const bool hasConverted = !richConvertedTextUnicode->document()->isEmpty();
+    const bool hasConverted = !richConvertedText->document()->isEmpty();
     for (QAction* output : {actSaveTextToFile, actPrint, actExportPdf}) output->setEnabled(hasConverted);
 
     // The buttons follow their actions again after a run enabled them all.
@@ -104,7 +104,7 @@ void TFMain::EditUndoExecute() { RunEditAction([](QTextEdit* p) { p->undo(); });
 void TFMain::EditCutExecute() { RunEditAction([](QTextEdit* p) { p->cut(); }); }
 void TFMain::EditCopyExecute() { RunEditAction([](QTextEdit* p) { p->copy(); }); }
 void TFMain::EditPasteExecute() {
-    if (FocusedPane() == richSourceTextAnsi) {
+    if (FocusedPane() == richSourceText) {
         RunEditAction([](QTextEdit* p) { moratutor::ui::PasteIntoPane(*p); });
         return;
     }

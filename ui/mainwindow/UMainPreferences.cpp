@@ -54,8 +54,8 @@ QString TFMain::FormPreferencesPath() {
 
 void TFMain::LoadPreferences() {
     const moratutor::IniFile ini(PreferencesPath);
-    SetWordWrap(richSourceTextAnsi, ini.ReadBool(kMain, QStringLiteral("WordWrapSourceText"), true));
-    SetWordWrap(richConvertedTextUnicode, ini.ReadBool(kMain, QStringLiteral("WordWrapConvertedText"), true));
+    SetWordWrap(richSourceText, ini.ReadBool(kMain, QStringLiteral("WordWrapSourceText"), true));
+    SetWordWrap(richConvertedText, ini.ReadBool(kMain, QStringLiteral("WordWrapConvertedText"), true));
     actHighlightReplacements->setChecked(ini.ReadBool(kMain, QStringLiteral("HighlightReplacements"), false));
     const int groups = GroupCount(grpbxCharacters);
     for (int n = 1; n <= groups; ++n) {
@@ -72,8 +72,8 @@ void TFMain::SavePreferences() {
     // Read afresh, so that lines another copy of the program or the user added since start
     // are kept.
     moratutor::IniFile ini(PreferencesPath);
-    ini.WriteBool(kMain, QStringLiteral("WordWrapSourceText"), WordWrapOf(richSourceTextAnsi));
-    ini.WriteBool(kMain, QStringLiteral("WordWrapConvertedText"), WordWrapOf(richConvertedTextUnicode));
+    ini.WriteBool(kMain, QStringLiteral("WordWrapSourceText"), WordWrapOf(richSourceText));
+    ini.WriteBool(kMain, QStringLiteral("WordWrapConvertedText"), WordWrapOf(richConvertedText));
     ini.WriteBool(kMain, QStringLiteral("HighlightReplacements"), actHighlightReplacements->isChecked());
     const int groups = GroupCount(grpbxCharacters);
     for (int n = 1; n <= groups; ++n) {

@@ -47,15 +47,15 @@ void TFMain::SetRunControlsEnabled(bool enabled) {
     // In the order the run locks and unlocks them; the change is painted at once.
     for (QWidget* m : std::initializer_list<QWidget*>{menuFile, menuEdit, menuHelp, ToolBar}) m->setEnabled(enabled);
     for (QCheckBox* box : chkbxCharacters) box->setEnabled(enabled);
-    for (QWidget* c : std::initializer_list<QWidget*>{chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces, richSourceTextAnsi,
-                                                      richConvertedTextUnicode, spdbtnReplaceWithHiragana,
+    for (QWidget* c : std::initializer_list<QWidget*>{chkbxSnowball, chkbxReplaceE, chkbxReplaceSpaces, richSourceText,
+                                                      richConvertedText, spdbtnReplaceWithHiragana,
                                                       spdbtnReplaceWithKatakana})
         c->setEnabled(enabled);
     QCoreApplication::processEvents();
 }
 
 std::u16string TFMain::SourceTextUnicode() const {
-    return moratutor::ui::DocumentText(*richSourceTextAnsi->document());
+    return moratutor::ui::DocumentText(*richSourceText->document());
 }
 
 void TFMain::SetConvertedText(const std::u16string& text) {
@@ -64,11 +64,11 @@ void TFMain::SetConvertedText(const std::u16string& text) {
     // The document copies the text in; a second copy of a book alongside would only raise
     // the program's peak.
     const QString converted = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
-    auto built = moratutor::ui::BuildDocumentAside(*richConvertedTextUnicode, {this, nullptr, nullptr},
+    auto built = moratutor::ui::BuildDocumentAside(*richConvertedText, {this, nullptr, nullptr},
                                                    [&converted](QTextDocument& document) { document.setPlainText(converted); });
     // Installing puts the caret at the start; the caret's format is the pane's default.
-    moratutor::ui::InstallDocument(*richConvertedTextUnicode, std::move(built));
-    richConvertedTextUnicode->setCurrentCharFormat(QTextCharFormat());
+    moratutor::ui::InstallDocument(*richConvertedText, std::move(built));
+    richConvertedText->setCurrentCharFormat(QTextCharFormat());
 }
 
 void TFMain::ShowProgressText(const std::u16string& text) {
@@ -104,7 +104,7 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
     const auto finish = [this] {
         Running = false;
         EnableAllControls();
-        if (richConvertedTextUnicode->isEnabled()) richConvertedTextUnicode->setFocus(Qt::OtherFocusReason);
+        if (richConvertedText->isEnabled()) richConvertedText->setFocus(Qt::OtherFocusReason);
         ScheduleUpdateActions();
         if (CloseRequestedDuringRun) {
             CloseRequestedDuringRun = false;

@@ -200,10 +200,10 @@ void TFMain::actLoadTextFromFileExecute() {
 }
 
 void TFMain::LoadFile(const QString& path) {
-    richSourceTextAnsi->clear();
+    richSourceText->clear();
     LoadedBookTitle.clear();
     const QByteArray bytes = ReadWholeFile(path);
-    LoadedBookTitle = LoadIntoPane(*richSourceTextAnsi, bytes, {this, lblProgress, ProgressBar});
+    LoadedBookTitle = LoadIntoPane(*richSourceText, bytes, {this, lblProgress, ProgressBar});
     ProgressBar->setValue(0);
 }
 
@@ -252,7 +252,7 @@ void TFMain::actSaveTextToFileExecute() {
 
     const moratutor::ui::BusyCursor busy;
     // The selected type alone decides the format, whatever the name's extension.
-    const QTextDocument& converted = *richConvertedTextUnicode->document();
+    const QTextDocument& converted = *richConvertedText->document();
     const qsizetype type = SaveFilters().indexOf(SaveDialog->selectedNameFilter());
     if (type == 1) {
         WriteWholeFile(path, moratutor::rtf::WriteRtf(converted), kFailedToSave);
@@ -263,7 +263,7 @@ void TFMain::actSaveTextToFileExecute() {
     } else if (type == 3) {
         WriteWholeFile(path, moratutor::books::WriteFb2(converted, BookTitle(path)), kFailedToSave);
     } else {
-        WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(moratutor::ui::DocumentText(*richConvertedTextUnicode->document())),
+        WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(moratutor::ui::DocumentText(*richConvertedText->document())),
                        QStringLiteral("Stream write error"));
     }
     ClearFileName(SaveDialog);
@@ -286,7 +286,7 @@ void TFMain::actPrintExecute() {
     QPrintDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("PrintDialog"));
     if (dialog.exec() != QDialog::Accepted) return;
-    if (!moratutor::books::PrintDocument(*richConvertedTextUnicode->document(), printer))
+    if (!moratutor::books::PrintDocument(*richConvertedText->document(), printer))
         throw Error(QStringLiteral("Не удалось напечатать текст"));
 }
 
@@ -306,7 +306,7 @@ void TFMain::actExportPdfExecute() {
     if (chosen->isEmpty()) return;
     const QString path = *chosen;
     if (const std::optional<QString> error =
-            moratutor::books::ExportPdf(*richConvertedTextUnicode->document(), path, BookTitle(path)))
+            moratutor::books::ExportPdf(*richConvertedText->document(), path, BookTitle(path)))
         throw Error(*error);
     ClearFileName(PdfDialog);
 }

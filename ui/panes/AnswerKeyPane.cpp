@@ -134,8 +134,6 @@ void AnswerKeyPane::SetKey(CompactKey key, std::u16string_view text) {
     UpdateHighlight();
 }
 
-void AnswerKeyPane::ClearKey() { ForgetDocument(); }
-
 void AnswerKeyPane::ForgetDocument() {
     if (document_) {
         disconnect(document_, nullptr, this, nullptr);

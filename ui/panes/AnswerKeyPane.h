@@ -53,7 +53,6 @@ public:
     // gets its own.
     void SetKey(moratutor::AnswerKey key, std::u16string_view text);
     void SetKey(CompactKey key, std::u16string_view text);
-    void ClearKey();
     // The key as the engine gives it.
     moratutor::AnswerKey Key() const;
 

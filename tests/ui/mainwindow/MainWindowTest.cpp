@@ -41,6 +41,7 @@ using namespace moratutor;
 
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
+using moratutor::test::RunGoingOn;
 
 namespace {
 
@@ -335,29 +336,6 @@ private slots:
         expected << "chkbxSnowball" << "chkbxReplaceE" << "chkbxReplaceSpaces" << "richConvertedTextUnicode"
                  << "richSourceTextAnsi";
         QCOMPARE(order, expected);
-    }
-
-    // Texts as the systems themselves report them: the whole 9x family (95, OSR2, 98, 98 SE, Me) names
-    // itself "Windows 95"; NT, Windows 10 and Linux (this machine too) get no notice.
-    void windows9xNoticeOnlyOnThatFamily_data() {
-        QTest::addColumn<QString>("os");
-        QTest::addColumn<bool>("notice");
-        QTest::newRow("95") << QStringLiteral("Windows 95 4.0 (Build 950)") << true;
-        QTest::newRow("95 OSR2") << QStringLiteral("Windows 95 4.0 (Build 1111: B)") << true;
-        QTest::newRow("98") << QStringLiteral("Windows 95 4.10 (Build 1998)") << true;
-        QTest::newRow("98 SE") << QStringLiteral("Windows 95 4.10 (Build 2222: A )") << true;
-        QTest::newRow("Me") << QStringLiteral("Windows 95 4.90 (Build 3000)") << true;
-        QTest::newRow("NT 4") << QStringLiteral("Windows NT 4.0 (Build 1381: Service Pack 6)") << false;
-        QTest::newRow("XP") << QStringLiteral("Windows NT 5.1 (Build 2600: Service Pack 3)") << false;
-        QTest::newRow("10") << QStringLiteral("Windows NT 10.0 (Build 19045)") << false;
-        QTest::newRow("Debian") << QStringLiteral("Linux 6.1.0-28-amd64 (Debian GNU/Linux 12 (bookworm))") << false;
-        QTest::newRow("bare kernel") << QStringLiteral("Linux 6.8.0") << false;
-        QTest::newRow("this machine") << GetOSVersionText() << false;
-    }
-    void windows9xNoticeOnlyOnThatFamily() {
-        QFETCH(QString, os);
-        QFETCH(bool, notice);
-        QCOMPARE(TFMain::NeedsWindows9xNotice(os), notice);
     }
 
     void resizeArithmetic_data() {
@@ -713,7 +691,7 @@ private slots:
         int probes = 0;
         const auto probe = [&] {
             ++probes;
-            QVERIFY(w->IsRunning());
+            QVERIFY(RunGoingOn(*w));
             for (QWidget* widget : lockable) QVERIFY2(!widget->isEnabled(), qPrintable(widget->objectName()));
             // The actions themselves stay as they were.
             QVERIFY(Control<QAction>(*w, "actReplaceWithHiragana")->isEnabled());
@@ -777,7 +755,7 @@ private slots:
         QTimer sampler;
         sampler.setInterval(0);
         connect(&sampler, &QTimer::timeout, this, [&] {
-            if (!w->IsRunning()) return;
+            if (!RunGoingOn(*w)) return;
             texts << Control<QLabel>(*w, "lblProgress")->text();
             if (bar->value() > 0 && bar->value() < bar->maximum()) ++midRunSamples;
         });
@@ -801,7 +779,7 @@ private slots:
         int pumps = 0;
         QTimer sampler;
         connect(&sampler, &QTimer::timeout, this, [&] {
-            if (w->IsRunning() && Control<QProgressBar>(*w, "ProgressBar")->value() > 0 && ++pumps)
+            if (RunGoingOn(*w) && Control<QProgressBar>(*w, "ProgressBar")->value() > 0 && ++pumps)
                 QCOMPARE(painted.texts.value(painted.texts.size() - 1), label->text());
         });
         sampler.start(0);
@@ -867,7 +845,7 @@ private slots:
         QCOMPARE(boxes.size(), std::size_t(2));
         QCOMPARE(boxes[1].icon, QMessageBox::Critical);
         QCOMPARE(boxes[1].text, QStringLiteral("Недостаточно памяти."));
-        QVERIFY(!w->IsRunning());
+        QVERIFY(!RunGoingOn(*w));
         for (QWidget* widget : std::initializer_list<QWidget*>{Control<QMenu>(*w, "menuFile"), Control<QToolBar>(*w, "ToolBar"), Control<QCheckBox>(*w, "chkbxSnowball"),
                                                                Control<QTextEdit>(*w, "richSourceTextAnsi"), Control<QPushButton>(*w, "spdbtnReplaceWithHiragana")})
             QVERIFY(widget->isEnabled());

@@ -49,6 +49,7 @@ using namespace moratutor::ui;  // the windows under test
 
 using moratutor::test::CharacterBoxes;
 using moratutor::test::Control;
+using moratutor::test::RunGoingOn;
 
 namespace {
 
@@ -729,7 +730,7 @@ private slots:
         OfferFiles(files, {Path("late.txt")});
         // At the run's first pump of events.
         QTimer::singleShot(0, w.get(), [&] {
-            running = w->IsRunning();
+            running = RunGoingOn(*w);
             taken = DropOn(w.get(), files);
         });
         Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
