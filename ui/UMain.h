@@ -34,6 +34,7 @@ class QSize;
 class QTextEdit;
 class QTimer;
 class QToolBar;
+class TFHelp;
 class TFKanaChart;
 
 // Hands a file path, web address or "mailto:" link to the desktop's default handler.
@@ -125,6 +126,8 @@ private:
     AnswerKeyPane* ConvertedTextKey = nullptr;
     TFKanaChart* KanaChart = nullptr;
     bool KanaChartShownBefore = false;  // the first opening places it beside the window
+    // The program's own help window, made on the first F1 that needs it.
+    QPointer<TFHelp> HelpWindow;
 
     // File dialogs; they keep the file name between uses.
     QPointer<QFileDialog> OpenDialog;
