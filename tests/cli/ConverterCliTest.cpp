@@ -172,6 +172,33 @@ TEST_F(ConverterCli, HelpShowsUsageAndExample) {
     EXPECT_EQ(o.err, "");
 }
 
+TEST_F(ConverterCli, VersionNamesTheProjectVersion) {
+    const struct {
+        std::vector<std::string> args;
+        const char* stdoutPath;
+        int code;
+        std::string out;
+        std::string errStart;
+    } cases[] = {
+        {{"--version"}, nullptr, 0, "moratutor-convert " MORATUTOR_VERSION "\n", ""},
+        {{"--groups", "1", "--version", "no-such-file"}, nullptr, 0, "moratutor-convert " MORATUTOR_VERSION "\n", ""},
+        {{"--version=1"}, nullptr, 2, "", "moratutor-convert: option --version takes no value\n"},
+        {{"--version"}, "/dev/full", 1, "", "moratutor-convert: не удалось вывести версию. No space left on device\n"},
+    };
+    for (const auto& c : cases) {
+        if (c.stdoutPath && ::access(c.stdoutPath, W_OK) != 0) continue;
+        const Outcome o = c.stdoutPath ? Run(c.args, "", c.stdoutPath) : Run(c.args);
+        EXPECT_EQ(o.code, c.code) << c.args.back();
+        if (!c.stdoutPath) {
+            EXPECT_EQ(o.out, c.out);
+        }
+        EXPECT_EQ(o.err.rfind(c.errStart, 0), 0u) << o.err;
+        if (c.errStart.empty()) {
+            EXPECT_EQ(o.err, "");
+        }
+    }
+}
+
 TEST_F(ConverterCli, ConvertsWithOptionsAndReportsStats) {
     struct Case {
         std::vector<std::string> args;

@@ -8,7 +8,10 @@ const char* const kUsage =
     "Usage: moratutor-convert [--groups LIST] [--replace-e] [--replace-spaces] [--snowball]\n"
     "                         [--kana hiragana|katakana|random] [--seed N] [--stats]\n"
     "                         [--answer-key KEYFILE] [-o FILE]\n"
-    "                         [--format txt|rtf|epub|fb2|pdf|html] [FILE]\n";
+    "                         [--format txt|rtf|epub|fb2|pdf|html] [FILE]\n"
+    "       moratutor-convert --help | --version\n";
+
+const char* const kVersion = "moratutor-convert " MORATUTOR_VERSION "\n";
 
 const char* const kHelpExample =
     "\n"
@@ -35,6 +38,7 @@ const char* const kHelpExample =
     "  --format FORMAT   txt, rtf, epub, fb2, pdf or html; the default is the one FILE's\n"
     "                    extension names, else txt. Only txt goes to standard output\n"
     "  --help            show this text\n"
+    "  --version         show the version\n"
     "\n"
     "Example:\n"
     "  moratutor-convert --groups 1-4,9 --kana katakana story.txt > story-kana.txt\n"
@@ -154,6 +158,9 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--help" || arg == "-h") {
             noValue();
             settings.Help = true;
+        } else if (arg == "--version") {
+            noValue();
+            settings.Version = true;
         } else {
             throw UsageError("unknown option " + arg);
         }

@@ -19,6 +19,7 @@ struct Settings {
     std::optional<std::uint64_t> Seed;
     bool Stats = false;
     bool Help = false;
+    bool Version = false;
     std::string File = "-";  // "-" is standard input
     std::optional<std::string> AnswerKeyFile;
 
@@ -41,5 +42,7 @@ void ParseGroupList(const std::string& list, OptionSet& options);
 
 extern const char* const kUsage;
 extern const char* const kHelpExample;
+// "moratutor-convert VERSION" and a line break.
+extern const char* const kVersion;
 
 }  // namespace moratutor::convert

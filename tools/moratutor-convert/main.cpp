@@ -66,9 +66,12 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << "moratutor-convert: " << e.what() << "\n" << convert::kUsage;
         return 2;
     }
-    if (settings.Help) {
-        if (!WriteAll(STDOUT_FILENO, std::string(convert::kUsage) + convert::kHelpExample)) {
-            std::cerr << "moratutor-convert: не удалось вывести справку. " << std::strerror(errno) << "\n";
+    if (settings.Help || settings.Version) {
+        const std::string text =
+            settings.Help ? std::string(convert::kUsage) + convert::kHelpExample : std::string(convert::kVersion);
+        if (!WriteAll(STDOUT_FILENO, text)) {
+            std::cerr << "moratutor-convert: не удалось вывести " << (settings.Help ? "справку" : "версию") << ". "
+                      << std::strerror(errno) << "\n";
             return 1;
         }
         return 0;

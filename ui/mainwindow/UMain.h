@@ -37,6 +37,7 @@ class QToolBar;
 namespace moratutor::ui {
 
 class AnswerKeyPane;
+class TFHelp;
 class TFKanaChart;
 
 class TFMain : public QMainWindow {
@@ -120,6 +121,8 @@ private:
     AnswerKeyPane* ConvertedTextKey = nullptr;
     TFKanaChart* KanaChart = nullptr;
     bool KanaChartShownBefore = false;  // the first opening places it beside the window
+    // The program's own help window, made on the first F1 that needs it.
+    QPointer<TFHelp> HelpWindow;
 
     // File dialogs; they keep the file name between uses.
     QPointer<QFileDialog> OpenDialog;

@@ -2,9 +2,12 @@
 #include "UMain.h"
 
 #include "HelpPage.h"
-#include "ShellOpen.h"
+#include "UHelp.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -19,9 +22,20 @@ QString TFMain::HelpPagePath(const QString& executablePath) {
     return executablePath + QStringLiteral(".htm");
 }
 
-// An installed copy keeps the page with its documents; a build tree has it beside the program.
+// An installed copy keeps the page in share/moratutor; a build tree has it beside the program.
+// The desktop's browser shows it where one really takes HTML; otherwise (no xdg-open, no
+// handler, or this program named as the one for HTML, which would open a second converter
+// window) the program's own help window does.
 void TFMain::actHelpExecute() {
-    moratutor::ui::ShellOpenFile(moratutor::FindHelpPage(HelpPagePath(QCoreApplication::applicationFilePath())));
+    const QString page = moratutor::FindHelpPage(HelpPagePath(QCoreApplication::applicationFilePath()));
+    if (QFileInfo(page).isFile() && moratutor::BrowserShowsHtml() &&
+        QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        return;
+    if (!HelpWindow) HelpWindow = new TFHelp(this);
+    HelpWindow->ShowPage(page);
+    HelpWindow->show();
+    HelpWindow->raise();
+    HelpWindow->activateWindow();
 }
 
 }  // namespace moratutor::ui

@@ -1,12 +1,17 @@
 // The About window, the haiku draw, the links and the help page.
+#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEnterEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -15,6 +20,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Controls.h"
@@ -22,6 +28,7 @@
 #include "MessageBoxes.h"
 #include "ShellOpen.h"
 #include "UAbout.h"
+#include "UHelp.h"
 #include "UMain.h"
 #include "UMostUsed.h"
 #include "moratutor/Engine.h"
@@ -51,6 +58,24 @@ class AboutWindowTest : public QObject {
         QStringList lines;
         LoadStringsFromResource(lines, QStringLiteral("HAIKU"));
         return lines;
+    }
+
+    // The desktop's xdg-open and xdg-mime as scripts in a folder of their own, PATH pointing
+    // only there; xdg-mime names `htmlHandler` for HTML. An empty handler: no tools at all.
+    void FakeDesktop(const QString& htmlHandler) {
+        const QString bin = temp.filePath(QStringLiteral("desktop-bin"));
+        QDir(bin).removeRecursively();
+        QVERIFY(QDir().mkpath(bin));
+        qputenv("PATH", bin.toUtf8());
+        if (htmlHandler.isEmpty()) return;
+        for (const auto& [name, body] : {std::pair{"xdg-open", QStringLiteral("exit 0")},
+                                         std::pair{"xdg-mime", QStringLiteral("echo ") + htmlHandler}}) {
+            QFile tool(QDir(bin).filePath(QString::fromLatin1(name)));
+            QVERIFY(tool.open(QIODevice::WriteOnly));
+            tool.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+            tool.close();
+            tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
+        }
     }
 
     static QColor TextColour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
@@ -379,16 +404,96 @@ private slots:
         QCOMPARE(TFMain::HelpPagePath(program), page);
     }
 
+    void helpOpensThePageBesideTheProgram_data() {
+        QTest::addColumn<QString>("htmlHandler");  // empty: no xdg-open on the desktop
+        QTest::addColumn<bool>("pageThere");
+        QTest::addColumn<bool>("inBrowser");
+        QTest::newRow("a browser takes HTML") << "firefox-esr.desktop" << true << true;
+        QTest::newRow("this program takes HTML") << "moratutor.desktop" << true << false;
+        QTest::newRow("so does its reverse-DNS entry") << "org.example.moratutor.desktop" << true << false;
+        QTest::newRow("no xdg-open") << "" << true << false;
+        QTest::newRow("page missing") << "firefox-esr.desktop" << false << false;
+    }
+
+    // F1 shows the page in the desktop's browser only where one really takes HTML; else in
+    // the program's own help window, one only, never in a second converter window.
     void helpOpensThePageBesideTheProgram() {
+        QFETCH(QString, htmlHandler);
+        QFETCH(bool, pageThere);
+        QFETCH(bool, inBrowser);
+        const QString page = TFMain::HelpPagePath(QCoreApplication::applicationFilePath());
+        QFile::remove(page);
+        if (pageThere) {
+            QFile file(page);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("<html><head><title>T</title></head><body><p>Страница для проверки</p></body></html>");
+        }
+        const QByteArray path = qgetenv("PATH");
+        FakeDesktop(htmlHandler);
         TFMain::SetPreferencesPathOverride(temp.filePath(QStringLiteral("prefs.ini")));
         {
             TFMain window;
             Control<QAction>(window, "actHelp")->trigger();
+            Control<QAction>(window, "actHelp")->trigger();
+            const QList<TFHelp*> helpWindows = window.findChildren<TFHelp*>();
+            if (inBrowser) {
+                QCOMPARE(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(page), QUrl::fromLocalFile(page)}));
+                QVERIFY(helpWindows.isEmpty());
+            } else {
+                QVERIFY(catcher.urls.isEmpty());
+                QCOMPARE(helpWindows.size(), 1);
+                QVERIFY(helpWindows[0]->isVisible());
+                QCOMPARE(helpWindows[0]->windowTitle(), QStringLiteral("Справка: Moratutor"));
+                QVERIFY(helpWindows[0]->Browser()->toPlainText().contains(
+                    pageThere ? QStringLiteral("Страница для проверки") : QStringLiteral("Страница справки не найдена")));
+            }
         }
         TFMain::SetPreferencesPathOverride(QString());
-        QCOMPARE(catcher.urls.size(), 1);
-        QCOMPARE(catcher.urls[0],
-                 QUrl::fromLocalFile(TFMain::HelpPagePath(QCoreApplication::applicationFilePath())));
+        qputenv("PATH", path);
+        QFile::remove(page);
+    }
+
+    void ownHelpWindowFollowsLinksBackAndCloses() {
+        TFHelp help;
+        help.ShowPage(QStringLiteral(MORATUTOR_HELP_PAGE));
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        auto* back = Control<QPushButton>(help, "btnBack");
+        auto* forward = Control<QPushButton>(help, "btnForward");
+        QVERIFY(!back->isEnabled() && !forward->isEnabled());
+        QUrl keys = help.Browser()->source();
+        keys.setFragment(QStringLiteral("keys"));
+        help.Browser()->setSource(keys);
+        QVERIFY(back->isEnabled());
+        back->click();
+        QVERIFY(!back->isEnabled() && forward->isEnabled());
+        QTest::keyClick(&help, Qt::Key_Escape);
+        QVERIFY(!help.isVisible());
+    }
+
+    // The page is the user's guide: every menu item, its key and every menu are named in it.
+    void helpPageNamesEveryMenuItemAndKey() {
+        QFile file(QStringLiteral(MORATUTOR_HELP_PAGE));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QTextDocument document;
+        document.setHtml(QString::fromUtf8(file.readAll()));
+        const QString text = document.toPlainText().simplified();
+        TFMain::SetPreferencesPathOverride(temp.filePath(QStringLiteral("prefs.ini")));
+        {
+            TFMain window;
+            int items = 0;
+            for (const QAction* action : window.findChildren<QAction*>()) {
+                if (action->text().isEmpty() || action->isSeparator() || action->menu()) continue;
+                ++items;
+                QVERIFY2(text.contains(action->text()), qPrintable(action->text()));
+                const QString key = action->shortcut().toString(QKeySequence::PortableText);
+                QVERIFY2(key.isEmpty() || text.contains(key), qPrintable(key));
+            }
+            QVERIFY(items >= 21);
+            for (const char* menu : {"menuFile", "menuEdit", "menuHelp"})
+                QVERIFY(text.contains(Control<QMenu>(window, menu)->title()));
+        }
+        TFMain::SetPreferencesPathOverride(QString());
     }
 
     void shellOpenFileTargets() {
