@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "FileSizeLimit.h"
+#include "FileSizeSignal.h"
 #include "IniFile.h"
 #include "SafeFile.h"
 #include "SaveCalls.h"
@@ -377,6 +378,27 @@ TEST_F(SafeSaveTest, ASpecialFileIsNotARegularFile) {
         EXPECT_EQ(moratutor::SaveFailureMessage(path, outcome, QStringLiteral("Failed to Save Stream")),
                   QStringLiteral("Cannot create file \"%1\": not a regular file").arg(path));
     }
+}
+
+// What both programs do at start-up: past the file size limit a save fails and says why,
+// the process lives on and the old file is kept.
+TEST_F(SafeSaveTest, PastTheFileSizeLimitASaveFailsInsteadOfEndingTheProgram) {
+    const QString path = PathOf(QStringLiteral("story.txt"));
+    WriteBytes(path, "old");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);  // as a program starts
+        moratutor::IgnoreFileSizeSignal();
+        const rlimit limit{16, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const moratutor::SaveOutcome outcome = moratutor::SaveFileSafely(path, QByteArray(100, 'n'));
+        ::_exit(outcome.status == moratutor::SaveOutcome::Status::WriteFailed && outcome.reason == "File too large" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+    EXPECT_EQ(ReadBytes(path), QByteArray("old"));
 }
 
 }  // namespace
