@@ -134,10 +134,13 @@ TEST_F(ConverterCli, RefusalsAndTheirExitCodes) {
          "moratutor-convert: option --answer-key needs a file name", true},
         {"key in a missing folder", {"--groups", "1", "--answer-key", "/nonexistent/k.tsv"}, 1,
          "Cannot write the answer key \"/nonexistent/k.tsv\". No such file or directory\n", false},
+        {"key to a FIFO", {"--groups", "1", "--answer-key", Path("fifo")}, 1,
+         "Cannot write the answer key \"" + Path("fifo") + "\": not a regular file\n", false},
         {"missing file", {"--groups", "1", "/nonexistent/x.txt"}, 1,
          "Cannot open file \"/nonexistent/x.txt\". No such file or directory\n", false},
         {"a folder", {"--groups", "1", "/"}, 1, "Cannot open file \"/\". Is a directory\n", false},
     };
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome o = Run(c.args, "ка");
@@ -149,6 +152,8 @@ TEST_F(ConverterCli, RefusalsAndTheirExitCodes) {
             EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << "one line: " << o.err;
         }
     }
+    struct stat fifo {};
+    EXPECT_TRUE(::lstat(Path("fifo").c_str(), &fifo) == 0 && S_ISFIFO(fifo.st_mode));
 }
 
 // A full disk must not pass for success.

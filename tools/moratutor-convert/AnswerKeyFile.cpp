@@ -125,6 +125,13 @@ PendingFile::~PendingFile() {
 }
 
 bool PendingFile::Begin() {
+    // A FIFO or device under the name would be replaced by a regular file, not written.
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        notRegular_ = true;
+        errno = 0;
+        return false;
+    }
     std::vector<char> name(path_.begin(), path_.end());
     for (char c : std::string_view(".XXXXXX")) name.push_back(c);
     name.push_back('\0');

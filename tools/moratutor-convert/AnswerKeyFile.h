@@ -34,11 +34,14 @@ public:
     bool End();
     bool Write(std::string_view data);
     bool Commit();
+    // Whether Begin failed because the name is a FIFO, device or folder.
+    bool NotRegular() const { return notRegular_; }
 
 private:
     std::string path_;
     std::string temporary_;
     int fd_ = -1;
+    bool notRegular_ = false;
 };
 
 }  // namespace moratutor::convert

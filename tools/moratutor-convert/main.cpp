@@ -99,7 +99,8 @@ std::u16string DecodeInput(std::string bytes, const convert::Settings& settings,
     return text;
 }
 
-std::string KeyFailure(const convert::Settings& settings) {
+std::string KeyFailure(const convert::Settings& settings, const convert::PendingFile& keyFile) {
+    if (keyFile.NotRegular()) return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\": not a regular file";
     return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\". " + std::strerror(errno);
 }
 
@@ -117,7 +118,7 @@ void Convert(const convert::Settings& settings, StepEnvironment& env, std::u16st
     bool written = keyFile->Begin();
     // In chunks: the key of a long text runs to megabytes that need not be held at once.
     convert::FormatAnswerKey(text, key, [&](std::string_view chunk) { written = written && keyFile->Append(chunk); });
-    if (!written || !keyFile->End()) throw Stop{1, KeyFailure(settings)};
+    if (!written || !keyFile->End()) throw Stop{1, KeyFailure(settings, *keyFile)};
 }
 
 // The converted text to the file given or to standard output.
@@ -159,7 +160,7 @@ void ConvertAndWrite(const convert::Settings& settings) {
     std::optional<convert::PendingFile> keyFile;
     Convert(settings, env, text, keyFile);
     WriteOutput(settings, text, title);
-    if (keyFile && !keyFile->Commit()) throw Stop{1, KeyFailure(settings)};
+    if (keyFile && !keyFile->Commit()) throw Stop{1, KeyFailure(settings, *keyFile)};
     if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
 }
 
