@@ -69,11 +69,13 @@ void PushNames(const QByteArray& path, std::vector<QByteArray>& pending) {
         if (!name->isEmpty() && *name != ".") pending.push_back(*name);
 }
 
-// A link is followed only when it belongs to the user or to the owner of its folder (the
-// kernel's rule for sticky folders); 0 or EACCES.
+// A link in a folder that others may write to is followed only when it belongs to the user
+// or to the owner of the folder (the kernel's rule for sticky folders); 0 or EACCES. In a
+// folder only its owner writes, no one else can have planted it.
 int CheckLinkOwner(const struct stat& link, const QByteArray& folder) {
     struct stat folderInfo {};
     if (::stat(folder.isEmpty() ? "/" : folder.constData(), &folderInfo) != 0) return errno;
+    if ((folderInfo.st_mode & (S_IWGRP | S_IWOTH)) == 0) return 0;
     return link.st_uid == ::geteuid() || link.st_uid == folderInfo.st_uid ? 0 : EACCES;
 }
 

@@ -343,29 +343,34 @@ TEST_F(SafeSaveTest, LinksInTheFoldersOnTheWayAreHeldToTheRule) {
     ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
     const QString victim = PathOf(QStringLiteral("victim"));
     ASSERT_TRUE(QDir().mkpath(victim + QStringLiteral("/deep")));
+    const QString privateFolder = PathOf(QStringLiteral("private"));
+    ASSERT_TRUE(QDir().mkdir(privateFolder));
+    ASSERT_EQ(::chmod(QFile::encodeName(privateFolder).constData(), 0755), 0);
     struct Case {
-        const char* link;    // planted in the shared folder, pointing at the victim's folder
+        const char* link;  // from the shared folder, pointing at the victim's folder
         uid_t owner;
-        const char* saved;   // the path saved, from the shared folder
+        const char* saved;    // the path saved, from the shared folder
+        const char* reached;  // where the file lands in the victim's folder when followed
         bool followed;
     };
     const Case cases[] = {
-        {"planted", kNobody, "planted/user.ini", false},
-        {"planted2", kNobody, "planted2/deep/user.ini", false},
-        {"planted3", kNobody, "planted3/deep/../user.ini", false},
-        {"own", 0, "own/deep/user.ini", true},
+        {"planted", kNobody, "planted/user.ini", "user.ini", false},
+        {"planted2", kNobody, "planted2/deep/user.ini", "deep/user.ini", false},
+        {"planted3", kNobody, "planted3/deep/../user.ini", "user.ini", false},
+        {"own", 0, "own/deep/user.ini", "deep/user.ini", true},
+        // In a folder no one else may write to, whoever owns the link.
+        {"../private/other", kNobody, "../private/other/deep/user.ini", "deep/user.ini", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.saved);
         const QByteArray link = QFile::encodeName(shared + QLatin1Char('/') + QLatin1String(c.link));
         ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), link.constData()), 0);
         ASSERT_EQ(::lchown(link.constData(), c.owner, c.owner), 0);
-        const QString saved = shared + QLatin1Char('/') + QLatin1String(c.saved);
-        const moratutor::SaveOutcome outcome = moratutor::SaveFileSafely(saved, "x");
+        const moratutor::SaveOutcome outcome = moratutor::SaveFileSafely(shared + QLatin1Char('/') + QLatin1String(c.saved), "x");
         EXPECT_EQ(outcome.Saved(), c.followed) << outcome.reason.toStdString();
-        const QString reached = QFileInfo(victim + QLatin1Char('/') + QString::fromLatin1(c.saved).section(u'/', 1)).absoluteFilePath();
-        EXPECT_EQ(QFileInfo::exists(QDir::cleanPath(reached)), c.followed);
-        QFile::remove(QDir::cleanPath(reached));
+        const QString reached = victim + QLatin1Char('/') + QLatin1String(c.reached);
+        EXPECT_EQ(QFileInfo::exists(reached), c.followed);
+        QFile::remove(reached);
     }
 }
 
