@@ -129,7 +129,8 @@ int ResolveTarget(const QByteArray& path, QByteArray& target) {
 bool WriteAll(int fd, QByteArrayView bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = detail::CurrentSaveCalls().Write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        const ssize_t n =
+            detail::CurrentSaveCalls().Write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;

@@ -14,12 +14,12 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <optional>
-#include <thread>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;

@@ -8,9 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -70,8 +70,8 @@ public:
         const std::size_t head = value / 100;
         if (head != head_) {
             head_ = head;
-            headLength_ = static_cast<std::size_t>(std::to_chars(headDigits_.data(), headDigits_.data() + kRoom, head).ptr -
-                                                   headDigits_.data());
+            headLength_ = static_cast<std::size_t>(
+                std::to_chars(headDigits_.data(), headDigits_.data() + kRoom, head).ptr - headDigits_.data());
         }
         std::memcpy(out, headDigits_.data(), kRoom);  // a fixed size copies fastest
         out += headLength_;

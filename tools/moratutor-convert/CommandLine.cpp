@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace moratutor::convert {
 
@@ -151,12 +152,14 @@ bool TakeValueOption(Option& option, Settings& settings) {
 // The options without a value; false for any other.
 bool TakeFlag(const Option& option, Settings& settings) {
     const std::string& name = option.Name();
-    bool* flag = name == "--replace-e"        ? &settings.Options.ReplaceE
-                 : name == "--replace-spaces" ? &settings.Options.ReplaceSpaces
-                 : name == "--snowball"       ? &settings.Snowball
-                 : name == "--stats"          ? &settings.Stats
-                 : name == "--help" || name == "-h" ? &settings.Help
-                                                    : nullptr;
+    const std::pair<const char*, bool*> flags[] = {
+        {"--replace-e", &settings.Options.ReplaceE}, {"--replace-spaces", &settings.Options.ReplaceSpaces},
+        {"--snowball", &settings.Snowball},          {"--stats", &settings.Stats},
+        {"--help", &settings.Help},                  {"-h", &settings.Help},
+    };
+    bool* flag = nullptr;
+    for (const auto& [text, target] : flags)
+        if (name == text) flag = target;
     if (!flag) return false;
     option.NoValue();
     *flag = true;

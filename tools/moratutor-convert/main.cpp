@@ -71,8 +71,10 @@ std::string ReadInput(const std::string& file) {
     std::string bytes;
     if (file == "-") {
         const ReadResult read = ReadAll(STDIN_FILENO, bytes);
-        if (read == ReadResult::Failed) throw Stop{1, std::string("Cannot read standard input. ") + std::strerror(errno)};
-        if (read == ReadResult::TooLarge) throw Stop{1, std::string("moratutor-convert: стандартный ввод ") + kTooLarge};
+        if (read == ReadResult::Failed)
+            throw Stop{1, std::string("Cannot read standard input. ") + std::strerror(errno)};
+        if (read == ReadResult::TooLarge)
+            throw Stop{1, std::string("moratutor-convert: стандартный ввод ") + kTooLarge};
         return bytes;
     }
     // Pipes and other special files are read as they come, as cat reads them.
@@ -100,7 +102,8 @@ std::u16string DecodeInput(std::string bytes, const convert::Settings& settings,
 }
 
 std::string KeyFailure(const convert::Settings& settings, const convert::PendingFile& keyFile) {
-    if (keyFile.NotRegular()) return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\": not a regular file";
+    if (keyFile.NotRegular())
+        return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\": not a regular file";
     return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\". " + std::strerror(errno);
 }
 
@@ -125,7 +128,8 @@ void Convert(const convert::Settings& settings, StepEnvironment& env, std::u16st
 void WriteOutput(const convert::Settings& settings, std::u16string& text, const std::string& title) {
     if (!settings.Output.empty()) {
         try {
-            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title));
+            convert::WriteDocumentFile(settings.Output,
+                                       convert::RenderDocument(settings.EffectiveFormat(), text, title));
         } catch (const convert::DocumentError& e) {
             throw Stop{1, e.what()};
         }
