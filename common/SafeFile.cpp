@@ -1,5 +1,7 @@
 #include "SafeFile.h"
 
+#include "SaveCalls.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -59,38 +62,75 @@ QByteArray FolderOf(const QByteArray& path) {
 
 QByteArray NameOf(const QByteArray& path) { return path.mid(path.lastIndexOf('/') + 1); }
 
-// Follows symbolic links as long as each belongs to the user or to its folder's owner.
-// Returns 0 with `target` set to a path that is not a link (or does not exist), or an errno.
-int ResolveTarget(QByteArray current, QByteArray& target) {
-    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-        struct stat link {};
-        if (::lstat(current.constData(), &link) != 0) {
-            if (errno != ENOENT) return errno;
-            target = current;
+// Adds the names of `path` to the names still to walk, the first name last.
+void PushNames(const QByteArray& path, std::vector<QByteArray>& pending) {
+    const QList<QByteArray> names = path.split('/');
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        if (!name->isEmpty() && *name != ".") pending.push_back(*name);
+}
+
+// A link in a folder that others may write to is followed only when it belongs to the user
+// or to the owner of the folder (the kernel's rule for sticky folders); 0 or EACCES. In a
+// folder only its owner writes, no one else can have planted it.
+int CheckLinkOwner(const struct stat& link, const QByteArray& folder) {
+    struct stat folderInfo {};
+    if (::stat(folder.isEmpty() ? "/" : folder.constData(), &folderInfo) != 0) return errno;
+    if ((folderInfo.st_mode & (S_IWGRP | S_IWOTH)) == 0) return 0;
+    return link.st_uid == ::geteuid() || link.st_uid == folderInfo.st_uid ? 0 : EACCES;
+}
+
+int ReadLink(const QByteArray& path, QByteArray& destination) {
+    destination = QByteArray(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path.constData(), destination.data(), destination.size());
+    if (n < 0) return errno;
+    if (n >= destination.size()) return ENAMETOOLONG;
+    destination.truncate(n);
+    return 0;
+}
+
+// Walks the absolute path name by name, following every link on the way (in the folders as
+// well as at the end) only as CheckLinkOwner allows. Returns 0 with `target` set to a path
+// without links whose last part is not a link (or does not exist yet), or an errno.
+int ResolveTarget(const QByteArray& path, QByteArray& target) {
+    std::vector<QByteArray> pending;
+    PushNames(path, pending);
+    QByteArray resolved;  // free of links so far; empty for the root
+    int hops = 0;
+    while (!pending.empty()) {
+        const QByteArray name = pending.back();
+        pending.pop_back();
+        if (name == "..") {  // lexical, as `resolved` has no links
+            resolved.truncate(std::max<qsizetype>(resolved.lastIndexOf('/'), 0));
+            continue;
+        }
+        const QByteArray current = resolved + '/' + name;
+        struct stat info {};
+        if (::lstat(current.constData(), &info) != 0) {
+            if (errno != ENOENT || !pending.empty()) return errno;
+            target = current;  // a new file
             return 0;
         }
-        if (!S_ISLNK(link.st_mode)) {
-            target = current;
-            return 0;
+        if (!S_ISLNK(info.st_mode)) {
+            if (!pending.empty() && !S_ISDIR(info.st_mode)) return ENOTDIR;
+            resolved = current;
+            continue;
         }
-        const QByteArray folder = FolderOf(current);
-        struct stat folderInfo {};
-        if (::stat(folder.constData(), &folderInfo) != 0) return errno;
-        if (link.st_uid != ::geteuid() && link.st_uid != folderInfo.st_uid) return EACCES;
-        QByteArray destination(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(current.constData(), destination.data(), destination.size());
-        if (n < 0) return errno;
-        if (n >= destination.size()) return ENAMETOOLONG;
-        destination.truncate(n);
-        current = destination.startsWith('/') ? destination : folder + '/' + destination;
+        if (++hops > kMaxLinkHops) return ELOOP;
+        QByteArray destination;
+        if (const int error = CheckLinkOwner(info, resolved)) return error;
+        if (const int error = ReadLink(current, destination)) return error;
+        if (destination.startsWith('/')) resolved.clear();
+        PushNames(destination, pending);
     }
-    return ELOOP;
+    target = resolved.isEmpty() ? QByteArray("/") : resolved;
+    return 0;
 }
 
 bool WriteAll(int fd, QByteArrayView bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        const ssize_t n =
+            detail::CurrentSaveCalls().Write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -138,94 +178,138 @@ int CreateNamedTemp(const QByteArray& folder, const QByteArray& name, mode_t mod
 
 bool FolderRefused(int error) { return error == EACCES || error == EPERM; }
 
-// Writes over the file itself, for a folder that takes no new files. Not atomic, but every
-// byte is still checked, and the size is cut only once the new bytes are in.
+// Errors of a file system that cannot reserve room ahead (glibc's stand-in for fallocate
+// needs to read the file): the bytes are then written without that promise.
+bool CannotReserve(int error) {
+    return error == EOPNOTSUPP || error == EBADF || error == EINVAL || error == ENODEV || error == ESPIPE;
+}
+
+// Writes over the file itself, for a folder that takes no new files or refuses the rename.
+// Room for every new byte is made first, so a full disk or the size limit leaves the old
+// bytes as they were; the size is cut only once the new bytes are in. Not atomic: a crash
+// or a failing disk part way through still leaves a mix.
 SaveOutcome WriteInPlace(const QByteArray& target, QByteArrayView bytes) {
-    Descriptor fd(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    const int access = ::access(target.constData(), R_OK) == 0 ? O_RDWR : O_WRONLY;
+    Descriptor fd(::open(target.constData(), access | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) return Failure(SaveOutcome::Status::CannotCreate, errno);
-    if (!WriteAll(fd.Get(), bytes) || ::ftruncate(fd.Get(), bytes.size()) != 0 || ::fsync(fd.Get()) != 0 ||
-        !fd.Close())
+    if (!bytes.isEmpty()) {
+        const int error = detail::CurrentSaveCalls().Reserve(fd.Get(), static_cast<off_t>(bytes.size()));
+        if (error != 0 && !CannotReserve(error)) return Failure(SaveOutcome::Status::WriteFailed, error);
+    }
+    if (!WriteAll(fd.Get(), bytes) || ::ftruncate(fd.Get(), bytes.size()) != 0 ||
+        detail::CurrentSaveCalls().Sync(fd.Get()) != 0 || !fd.Close())
         return Failure(SaveOutcome::Status::WriteFailed, errno);
     return {};
+}
+
+// What is known of the file a save replaces.
+struct Target {
+    QByteArray path;
+    QByteArray folder;
+    QByteArray name;
+    bool exists = false;
+    struct stat info {};
+    mode_t mode = 0666;  // narrowed by the umask for a new file
+};
+
+// Resolves the path and refuses what cannot or must not be replaced.
+SaveOutcome FindTarget(const QString& path, Target& target) {
+    if (path.isEmpty()) return Failure(SaveOutcome::Status::CannotCreate, ENOENT);
+    if (const int error = ResolveTarget(QFile::encodeName(QFileInfo(path).absoluteFilePath()), target.path))
+        return Failure(SaveOutcome::Status::CannotCreate, error);
+    target.folder = FolderOf(target.path);
+    target.name = NameOf(target.path);
+    target.exists = ::stat(target.path.constData(), &target.info) == 0;
+    if (!target.exists) return {};
+    if (S_ISDIR(target.info.st_mode)) return Failure(SaveOutcome::Status::CannotCreate, EISDIR);
+    if (!S_ISREG(target.info.st_mode)) return {SaveOutcome::Status::NotRegular, QStringLiteral("not a regular file")};
+    // access() answers for read-only mounts and ACLs; the mode bits for root, whom access()
+    // lets write anything.
+    if (::access(target.path.constData(), W_OK) != 0) return Failure(SaveOutcome::Status::CannotCreate, errno);
+    if ((target.info.st_mode & 0222) == 0) return Failure(SaveOutcome::Status::CannotCreate, EACCES);
+    target.mode = target.info.st_mode & 07777;
+    return {};
+}
+
+// A new file beside the target: unnamed where the system can (a save killed midway then
+// leaves nothing behind), else named. -1 with errno set when the folder takes none.
+int OpenTemporary(const Target& target, QByteArray& tempPath) {
+    // An unnamed file is named through /proc at the end; without /proc a named file is used.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        const int fd = ::open(target.folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, target.mode);
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX | LOCK_NB);  // once named, a cleaner leaves it alone
+            return fd;
+        }
+    }
+    return CreateNamedTemp(target.folder, target.name, target.mode, tempPath);
+}
+
+// Gives the finished unnamed file a name beside the target; 0 or an errno.
+int NameTemporary(int fd, const Target& target, QByteArray& tempPath) {
+    const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int attempt = 0;; ++attempt) {
+        const QByteArray suffix = QByteArray::number(QRandomGenerator::global()->bounded(100000, 1000000));
+        tempPath = target.folder + "/." + target.name + kTempMarker + suffix;
+        if (::linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, tempPath.constData(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        const int error = errno;
+        tempPath.clear();
+        if (error != EEXIST || attempt == 100) return error;
+    }
+}
+
+void SyncFolder(const QByteArray& folder) {
+    Descriptor folderFd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.Get() >= 0) ::fsync(folderFd.Get());
 }
 
 }  // namespace
 
 SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes) {
-    if (path.isEmpty()) return Failure(SaveOutcome::Status::CannotCreate, ENOENT);
-    QByteArray target;
-    if (const int error = ResolveTarget(QFile::encodeName(QFileInfo(path).absoluteFilePath()), target))
-        return Failure(SaveOutcome::Status::CannotCreate, error);
-    const QByteArray folder = FolderOf(target);
-    const QByteArray name = NameOf(target);
+    Target target;
+    if (const SaveOutcome refused = FindTarget(path, target); !refused.Saved()) return refused;
+    RemoveLeftovers(target.folder, target.name);
 
-    struct stat existing {};
-    const bool exists = ::stat(target.constData(), &existing) == 0;
-    mode_t mode = 0666;  // narrowed by the umask for a new file
-    if (exists) {
-        if (S_ISDIR(existing.st_mode)) return Failure(SaveOutcome::Status::CannotCreate, EISDIR);
-        if (!S_ISREG(existing.st_mode)) return Failure(SaveOutcome::Status::CannotCreate, EINVAL);
-        // access() answers for read-only mounts and ACLs; the mode bits for root, whom
-        // access() lets write anything.
-        if (::access(target.constData(), W_OK) != 0) return Failure(SaveOutcome::Status::CannotCreate, errno);
-        if ((existing.st_mode & 0222) == 0) return Failure(SaveOutcome::Status::CannotCreate, EACCES);
-        mode = existing.st_mode & 07777;
-    }
-
-    RemoveLeftovers(folder, name);
-
-    // An unnamed file first: a save killed midway then leaves nothing behind.
-    QByteArray tempPath;
-    // It is named through /proc at the end; without /proc a named file is used from the start.
-    Descriptor fd(::access("/proc/self/fd", X_OK) == 0
-                      ? ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)
-                      : -1);
-    const bool unnamed = fd.Get() >= 0;
-    if (unnamed)
-        ::flock(fd.Get(), LOCK_EX | LOCK_NB);  // once named, a cleaner leaves it alone
-    else
-        fd.Reset(CreateNamedTemp(folder, name, mode, tempPath));
+    QByteArray tempPath;  // empty while the file has no name
+    Descriptor fd(OpenTemporary(target, tempPath));
     if (fd.Get() < 0) {
         const int error = errno;
-        if (exists && FolderRefused(error)) return WriteInPlace(target, bytes);
+        if (target.exists && FolderRefused(error)) return WriteInPlace(target.path, bytes);
         return Failure(SaveOutcome::Status::CannotCreate, error);
     }
-
+    const bool unnamed = tempPath.isEmpty();
     const auto fail = [&](int error) {
         fd.Reset();
         if (!tempPath.isEmpty()) ::unlink(tempPath.constData());
         return Failure(SaveOutcome::Status::WriteFailed, error);
     };
-    if (exists) {
+    if (target.exists) {
         // Owner and mode of the file replaced; the owner only where allowed.
-        [[maybe_unused]] const int ignored = ::fchown(fd.Get(), existing.st_uid, existing.st_gid);
-        ::fchmod(fd.Get(), mode);
+        [[maybe_unused]] const int ignored = ::fchown(fd.Get(), target.info.st_uid, target.info.st_gid);
+        ::fchmod(fd.Get(), target.mode);
     }
-    if (!WriteAll(fd.Get(), bytes) || ::fsync(fd.Get()) != 0) return fail(errno);
+    if (!WriteAll(fd.Get(), bytes) || detail::CurrentSaveCalls().Sync(fd.Get()) != 0) return fail(errno);
     if (unnamed) {
-        // Give the finished file a name beside the target, then rename it like a named one.
-        const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(fd.Get());
-        for (int attempt = 0;; ++attempt) {
-            QByteArray suffix = QByteArray::number(QRandomGenerator::global()->bounded(100000, 1000000));
-            tempPath = folder + "/." + name + kTempMarker + suffix;
-            if (::linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, tempPath.constData(), AT_SYMLINK_FOLLOW) == 0)
-                break;
-            const int error = errno;
-            tempPath.clear();
-            if (error != EEXIST || attempt == 100) return fail(error);
-        }
+        if (const int error = NameTemporary(fd.Get(), target, tempPath)) return fail(error);
     }
     // Renamed while still open, so the lock keeps cleaners of other saves away until then.
-    if (::rename(tempPath.constData(), target.constData()) != 0) return fail(errno);
+    if (detail::CurrentSaveCalls().Rename(tempPath.constData(), target.path.constData()) != 0) {
+        const int error = errno;
+        // Another user's file in a shared sticky folder may be written but not replaced.
+        if (!target.exists || !FolderRefused(error)) return fail(error);
+        fail(error);
+        return WriteInPlace(target.path, bytes);
+    }
     fd.Close();
-    // The rename itself reaches the disk with the folder.
-    Descriptor folderFd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFd.Get() >= 0) ::fsync(folderFd.Get());
+    SyncFolder(target.folder);  // the rename itself reaches the disk with the folder
     return {};
 }
 
 QString SaveFailureMessage(const QString& path, const SaveOutcome& outcome, const QString& writeError) {
     if (outcome.Saved()) return {};
+    if (outcome.status == SaveOutcome::Status::NotRegular)
+        return QStringLiteral("Cannot create file \"%1\": %2")
+            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), outcome.reason);
     if (outcome.status == SaveOutcome::Status::CannotCreate)
         return QStringLiteral("Cannot create file \"%1\". %2")
             .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), outcome.reason);
@@ -270,4 +354,17 @@ ReadOutcome ReadFileBounded(const QString& path, const std::function<qint64(QByt
     return outcome;
 }
 
+namespace detail {
+
+SaveCalls& CurrentSaveCalls() {
+    static SaveCalls calls{
+        [](int fd, off_t length) { return ::posix_fallocate(fd, 0, length); },
+        [](int fd, const void* data, size_t size) { return ::write(fd, data, size); },
+        [](int fd) { return ::fsync(fd); },
+        [](const char* from, const char* to) { return ::rename(from, to); },
+    };
+    return calls;
+}
+
+}  // namespace detail
 }  // namespace moratutor

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 
 using moratutor::books::BookReadStatus;
@@ -143,6 +145,27 @@ TEST_F(ConverterFormats, ReadsEveryBookType) {
     }
 }
 
+// The answer key is written whichever way the text goes, and is the same key each time.
+TEST_F(ConverterFormats, TheAnswerKeyComesWithEveryOutput) {
+    const QString input = WriteInput(QStringLiteral("in.txt"), "Кака ока\nВторой абзац");
+    const QString key = Path(QStringLiteral("key.tsv"));
+    const std::string expected = "0\t1\tКа\n1\t1\tка\n4\t1\tка\n";
+    const QStringList outputs{QString(), QStringLiteral("out.txt"), QStringLiteral("out.rtf"), QStringLiteral("out.epub"),
+                              QStringLiteral("out.fb2"), QStringLiteral("out.html"), QStringLiteral("out.pdf")};
+    for (const QString& output : outputs) {
+        SCOPED_TRACE(output.isEmpty() ? std::string("standard output") : output.toStdString());
+        QFile::remove(key);
+        QStringList arguments{QStringLiteral("--groups"), QStringLiteral("2"), QStringLiteral("--answer-key"), key, input};
+        if (!output.isEmpty()) arguments << QStringLiteral("-o") << Path(output);
+        const Outcome outcome = Run(arguments);
+        ASSERT_EQ(outcome.code, 0) << outcome.err;
+        EXPECT_EQ(ReadFileBytes(key), expected);
+        EXPECT_EQ(outcome.out, output.isEmpty() ? "かか оか\nВторой абзац" : "");
+    }
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("key")),
+              QStringList{QStringLiteral("key.tsv")});
+}
+
 struct RefusalCase {
     const char* name;
     QStringList arguments;
@@ -164,9 +187,12 @@ TEST_P(RefusalTest, ExplainsAndWritesNothing) {
         else
             arguments << QString(argument).replace(QStringLiteral("%1"), dir_.path());
     }
+    // A FIFO no one reads from: opening it to write would block for good.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("fifo"))).constData(), 0600), 0);
     const Outcome outcome = Run(arguments);
     EXPECT_EQ(outcome.code, GetParam().code);
-    EXPECT_EQ(outcome.err.rfind(GetParam().error, 0), 0u) << outcome.err;
+    const std::string error = QString::fromUtf8(GetParam().error).replace(QStringLiteral("%1"), dir_.path()).toStdString();
+    EXPECT_EQ(outcome.err.rfind(error, 0), 0u) << outcome.err;
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).filter(QStringLiteral("out")), QStringList());
 }
@@ -178,6 +204,8 @@ const RefusalCase kRefusals[] = {
     {"OutputWithoutName", {"BOOK", "-o"}, 2, "moratutor-convert: option -o needs a value"},
     {"DamagedBook", {"-o", "%1/out.epub", "DAMAGED"}, 1, "Failed to Load Stream"},
     {"FolderMissing", {"-o", "%1/no/out.epub", "BOOK"}, 1, "Cannot create file \""},
+    {"DeviceAsOutput", {"-o", "/dev/null", "BOOK"}, 1, "Cannot create file \"/dev/null\": not a regular file\n"},
+    {"FifoAsOutput", {"-o", "%1/fifo", "BOOK"}, 1, "Cannot create file \"%1/fifo\": not a regular file\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, RefusalTest, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });

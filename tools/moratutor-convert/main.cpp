@@ -1,6 +1,7 @@
 // moratutor-convert: the conversion engine for batch work and scripts.
 #include "AnswerKeyFile.h"
 #include "CommandLine.h"
+#include "FileSizeSignal.h"
 
 #include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
@@ -16,6 +17,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -58,6 +60,114 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
+// A run that stops short: what standard error says and the exit code.
+struct Stop {
+    int code;
+    std::string message;
+};
+
+// The whole input, within the plain-text limit.
+std::string ReadInput(const std::string& file) {
+    std::string bytes;
+    if (file == "-") {
+        const ReadResult read = ReadAll(STDIN_FILENO, bytes);
+        if (read == ReadResult::Failed)
+            throw Stop{1, std::string("Cannot read standard input. ") + std::strerror(errno)};
+        if (read == ReadResult::TooLarge)
+            throw Stop{1, std::string("moratutor-convert: стандартный ввод ") + kTooLarge};
+        return bytes;
+    }
+    // Pipes and other special files are read as they come, as cat reads them.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const ReadResult read = fd >= 0 ? ReadAll(fd, bytes) : ReadResult::Failed;
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    if (read == ReadResult::Failed) throw Stop{1, "Cannot open file \"" + file + "\". " + std::strerror(error)};
+    if (read == ReadResult::TooLarge) throw Stop{1, "moratutor-convert: файл \"" + file + "\" " + kTooLarge};
+    return bytes;
+}
+
+// Books, pages and RTF come through the same reader as in the window; the title names the
+// book written, from the input or else from a file name.
+std::u16string DecodeInput(std::string bytes, const convert::Settings& settings, std::string& title) {
+    std::u16string text;
+    try {
+        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title);
+    } catch (const convert::DocumentError& e) {
+        throw Stop{1, e.what()};
+    }
+    if (title.empty()) title = convert::TitleFromFileName(settings.File);
+    if (title.empty()) title = convert::TitleFromFileName(settings.Output);
+    return text;
+}
+
+std::string KeyFailure(const convert::Settings& settings, const convert::PendingFile& keyFile) {
+    if (keyFile.NotRegular())
+        return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\": not a regular file";
+    return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\". " + std::strerror(errno);
+}
+
+// Converts the text in place; with a key file asked for, the key is written to it, complete
+// on disk but not yet under its name.
+void Convert(const convert::Settings& settings, StepEnvironment& env, std::u16string& text,
+             std::optional<convert::PendingFile>& keyFile) {
+    if (!settings.AnswerKeyFile) {
+        ReplaceWithKanaUnicode(env, settings.Options, text);
+        return;
+    }
+    AnswerKey key;
+    ReplaceWithKanaUnicode(env, settings.Options, text, key);
+    keyFile.emplace(*settings.AnswerKeyFile);
+    bool written = keyFile->Begin();
+    // In chunks: the key of a long text runs to megabytes that need not be held at once.
+    convert::FormatAnswerKey(text, key, [&](std::string_view chunk) { written = written && keyFile->Append(chunk); });
+    if (!written || !keyFile->End()) throw Stop{1, KeyFailure(settings, *keyFile)};
+}
+
+// The converted text to the file given or to standard output.
+void WriteOutput(const convert::Settings& settings, std::u16string& text, const std::string& title) {
+    if (!settings.Output.empty()) {
+        try {
+            convert::WriteDocumentFile(settings.Output,
+                                       convert::RenderDocument(settings.EffectiveFormat(), text, title));
+        } catch (const convert::DocumentError& e) {
+            throw Stop{1, e.what()};
+        }
+        return;
+    }
+    // Nothing is written before the whole text is converted.
+    const std::string output = moratutor::codecs::EncodeUtf8(text);
+    text.clear();
+    if (!WriteAll(STDOUT_FILENO, output))
+        throw Stop{1, std::string("Cannot write the converted text. ") + std::strerror(errno)};
+}
+
+// The run after the command line is read: input, conversion, key and output.
+void ConvertAndWrite(const convert::Settings& settings) {
+    std::string title;
+    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title);
+    if (settings.Seed)
+        SeedRandom(*settings.Seed);
+    else
+        SeedRandomFromClock();
+
+    std::int32_t replacements = 0;
+    std::int64_t steps = 0;
+    StepEnvironment env;
+    env.SnowballMode = settings.Snowball;
+    env.CurrentKanaMode = settings.Kana;
+    env.ReplacementCount = &replacements;
+    env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
+    env.StepProgress = [&steps] { ++steps; };
+    // The key is complete on disk before the text goes out, and takes its name only once
+    // the text is written too, whichever way the text goes.
+    std::optional<convert::PendingFile> keyFile;
+    Convert(settings, env, text, keyFile);
+    WriteOutput(settings, text, title);
+    if (keyFile && !keyFile->Commit()) throw Stop{1, KeyFailure(settings, *keyFile)};
+    if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
+}
+
 int Run(const std::vector<std::string>& args) {
     convert::Settings settings;
     try {
@@ -80,106 +190,20 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << kNoGroup << "\n";
         return 2;
     }
-
-    std::string bytes;
-    if (settings.File == "-") {
-        const ReadResult read = ReadAll(STDIN_FILENO, bytes);
-        if (read == ReadResult::Failed) {
-            std::cerr << "Cannot read standard input. " << std::strerror(errno) << "\n";
-            return 1;
-        }
-        if (read == ReadResult::TooLarge) {
-            std::cerr << "moratutor-convert: стандартный ввод " << kTooLarge << "\n";
-            return 1;
-        }
-    } else {
-        const int fd = ::open(settings.File.c_str(), O_RDONLY | O_CLOEXEC);
-        const ReadResult read = fd >= 0 ? ReadAll(fd, bytes) : ReadResult::Failed;
-        const int error = errno;
-        if (fd >= 0) ::close(fd);
-        if (read == ReadResult::Failed) {
-            std::cerr << "Cannot open file \"" << settings.File << "\". " << std::strerror(error) << "\n";
-            return 1;
-        }
-        if (read == ReadResult::TooLarge) {
-            std::cerr << "moratutor-convert: файл \"" << settings.File << "\" " << kTooLarge << "\n";
-            return 1;
-        }
-    }
-
-    if (settings.Seed)
-        SeedRandom(*settings.Seed);
-    else
-        SeedRandomFromClock();
-
-    // Books, pages and RTF come through the same reader as in the window.
-    std::string title;
-    std::u16string text;
     try {
-        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title);
-    } catch (const convert::DocumentError& e) {
-        std::cerr << e.what() << "\n";
-        return 1;
+        ConvertAndWrite(settings);
+    } catch (const Stop& stop) {
+        std::cerr << stop.message << "\n";
+        return stop.code;
     }
-    if (title.empty()) title = convert::TitleFromFileName(settings.File);
-    if (title.empty()) title = convert::TitleFromFileName(settings.Output);
-    bytes.clear();
-    bytes.shrink_to_fit();
-
-    std::int32_t replacements = 0;
-    std::int64_t steps = 0;
-    StepEnvironment env;
-    env.SnowballMode = settings.Snowball;
-    env.CurrentKanaMode = settings.Kana;
-    env.ReplacementCount = &replacements;
-    env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
-    env.StepProgress = [&steps] { ++steps; };
-    std::optional<convert::PendingFile> keyFile;
-    if (settings.AnswerKeyFile) {
-        AnswerKey key;
-        ReplaceWithKanaUnicode(env, settings.Options, text, key);
-        // The key is complete on disk before the text goes out, and takes its name only
-        // once the text is written too.
-        keyFile.emplace(*settings.AnswerKeyFile);
-        if (!keyFile->Write(convert::FormatAnswerKey(text, key))) {
-            std::cerr << "Cannot write the answer key \"" << *settings.AnswerKeyFile << "\". "
-                      << std::strerror(errno) << "\n";
-            return 1;
-        }
-    } else {
-        ReplaceWithKanaUnicode(env, settings.Options, text);
-    }
-
-    if (!settings.Output.empty()) {
-        try {
-            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title));
-        } catch (const convert::DocumentError& e) {
-            std::cerr << e.what() << "\n";
-            return 1;
-        }
-        if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
-        return 0;
-    }
-
-    // Nothing is written before the whole text is converted.
-    const std::string output = moratutor::codecs::EncodeUtf8(text);
-    text.clear();
-    if (!WriteAll(STDOUT_FILENO, output)) {
-        std::cerr << "Cannot write the converted text. " << std::strerror(errno) << "\n";
-        return 1;
-    }
-    if (keyFile && !keyFile->Commit()) {
-        std::cerr << "Cannot write the answer key \"" << *settings.AnswerKeyFile << "\". "
-                  << std::strerror(errno) << "\n";
-        return 1;
-    }
-    if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write past `ulimit -f` fails with EFBIG and is reported; the old file is kept.
+    moratutor::IgnoreFileSizeSignal();
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {
