@@ -337,6 +337,9 @@ void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
     installed->setParent(&pane);
     PaneLayout::Install(*installed, pane);
     QPointer<QTextDocument> previous = pane.document();
+    // The pane keeps its extra selections over a new document (Qt drops them only in clear()),
+    // and their cursors would point into the old one after it is freed.
+    pane.setExtraSelections({});
     pane.setDocument(installed);
     // The pane frees only the document it made itself; one of ours goes here.
     if (previous && previous->parent() == &pane) delete previous.data();
