@@ -176,7 +176,7 @@ private slots:
 
     // The highlight of one run must not outlive its document: a second run with the
     // highlight on replaced the document under it and crashed.
-    void highlightThroughRunsAndLoads() {
+    void highlightThroughRepeatedRuns() {
         Control<QAction>(*w, "actHighlightReplacements")->trigger();
         const QString source = QStringLiteral("Мама купила молоко и сметану.");
         Run(source, {2, 3, 4, 5, 9, 10, 11});
