@@ -61,8 +61,8 @@ QColor HighlightColor() { return QColor(0xFF, 0xF1, 0xB8); }
 
 }  // namespace
 
-AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane) {
-    pane_->viewport()->installEventFilter(this);
+AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane), viewport_(pane->viewport()) {
+    viewport_->installEventFilter(this);
     const auto update = [this] {
         if (highlight_) UpdateHighlight();
     };
@@ -314,7 +314,9 @@ int AnswerKeyPane::CharacterAt(const QPoint& point) const {
 }
 
 bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pane_->viewport()) {
+    // Compared with the viewport as it was made: while the pane is being destroyed, its
+    // viewport still has events, and the pane can no longer be asked for it.
+    if (watched == viewport_) {
         if (event->type() == QEvent::ToolTip) {
             auto* help = static_cast<QHelpEvent*>(event);
             const int position = CharacterAt(help->pos());

@@ -105,6 +105,7 @@ private:
     std::pair<int, int> VisibleRange() const;
 
     QTextEdit* pane_;
+    QObject* viewport_;  // the pane's own, which it keeps for its life
     QPointer<QTextDocument> document_;  // the document the key belongs to
     CompactKey key_;
     std::vector<UndoStep> steps_;

@@ -222,8 +222,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto& pane = *static_cast<QTextEdit*>(watched);
+        // The pane is not asked what it is before a key: while it is being destroyed, events
+        // still come this way from its base classes.
         if (event->type() != QEvent::KeyPress) return false;
+        auto& pane = *static_cast<QTextEdit*>(watched);
         const auto& key = *static_cast<QKeyEvent*>(event);
         if (!MayTakeLong(pane, key) || (pane.isReadOnly() && !key.matches(QKeySequence::SelectAll) && !key.matches(QKeySequence::Copy)))
             return false;
