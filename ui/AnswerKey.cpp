@@ -257,6 +257,7 @@ void AnswerKeyPane::Unapply(const KeyEdit& edit) {
     const auto after = std::lower_bound(entries.begin(), entries.end(), static_cast<std::uint32_t>(edit.position + edit.added),
                                         [](const Entry& e, std::uint32_t at) { return e.Offset < at; });
     Shift(after, entries.end(), std::int64_t{edit.removed} - edit.added);
+    if (edit.gone.empty()) return;
     const auto middle = entries.insert(entries.end(), edit.gone.begin(), edit.gone.end());
     std::inplace_merge(entries.begin(), middle, entries.end(), [](const Entry& a, const Entry& b) { return a.Offset < b.Offset; });
 }
