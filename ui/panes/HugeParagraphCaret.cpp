@@ -24,6 +24,9 @@ public:
         // The pane repaints the caret's old place by asking where it was, and in a huge
         // paragraph the layout answers with the caret's present line only.
         connect(&pane, &QTextEdit::cursorPositionChanged, this, [this] {
+            // The column of a run of line moves ends with any other move of the caret, a new
+            // document's among them.
+            if (!movingByLines_) upDownX_.reset();
             const bool inHuge = PaneLayout::IsHuge(pane_.textCursor().block());
             if (inHuge || wasInHuge_) pane_.viewport()->update();
             wasInHuge_ = inHuge;
@@ -107,7 +110,9 @@ private:
                 return false;
         }
         cursor.setPosition(std::clamp(target, 0, last), mode);
+        movingByLines_ = upDown;
         pane_.setTextCursor(cursor);
+        movingByLines_ = false;
         pane_.ensureCursorVisible();
         return true;
     }
@@ -148,6 +153,7 @@ private:
 
     QTextEdit& pane_;
     std::optional<qreal> upDownX_;  // kept through a run of line moves, as Qt's cursor does
+    bool movingByLines_ = false;
     bool wasInHuge_ = false;
 };
 

@@ -222,8 +222,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto& pane = *static_cast<QTextEdit*>(watched);
+        // The pane is not asked what it is before a key: while it is being destroyed, events
+        // still come this way from its base classes.
         if (event->type() != QEvent::KeyPress) return false;
+        auto& pane = *static_cast<QTextEdit*>(watched);
         const auto& key = *static_cast<QKeyEvent*>(event);
         if (!MayTakeLong(pane, key) || (pane.isReadOnly() && !key.matches(QKeySequence::SelectAll) && !key.matches(QKeySequence::Copy)))
             return false;
@@ -337,6 +339,9 @@ void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
     installed->setParent(&pane);
     PaneLayout::Install(*installed, pane);
     QPointer<QTextDocument> previous = pane.document();
+    // The pane keeps its extra selections over a new document (Qt drops them only in clear()),
+    // and their cursors would point into the old one after it is freed.
+    pane.setExtraSelections({});
     pane.setDocument(installed);
     // The pane frees only the document it made itself; one of ours goes here.
     if (previous && previous->parent() == &pane) delete previous.data();

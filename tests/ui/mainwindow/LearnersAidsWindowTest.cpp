@@ -123,6 +123,30 @@ private slots:
         QCOMPARE(ToolTipOver(converted, 3), QStringLiteral("«ка» — группа «Ка, Ки, Ку, Кэ, Ко»"));
     }
 
+    // Ctrl+Z and the menu's undo bring back a deleted kana with its key and highlight.
+    void undoBringsBackTheKeyAndHighlight() {
+        Control<QAction>(*w, "actHighlightReplacements")->trigger();
+        Run(QStringLiteral("ко ка"), {2});
+        QCOMPARE(converted->extraSelections().size(), 2);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        converted->setFocus(Qt::OtherFocusReason);
+        converted->setTextCursor(QTextCursor(converted->document()));
+        QTest::keyClick(converted, Qt::Key_Delete);
+        QCOMPARE(converted->toPlainText(), QStringLiteral(" か"));
+        QCOMPARE(converted->extraSelections().size(), 1);
+        QTest::keyClick(converted, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(converted->toPlainText(), QStringLiteral("こ か"));
+        QCOMPARE(converted->extraSelections().size(), 2);
+        QCOMPARE(ToolTipOver(converted, 0), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        converted->redo();
+        QCOMPARE(converted->extraSelections().size(), 1);
+        QTRY_VERIFY(Control<QAction>(*w, "EditUndo")->isEnabled());
+        Control<QAction>(*w, "EditUndo")->trigger();
+        QCOMPARE(converted->toPlainText(), QStringLiteral("こ か"));
+        QCOMPARE(converted->extraSelections().size(), 2);
+    }
+
     void highlightToggledAndRemembered() {
         QAction* highlight = Control<QAction>(*w, "actHighlightReplacements");
         QVERIFY(highlight->isCheckable());
@@ -150,6 +174,23 @@ private slots:
         QCOMPARE(moratutor::IniFile(PreferencesFile()).ReadString(QStringLiteral("Main"),
                                                                   QStringLiteral("HighlightReplacements"), {}),
                  QStringLiteral("0"));
+    }
+
+    // The highlight of one run must not outlive its document: a second run with the
+    // highlight on replaced the document under it and crashed.
+    void highlightThroughRepeatedRuns() {
+        Control<QAction>(*w, "actHighlightReplacements")->trigger();
+        const QString source = QStringLiteral("Мама купила молоко и сметану.");
+        Run(source, {2, 3, 4, 5, 9, 10, 11});
+        QCOMPARE(converted->extraSelections().size(), 3);
+        for (int run = 0; run < 3; ++run) {
+            Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+            QCoreApplication::processEvents();
+            QCOMPARE(converted->extraSelections().size(), 3);
+            for (const QTextEdit::ExtraSelection& selection : converted->extraSelections())
+                QCOMPARE(selection.cursor.document(), converted->document());
+        }
+        QCOMPARE(ToolTipOver(converted, 5), QStringLiteral("«ку» — группа «Ка, Ки, Ку, Кэ, Ко»"));
     }
 
     void chartFollowsTheTicksFromStartUp() {

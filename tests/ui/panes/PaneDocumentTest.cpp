@@ -53,6 +53,22 @@ private slots:
     }
     void cleanup() { qDeleteAll(window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)); }
 
+    // The pane's extra selections point into the document they were made for: kept over a
+    // new document, they would be read after that one is freed.
+    void installingDropsTheOldDocumentsExtraSelections() {
+        for (int round = 0; round < 2; ++round) {
+            InstallDocument(*pane, BuildDocumentAside(*pane, Wait(), [](QTextDocument& d) { d.setPlainText(QStringLiteral("ко ка")); }));
+            QTextEdit::ExtraSelection selection;
+            selection.cursor = QTextCursor(pane->document());
+            selection.cursor.setPosition(1, QTextCursor::KeepAnchor);
+            pane->setExtraSelections({selection});
+        }
+        InstallDocument(*pane, BuildDocumentAside(*pane, Wait(), [](QTextDocument& d) { d.setPlainText(QStringLiteral("новый")); }));
+        QVERIFY(pane->extraSelections().isEmpty());
+        pane->setExtraSelections({});  // read the old ones' places: freed memory, before the fix
+        pane->viewport()->repaint();
+    }
+
     void textAndFormattingComeThroughWithAFreshHistory_data() {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("raw");

@@ -273,6 +273,24 @@ private slots:
         QCOMPARE(pane->document()->firstBlock().layout()->lineCount(), 0);
     }
 
+    // Up and Down keep their column through a run of line moves, but not into a new document.
+    void lineMovesStartAfreshInANewDocument() {
+        PaneLayout* layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        const int far = layout->HugeLineAt(500'000).first + 40;
+        QVERIFY(layout->CaretRect(far).left() > layout->CaretRect(0).left() + 100);
+        QTextCursor cursor(pane->document());
+        cursor.setPosition(far);
+        pane->setTextCursor(cursor);
+        QTest::keyClick(pane, Qt::Key_Down);
+        layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        QTest::keyClick(pane, Qt::Key_Down);
+        const int second = pane->textCursor().position();  // the second line's start
+        QVERIFY(second > 0);
+        QCOMPARE(layout->HugeLineAt(second).first, second);
+    }
+
     void hugeParagraphKeepsItsLinesThroughEdits() {
         // An edit lays out again only the pieces about it; the lines stay Qt's.
         PaneLayout* layout = InstallHugeParagraph();

@@ -152,6 +152,97 @@ private slots:
         QVERIFY(keys->Key().empty());
     }
 
+    // Positions whose character has a key, as a string of '+' and '-'.
+    QString Keyed() const {
+        QString marks;
+        for (int i = 0; i < pane.document()->characterCount() - 1; ++i) marks += keys->ToolTipAt(i).isEmpty() ? u'-' : u'+';
+        return marks;
+    }
+
+    // Edits by key at a selection from `anchor` to `position`: `typed`, then Backspace and
+    // Delete as often as given.
+    void Edit(int anchor, int position, const QString& typed, int backspaces, int deletes) {
+        QTextCursor cursor(pane.document());
+        cursor.setPosition(anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        pane.setTextCursor(cursor);
+        if (!typed.isEmpty()) QTest::keyClicks(&pane, typed);
+        for (int i = 0; i < backspaces; ++i) QTest::keyClick(&pane, Qt::Key_Backspace);
+        for (int i = 0; i < deletes; ++i) QTest::keyClick(&pane, Qt::Key_Delete);
+    }
+
+    // Undo brings the kana back with their key, redo takes it again, as often as asked.
+    void undoAndRedoBringTheKeyWithTheText_data() {
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("backspaces");
+        QTest::addColumn<int>("deletes");
+        // "か こ く": kana at 0, 2 and 4.
+        QTest::newRow("one kana deleted") << 2 << 2 << QString() << 0 << 1;
+        QTest::newRow("all of it by Backspace") << 5 << 5 << QString() << 5 << 0;
+        QTest::newRow("typed over a selection") << 1 << 4 << QStringLiteral("ab") << 0 << 0;
+        QTest::newRow("typed into a kana") << 3 << 3 << QStringLiteral("xy") << 3 << 0;
+        QTest::newRow("all selected and deleted") << 0 << 5 << QString() << 0 << 1;
+        QTest::newRow("several steps") << 4 << 5 << QStringLiteral("z") << 4 << 1;
+    }
+    void undoAndRedoBringTheKeyWithTheText() {
+        QFETCH(int, anchor);
+        QFETCH(int, position);
+        QFETCH(QString, typed);
+        QFETCH(int, backspaces);
+        QFETCH(int, deletes);
+        Convert(pane, *keys, QStringLiteral("ка ко ку"), Groups({2}));
+        QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+        Edit(anchor, position, typed, backspaces, deletes);
+        const QString edited = pane.toPlainText(), editedKeys = Keyed();
+        QTextDocument* document = pane.document();
+        for (int round = 0; round < 2; ++round) {
+            while (document->isUndoAvailable()) document->undo();
+            QCOMPARE(pane.toPlainText(), QStringLiteral("か こ く"));
+            QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+            QCOMPARE(keys->ToolTipAt(2), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+            while (document->isRedoAvailable()) document->redo();
+            QCOMPARE(pane.toPlainText(), edited);
+            QCOMPARE(Keyed(), editedKeys);
+        }
+    }
+
+    // A new edit after an undo drops what could have been redone; undo still finds its kana.
+    void undoAfterAnEditAfterAnUndo() {
+        Convert(pane, *keys, QStringLiteral("ка ко ку"), Groups({2}));
+        Edit(0, 0, QString(), 0, 1);  // か deleted
+        pane.document()->undo();
+        QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+        Edit(4, 4, QString(), 0, 1);  // く deleted
+        QVERIFY(!pane.document()->isRedoAvailable());
+        QCOMPARE(Keyed(), QStringLiteral("+-+-"));
+        pane.document()->undo();
+        QCOMPARE(pane.toPlainText(), QStringLiteral("か こ く"));
+        QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+    }
+
+    // Typing or deleting beside a kana leaves that kana its key.
+    void editsBesideAKanaKeepItsKey_data() {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("keyed");
+        QTest::newRow("typed right after") << 3 << QStringLiteral("x") << 0 << QStringLiteral("+-+x-+");
+        QTest::newRow("typed right before") << 2 << QStringLiteral("x") << 0 << QStringLiteral("+-x+-+");
+        QTest::newRow("Delete right after") << 3 << QString() << int(Qt::Key_Delete) << QStringLiteral("+-++");
+        QTest::newRow("Backspace right before") << 2 << QString() << int(Qt::Key_Backspace) << QStringLiteral("++-+");
+    }
+    void editsBesideAKanaKeepItsKey() {
+        QFETCH(int, position);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, keyed);
+        Convert(pane, *keys, QStringLiteral("ка ко ку"), Groups({2}));
+        Edit(position, position, typed, key == Qt::Key_Backspace ? 1 : 0, key == Qt::Key_Delete ? 1 : 0);
+        QCOMPARE(Keyed(), QString(keyed).replace(u'x', u'-'));
+    }
+
     void formattingKeepsTheKey() {
         Convert(pane, *keys, QStringLiteral("ка ко"), Groups({2}));
         QTextCursor cursor(pane.document());
