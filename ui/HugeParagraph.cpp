@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "PaneLayout.h"
+
 namespace moratutor::ui {
 namespace {
 
@@ -134,6 +136,7 @@ std::unique_ptr<QTextLayout> HugeParagraph::LayOut(int start, int length, qreal 
         if (!line.isValid()) break;
         line.setLeadingIncluded(true);
         line.setLineWidth(width_);
+        WidenUnwrapped(line, option_);
         line.setPosition(QPointF(left_ + (first ? firstLeft : 0), y));
         y += line.height();
     }

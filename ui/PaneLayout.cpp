@@ -62,6 +62,13 @@ qreal RightInset(const QTextBlockFormat& format, Qt::LayoutDirection direction, 
 
 }  // namespace
 
+void WidenUnwrapped(QTextLine& line, const QTextOption& option) {
+    // As in Qt's layout: an unwrapped line wider than the pane is as wide as its text, so
+    // that centring or right alignment does not push its start out of the pane.
+    const bool wraps = option.wrapMode() != QTextOption::NoWrap && option.wrapMode() != QTextOption::ManualWrap;
+    if (!wraps && line.naturalTextWidth() > line.width()) line.setLineWidth(line.naturalTextWidth());
+}
+
 PaneLayout::PaneLayout(QTextDocument* document, QTextEdit* pane) : QAbstractTextDocumentLayout(document), pane_(pane) {
     settings_ = CurrentSettings();
     formatsChecked_ = document->allFormats().size();
@@ -324,6 +331,7 @@ bool PaneLayout::LayOutLines(const QTextBlock& block, int number, const LineFram
         line.setLeadingIncluded(true);
         const qreal indent = first ? format.textIndent() : 0;
         line.setLineWidth(std::max<qreal>(0, frame.available - indent));
+        WidenUnwrapped(line, frame.option);
         line.setPosition(QPointF(frame.left + (frame.direction == Qt::RightToLeft ? 0 : indent), y));
         y += LineAdvance(format, line);
         widest_ = std::max(widest_, 2 * settings_.margin + frame.left + indent + line.naturalTextWidth() + format.rightMargin());
@@ -479,11 +487,12 @@ int PaneLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) cons
         const QTextLine line = lines->lineAt(i);
         if (at.y() >= line.y() + line.height() && i + 1 < lines->lineCount()) continue;
         if (accuracy == Qt::ExactHit) {
-            // The text's own extent, wherever the alignment or the direction put it.
-            const qreal from = line.cursorToX(line.textStart()), to = line.cursorToX(line.textStart() + line.textLength());
-            if (at.y() < line.y() || at.y() >= line.y() + line.height() || at.x() < std::min(from, to) ||
-                at.x() > std::max(from, to))
+            // As Qt's layout hits: the text's own extent, wherever the alignment put it, and
+            // the character under the point rather than the nearer gap.
+            const QRectF text = line.naturalTextRect();
+            if (at.y() < line.y() || at.y() >= line.y() + line.height() || at.x() < text.left() || at.x() > text.right())
                 return -1;
+            return block.position() + line.xToCursor(at.x(), QTextLine::CursorOnCharacter);
         }
         return block.position() + line.xToCursor(at.x());
     }

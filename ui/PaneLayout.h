@@ -29,6 +29,9 @@ namespace moratutor::ui {
 
 class HugeParagraph;
 
+// Widens `line`, laid out with `option`, as Qt's layout does a line that does not wrap.
+void WidenUnwrapped(QTextLine& line, const QTextOption& option);
+
 class PaneLayout : public QAbstractTextDocumentLayout {
 public:
     PaneLayout(QTextDocument* document, QTextEdit* pane);
