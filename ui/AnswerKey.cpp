@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <map>
 
+#include "MarkingColours.h"
 #include "PaneLayout.h"
 #include "moratutor/SyllableTable.h"
 
@@ -55,8 +56,6 @@ QTextBlock BlockAt(QTextDocument* document, qreal y) {
     return document->findBlockByNumber(low);
 }
 
-// A background that leaves the kana easy to read on a light pane.
-QColor HighlightColor() { return QColor(0xFF, 0xF1, 0xB8); }
 
 }  // namespace
 
@@ -238,7 +237,7 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
             QToolTip::showText(help->globalPos(), ToolTipText(*entry), pane_->viewport(), area);
             return true;
         }
-        if (event->type() == QEvent::Resize && highlight_) UpdateHighlight();
+        if ((event->type() == QEvent::Resize || event->type() == QEvent::PaletteChange) && highlight_) UpdateHighlight();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -273,8 +272,11 @@ void AnswerKeyPane::UpdateHighlight() {
     }
     QTextDocument* document = pane_->document();
     const auto [first, stop] = VisibleRange();
+    // A soft background that leaves the kana easy to read, in a light palette or a dark one.
+    const moratutor::ui::Marking marking = moratutor::ui::MarkingOn(pane_->palette());
     QTextCharFormat format;
-    format.setBackground(HighlightColor());
+    format.setBackground(marking.background);
+    format.setForeground(marking.text);
     QList<QTextEdit::ExtraSelection> selections;
     auto it = std::lower_bound(entries.begin(), entries.end(), static_cast<std::size_t>(first),
                                [](const Entry& e, std::size_t at) { return e.End() <= at; });

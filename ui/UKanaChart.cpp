@@ -1,5 +1,6 @@
 #include "UKanaChart.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
@@ -13,6 +14,7 @@
 
 #include <map>
 
+#include "MarkingColours.h"
 #include "moratutor/SyllableTable.h"
 
 namespace {
@@ -34,8 +36,6 @@ constexpr int kSpacing = 3;
 int Span(int rowNumber) {
     return static_cast<int>(FromView(moratutor::SyllableTable()[static_cast<std::size_t>(rowNumber - 1)].Hiragana).size());
 }
-
-const QColor kTicked(0xFF, 0xF1, 0xB8);  // the same soft background as the highlighted kana
 
 bool IsYoon(const SyllableRow& row) { return row.Guard & moratutor::gGroup11; }
 bool IsE(const SyllableRow& row) { return row.Guard & moratutor::gReplaceE; }
@@ -181,9 +181,21 @@ QWidget* TFKanaChart::MakeCell(int rowNumber) {
 
 void TFKanaChart::ShowHighlight(CellWidgets& cell, bool on) {
     cell.Highlighted = on;
-    QPalette palette = cell.Frame->palette();
-    palette.setColor(QPalette::Window, on ? kTicked : this->palette().color(QPalette::Base));
-    cell.Frame->setPalette(palette);
+    // The same soft background as the highlighted kana, its texts readable on it.
+    const moratutor::ui::Marking colours = on ? moratutor::ui::MarkingOn(palette()) : moratutor::ui::PlainOn(palette());
+    QPalette cellPalette = cell.Frame->palette();
+    cellPalette.setColor(QPalette::Window, colours.background);
+    cellPalette.setColor(QPalette::WindowText, colours.text);
+    cellPalette.setColor(QPalette::PlaceholderText, colours.muted);
+    cell.Frame->setPalette(cellPalette);
+}
+
+void TFKanaChart::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A palette of the desktop's, changed from light to dark or back: the cells follow.
+    if (event->type() == QEvent::PaletteChange)
+        for (CellWidgets& cell : cells_)
+            if (cell.Frame) ShowHighlight(cell, cell.Highlighted);
 }
 
 void TFKanaChart::SetOptions(const moratutor::OptionSet& options) {
