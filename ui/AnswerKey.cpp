@@ -66,6 +66,7 @@ AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane) {
     };
     connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, update);
     connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, this, update);
+    connect(pane_, &QTextEdit::cursorPositionChanged, this, [this] { pane_->setAccessibleDescription(ToolTipAtCaret()); });
 }
 
 AnswerKeyPane::CompactKey AnswerKeyPane::Compact(moratutor::AnswerKey key) {
@@ -196,6 +197,19 @@ QString AnswerKeyPane::ToolTipText(const moratutor::KeyEntry& entry) {
 QString AnswerKeyPane::ToolTipAt(int position) const {
     const std::optional<moratutor::KeyEntry> entry = EntryAt(position);
     return entry ? ToolTipText(*entry) : QString();
+}
+
+QString AnswerKeyPane::ToolTipAtCaret() const {
+    const int caret = pane_->textCursor().position();
+    const QString after = ToolTipAt(caret);
+    return after.isEmpty() ? ToolTipAt(caret - 1) : after;
+}
+
+void AnswerKeyPane::ShowToolTipAtCaret() const {
+    QString tip = ToolTipAtCaret();
+    if (tip.isEmpty()) tip = QStringLiteral("У курсора нет слога, заменённого программой");
+    const QRect caret = pane_->cursorRect();
+    QToolTip::showText(pane_->viewport()->mapToGlobal(caret.bottomLeft()), tip, pane_->viewport(), caret);
 }
 
 int AnswerKeyPane::CharacterAt(const QPoint& point) const {

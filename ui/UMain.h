@@ -98,6 +98,7 @@ private:
     QAction* actWordWrapChange = nullptr;
     QAction* actHighlightReplacements = nullptr;
     QAction* actKanaChart = nullptr;
+    QAction* actKeyAtCaret = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuEdit = nullptr;
@@ -173,6 +174,7 @@ private:
     void actWordWrapChangeExecute();
     void actHighlightReplacementsExecute();
     void actKanaChartExecute();
+    void actKeyAtCaretExecute();
 
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);

@@ -14,6 +14,8 @@
 
 void TFMain::actHighlightReplacementsExecute() { ConvertedTextKey->SetHighlight(actHighlightReplacements->isChecked()); }
 
+void TFMain::actKeyAtCaretExecute() { ConvertedTextKey->ShowToolTipAtCaret(); }
+
 void TFMain::ShowOptionsInKanaChart() { KanaChart->SetOptions(CurrentOptions()); }
 
 QPoint TFMain::KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen) {

@@ -104,6 +104,28 @@ private slots:
         QCOMPARE(ToolTipOver(converted, 1), QString());  // the Cyrillic that stayed
     }
 
+    void keyAtTheCaretReachesScreenReaders() {
+        // F3 shows the tool tip of the kana at the caret; the pane's accessible description
+        // says the same as the caret moves.
+        Run(QStringLiteral("Кот и КОшка"), {2});
+        converted->setFocus();
+        QTextCursor cursor(converted->document());
+        cursor.setPosition(5);
+        converted->setTextCursor(cursor);
+        QCOMPARE(converted->accessibleDescription(), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QToolTip::hideText();
+        QTest::keyClick(w.get(), Qt::Key_F3);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        cursor.setPosition(2);  // between т and the space: no kana either side
+        converted->setTextCursor(cursor);
+        QCOMPARE(converted->accessibleDescription(), QString());
+        QTest::keyClick(w.get(), Qt::Key_F3);
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("У курсора нет слога, заменённого программой"));
+        QToolTip::hideText();
+        QCOMPARE(Control<QAction>(*w, "actKeyAtCaret")->text(), QStringLiteral("Подсказка к слогу у курсора"));
+    }
+
     void keyFollowsTypingInTheWindow() {
         Run(QStringLiteral("ко ка"), {2});
         QCOMPARE(converted->toPlainText(), QStringLiteral("こ か"));
