@@ -9,6 +9,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -93,7 +94,7 @@ QLabel* MakeLabel(const QString& text, int pointSize, bool bold = false) {
 
 }  // namespace
 
-TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(moratutor::kSyllableRowCount) {
+TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Tool), cells_(moratutor::kSyllableRowCount) {
     setObjectName(QStringLiteral("FKanaChart"));
     setWindowTitle(QStringLiteral("Таблица каны"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -107,6 +108,9 @@ TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(mo
     auto* sheet = new QWidget;
     auto* grid = new QVBoxLayout(sheet);
     grid->setSpacing(kSpacing);
+    // No margins of its own beside the window's: narrow enough to stand beside the main
+    // window on a screen 1280 pixels wide.
+    grid->setContentsMargins(0, 0, 0, 0);
 
     // The nine groups, one line each, plain rows in the order of their captions.
     std::vector<std::vector<int>> groups(9);
@@ -120,19 +124,34 @@ TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(mo
     AddSection(grid, QStringLiteral("Замена «Э» и «Е»"), Lines(RowsWhere(IsE), 1));
     grid->addStretch();
 
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(sheet);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
+    scroll_ = new QScrollArea;
+    scroll_->setWidget(sheet);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    AddKeys();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblSummary);
-    layout->addWidget(scroll, 1);
+    layout->addWidget(scroll_, 1);
     // As wide as six cells, as tall as fits beside the main window.
     const QMargins sheetMargins = grid->contentsMargins(), margins = layout->contentsMargins();
     const int width = kCellsPerLine * (kCellWidth + kSpacing) + sheetMargins.left() + sheetMargins.right() +
-                      margins.left() + margins.right() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+                      margins.left() + margins.right() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
     resize(width, std::min(sheet->sizeHint().height() + lblSummary->sizeHint().height() + 40, 760));
+}
+
+void TFKanaChart::AddKeys() {
+    // Esc closes it as it closes a dialog; Ctrl+Home and Ctrl+End go to its start and end
+    // wherever the focus is in it.
+    const auto key = [this](QKeySequence sequence, auto action) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    key(QKeySequence(Qt::Key_Escape), [this] { close(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { scroll_->verticalScrollBar()->setValue(0); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_End),
+        [this] { scroll_->verticalScrollBar()->setValue(scroll_->verticalScrollBar()->maximum()); });
 }
 
 void TFKanaChart::AddSection(QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows) {

@@ -11,11 +11,12 @@
 #include "moratutor/Engine.h"
 
 class QLabel;
+class QScrollArea;
 
 class TFKanaChart : public QWidget {
     Q_OBJECT
 public:
-    // A window of its own beside `owner`, not modal.
+    // A window of its own beside `owner`, not modal, kept above it.
     explicit TFKanaChart(QWidget* owner = nullptr);
 
     // Highlights the cells whose rows these ticks apply.
@@ -45,11 +46,13 @@ private:
         bool Highlighted = false;
     };
 
+    void AddKeys();
     void AddSection(class QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows);
     QWidget* MakeCell(int row);
     void ShowHighlight(CellWidgets& cell, bool on);
 
     QLabel* lblSummary = nullptr;
+    QScrollArea* scroll_ = nullptr;
     std::vector<CellWidgets> cells_;  // by table row - 1
     QRect lastGeometry_;
     bool placed_ = false;

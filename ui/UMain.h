@@ -59,8 +59,14 @@ public:
     static QString HelpPagePath(const QString& executablePath);
     // On Linux never; kept for the Windows 9x family, where some characters show wrongly.
     static bool NeedsWindows9xNotice(const QString& osVersionText);
+    // Where a window of frame size `frame` opens on a screen's free area: centred, fitted to
+    // it, never starting off it.
+    static QRect PlaceOnScreen(const QSize& frame, const QRect& available);
     // Where the kana chart first opens: beside the window, on the screen.
     static QPoint KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen);
+    // Where the window moves (its frame's top-left) as the chart first opens: aside, where
+    // that makes room for the chart beside it.
+    static QPoint WindowPlaceBesideChart(const QRect& window, const QSize& chart, const QRect& screen);
     // Path of the preferences file for this user and this program's folder.
     static QString FormPreferencesPath();
     // Tests point the window at a file of their own; empty means the normal rule.

@@ -32,6 +32,15 @@ QPoint TFMain::KanaChartPlace(const QRect& window, const QSize& chart, const QRe
     return {left, top};
 }
 
+QPoint TFMain::WindowPlaceBesideChart(const QRect& window, const QSize& chart, const QRect& screen) {
+    // Only where neither side has room for the chart but the screen has room for both: the
+    // two side by side, centred, so that the chart covers nothing of the window.
+    const bool right = window.right() + chart.width() <= screen.right();
+    const bool left = window.left() - chart.width() >= screen.left();
+    if (right || left || window.width() + chart.width() > screen.width()) return window.topLeft();
+    return {screen.left() + (screen.width() - window.width() - chart.width()) / 2, window.top()};
+}
+
 void TFMain::actKanaChartExecute() {
     if (!KanaChartShownBefore) {
         KanaChartShownBefore = true;
@@ -41,7 +50,10 @@ void TFMain::actKanaChartExecute() {
         const QSize frame = frameGeometry().size() - size();
         if (KanaChart->height() + frame.height() > available.height())
             KanaChart->resize(KanaChart->width(), std::max(200, available.height() - frame.height()));
-        KanaChart->move(KanaChartPlace(frameGeometry(), KanaChart->size() + frame, available));
+        const QSize chart = KanaChart->size() + frame;
+        if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            move(WindowPlaceBesideChart(frameGeometry(), chart, available));
+        KanaChart->move(KanaChartPlace(frameGeometry(), chart, available));
     }
     KanaChart->show();
     KanaChart->raise();

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QHelpEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -233,6 +235,64 @@ private slots:
         QFETCH(QSize, chart);
         QFETCH(QPoint, place);
         QCOMPARE(TFMain::KanaChartPlace(window, chart, QRect(0, 0, 1280, 800)), place);
+    }
+
+    // Where neither side has room but the screen has, the window moves aside for the chart.
+    void windowMovesAsideForTheChart_data() {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QPoint>("place");
+        const QSize chart(508, 700);
+        QTest::newRow("centred on 1280") << QRect(259, 230, 762, 570) << QPoint(5, 230);
+        QTest::newRow("room on the right") << QRect(0, 30, 762, 570) << QPoint(0, 30);
+        QTest::newRow("room on the left") << QRect(518, 30, 762, 570) << QPoint(518, 30);
+        QTest::newRow("exactly room for both") << QRect(259, 0, 772, 570) << QPoint(0, 0);
+        QTest::newRow("no room for both") << QRect(259, 0, 773, 570) << QPoint(259, 0);
+    }
+    void windowMovesAsideForTheChart() {
+        QFETCH(QRect, window);
+        QFETCH(QPoint, place);
+        const QSize chart(508, 700);
+        const QRect screen(0, 0, 1280, 1024);
+        QCOMPARE(TFMain::WindowPlaceBesideChart(window, chart, screen), place);
+        // And the chart then opens beside it.
+        const QRect moved(place, window.size());
+        if (moved.width() + chart.width() <= screen.width())
+            QVERIFY(!moved.intersects(QRect(TFMain::KanaChartPlace(moved, chart, screen), chart)));
+    }
+
+    // A window never starts off its screen: larger than the free area, it is fitted to it.
+    void windowStartsOnTheScreen_data() {
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("place");
+        QTest::newRow("fits") << QSize(762, 570) << QRect(0, 0, 1280, 1024) << QRect(259, 227, 762, 570);
+        QTest::newRow("scale 2 on 1280x1024") << QSize(762, 570) << QRect(0, 0, 640, 512) << QRect(0, 0, 640, 512);
+        QTest::newRow("too tall only") << QSize(600, 570) << QRect(0, 24, 1024, 500) << QRect(212, 24, 600, 500);
+        QTest::newRow("panel on the left") << QSize(762, 570) << QRect(60, 0, 700, 1000) << QRect(60, 215, 700, 570);
+        QTest::newRow("exactly the screen") << QSize(640, 512) << QRect(0, 0, 640, 512) << QRect(0, 0, 640, 512);
+    }
+    void windowStartsOnTheScreen() {
+        QFETCH(QSize, frame);
+        QFETCH(QRect, available);
+        QFETCH(QRect, place);
+        QCOMPARE(TFMain::PlaceOnScreen(frame, available), place);
+    }
+
+    void chartStaysAboveItsWindowAndTakesKeys() {
+        QVERIFY(chart->windowFlags() & Qt::Tool);  // above its window, which owns it
+        QCOMPARE(chart->parentWidget(), w.get());
+        Control<QAction>(*w, "actKanaChart")->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(chart));
+        chart->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chart));
+        auto* bar = chart->findChild<QScrollArea*>()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QTest::keyClick(chart, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(bar->value(), bar->maximum());
+        QTest::keyClick(chart, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(bar->value(), 0);
+        QTest::keyClick(chart, Qt::Key_Escape);
+        QTRY_VERIFY(!chart->isVisible());
     }
 
     // Every button stands whole on the tool bar, however many the table gives it.
