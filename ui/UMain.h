@@ -137,6 +137,9 @@ private:
     QPointer<QFileDialog> OpenDialog;
     QPointer<QFileDialog> SaveDialog;
     QPointer<QFileDialog> PdfDialog;
+    // The folder of the file last loaded or saved, and the type last saved, for the next save.
+    QString LastFolder;
+    QString LastSaveType;
 
     // The loaded book's own title, which books saved from the window carry; empty when
     // the loaded file has none.
