@@ -227,10 +227,14 @@ void TFKanaChart::SetOptions(const moratutor::OptionSet& options) {
 void TFKanaChart::SetCounts(const moratutor::AnswerKey& key) {
     for (CellWidgets& cell : cells_) cell.Hiragana = cell.Katakana = 0;
     QSet<QString> different;
+    int spaces = 0;
     for (const moratutor::KeyEntry& entry : key) {
         CellWidgets& cell = cells_[static_cast<std::size_t>(entry.Row - 1)];
         ++(entry.Script == moratutor::kmKatakana ? cell.Katakana : cell.Hiragana);
-        if (moratutor::LearningGroup(entry.TableRow()) != 0) different.insert(FromView(entry.Kana()));
+        if (moratutor::LearningGroup(entry.TableRow()) != 0)
+            different.insert(FromView(entry.Kana()));
+        else
+            ++spaces;  // a widened space, which has no cell
     }
     const auto show = [](QLabel* label, int count) {
         label->setText(QString::number(count));
@@ -241,9 +245,15 @@ void TFKanaChart::SetCounts(const moratutor::AnswerKey& key) {
         show(cell.HiraganaCount, cell.Hiragana);
         show(cell.KatakanaCount, cell.Katakana);
     }
-    lblSummary->setText(QStringLiteral("Последнее преобразование: замен — %1, разных знаков каны — %2. "
+    // The widened spaces are replacements too, but no cell counts them: said, so that the
+    // cells' sum does not look wrong.
+    const QString widened = spaces == 0 ? QString()
+                                        : QStringLiteral(" (из них широких пробелов — %1; в ячейках они не считаются)")
+                                              .arg(spaces);
+    lblSummary->setText(QStringLiteral("Последнее преобразование: замен — %1%2, разных знаков каны — %3. "
                                        "Под каждым знаком — сколько раз он написан.")
                             .arg(key.size())
+                            .arg(widened)
                             .arg(different.size()));
 }
 

@@ -349,6 +349,28 @@ private slots:
         QVERIFY2(chart.Summary().contains(QStringLiteral("замен — 5, разных знаков каны — 4")), qPrintable(chart.Summary()));
     }
 
+    void chartSummarySaysWidenedSpacesHaveNoCells() {
+        // With "Замена пробелов" on, the spaces between kana are widened: replacements that
+        // no cell counts.
+        TFKanaChart chart;
+        Convert(pane, *keys, QStringLiteral("ка ка ко"), Groups({2}, true));
+        const moratutor::AnswerKey key = keys->Key();
+        chart.SetCounts(key);
+        int cells = 0;
+        for (int row = 1; row <= 120; ++row) cells += chart.HiraganaCount(row) + chart.KatakanaCount(row);
+        QCOMPARE(cells, 3);
+        const int spaces = static_cast<int>(key.size()) - cells;
+        QVERIFY(spaces > 0);
+        QVERIFY2(chart.Summary().contains(QStringLiteral("замен — %1 (из них широких пробелов — %2; в ячейках они не считаются)")
+                                              .arg(key.size())
+                                              .arg(spaces)),
+                 qPrintable(chart.Summary()));
+        // Without widened spaces the summary says nothing of them.
+        Convert(pane, *keys, QStringLiteral("ка ка"), Groups({2}));
+        chart.SetCounts(keys->Key());
+        QVERIFY(!chart.Summary().contains(QStringLiteral("пробел")));
+    }
+
     void chartKeepsItsPlaceForTheSession() {
         TFKanaChart chart;
         chart.show();
