@@ -290,7 +290,8 @@ void AnswerKeyPane::UpdateHighlight() {
     const moratutor::ui::Marking marking = moratutor::ui::MarkingOn(pane_->palette());
     QTextCharFormat format;
     format.setBackground(marking.background);
-    format.setForeground(marking.text);
+    // The pane's own text colour where it reads there, so that a disabled pane greys it too.
+    if (marking.text != pane_->palette().color(QPalette::Text)) format.setForeground(marking.text);
     QList<QTextEdit::ExtraSelection> selections;
     auto it = std::lower_bound(entries.begin(), entries.end(), static_cast<std::size_t>(first),
                                [](const Entry& e, std::size_t at) { return e.End() <= at; });
