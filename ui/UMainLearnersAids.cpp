@@ -33,12 +33,15 @@ QPoint TFMain::KanaChartPlace(const QRect& window, const QSize& chart, const QRe
 }
 
 QPoint TFMain::WindowPlaceBesideChart(const QRect& window, const QSize& chart, const QRect& screen) {
-    // Only where neither side has room for the chart but the screen has room for both: the
-    // two side by side, centred, so that the chart covers nothing of the window.
+    // Only where neither side has room for the chart: where the screen has room for both,
+    // the two side by side, centred, so that the chart covers nothing of the window; where
+    // it has not, the window at the screen's left edge, so that the chart at the right edge
+    // covers as little of it as it can.
     const bool right = window.right() + chart.width() <= screen.right();
     const bool left = window.left() - chart.width() >= screen.left();
-    if (right || left || window.width() + chart.width() > screen.width()) return window.topLeft();
-    return {screen.left() + (screen.width() - window.width() - chart.width()) / 2, window.top()};
+    if (right || left) return window.topLeft();
+    const int spare = std::max(0, screen.width() - window.width() - chart.width());
+    return {screen.left() + spare / 2, window.top()};
 }
 
 void TFMain::actKanaChartExecute() {

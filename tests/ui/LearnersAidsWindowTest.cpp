@@ -240,21 +240,23 @@ private slots:
     // Where neither side has room but the screen has, the window moves aside for the chart.
     void windowMovesAsideForTheChart_data() {
         QTest::addColumn<QRect>("window");
+        QTest::addColumn<int>("screenWidth");
         QTest::addColumn<QPoint>("place");
-        const QSize chart(508, 700);
-        QTest::newRow("centred on 1280") << QRect(259, 230, 762, 570) << QPoint(5, 230);
-        QTest::newRow("room on the right") << QRect(0, 30, 762, 570) << QPoint(0, 30);
-        QTest::newRow("room on the left") << QRect(518, 30, 762, 570) << QPoint(518, 30);
-        QTest::newRow("exactly room for both") << QRect(259, 0, 772, 570) << QPoint(0, 0);
-        QTest::newRow("no room for both") << QRect(259, 0, 773, 570) << QPoint(259, 0);
+        QTest::newRow("centred on 1280") << QRect(259, 230, 762, 570) << 1280 << QPoint(5, 230);
+        QTest::newRow("room on the right") << QRect(0, 30, 762, 570) << 1280 << QPoint(0, 30);
+        QTest::newRow("room on the left") << QRect(518, 30, 762, 570) << 1280 << QPoint(518, 30);
+        QTest::newRow("exactly room for both") << QRect(259, 0, 772, 570) << 1280 << QPoint(0, 0);
+        QTest::newRow("no room for both: least covered") << QRect(259, 0, 773, 570) << 1280 << QPoint(0, 0);
+        QTest::newRow("1024 wide") << QRect(131, 99, 762, 570) << 1024 << QPoint(0, 99);
     }
     void windowMovesAsideForTheChart() {
         QFETCH(QRect, window);
+        QFETCH(int, screenWidth);
         QFETCH(QPoint, place);
         const QSize chart(508, 700);
-        const QRect screen(0, 0, 1280, 1024);
+        const QRect screen(0, 0, screenWidth, 1024);
         QCOMPARE(TFMain::WindowPlaceBesideChart(window, chart, screen), place);
-        // And the chart then opens beside it.
+        // And the chart then opens beside it where the screen has room for both.
         const QRect moved(place, window.size());
         if (moved.width() + chart.width() <= screen.width())
             QVERIFY(!moved.intersects(QRect(TFMain::KanaChartPlace(moved, chart, screen), chart)));
