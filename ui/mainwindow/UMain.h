@@ -55,8 +55,14 @@ public:
     static QIcon imgsToLLicons(int index);
     // The help page's path for an executable path: extension replaced by ".htm".
     static QString HelpPagePath(const QString& executablePath);
+    // Where a window of frame size `frame` opens on a screen's free area: centred, fitted to
+    // it, never starting off it.
+    static QRect PlaceOnScreen(const QSize& frame, const QRect& available);
     // Where the kana chart first opens: beside the window, on the screen.
     static QPoint KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen);
+    // Where the window moves (its frame's top-left) as the chart first opens: aside, where
+    // that makes room for the chart beside it.
+    static QPoint WindowPlaceBesideChart(const QRect& window, const QSize& chart, const QRect& screen);
     // Path of the preferences file for this user and this program's folder.
     static QString FormPreferencesPath();
     // Tests point the window at a file of their own; empty means the normal rule.
@@ -94,6 +100,7 @@ private:
     QAction* actWordWrapChange = nullptr;
     QAction* actHighlightReplacements = nullptr;
     QAction* actKanaChart = nullptr;
+    QAction* actKeyAtCaret = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuEdit = nullptr;
@@ -128,6 +135,9 @@ private:
     QPointer<QFileDialog> OpenDialog;
     QPointer<QFileDialog> SaveDialog;
     QPointer<QFileDialog> PdfDialog;
+    // The folder of the file last loaded or saved, and the type last saved, for the next save.
+    QString LastFolder;
+    QString LastSaveType;
 
     // The loaded book's own title, which books saved from the window carry; empty when
     // the loaded file has none.
@@ -171,6 +181,7 @@ private:
     void actWordWrapChangeExecute();
     void actHighlightReplacementsExecute();
     void actKanaChartExecute();
+    void actKeyAtCaretExecute();
 
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);

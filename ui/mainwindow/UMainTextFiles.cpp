@@ -234,6 +234,7 @@ void TFMain::LoadFile(const QString& path) {
     richSourceText->clear();
     LoadedBookTitle.clear();
     const QByteArray bytes = ReadWholeFile(path);
+    LastFolder = QFileInfo(path).absolutePath();
     LoadedBookTitle = LoadIntoPane(*richSourceText, bytes, {this, lblProgress, ProgressBar});
     ProgressBar->setValue(0);
 }
@@ -271,8 +272,11 @@ void TFMain::actSaveTextToFileExecute() {
         connect(SaveDialog, &QFileDialog::filterSelected, this,
                 [this](const QString& filter) { moratutor::ui::RunGuarded([&] { SaveDialogTypeChange(filter); }); });
     }
-    SaveDialog->selectNameFilter(SaveFilters().first());
-    SaveDialogTypeChange(SaveFilters().first());
+    // Where the user last loaded or saved, with the type last saved.
+    const QString lastType = SaveFilters().contains(LastSaveType) ? LastSaveType : SaveFilters().first();
+    SaveDialog->selectNameFilter(lastType);
+    SaveDialogTypeChange(lastType);
+    if (!LastFolder.isEmpty()) SaveDialog->setDirectory(LastFolder);
     std::optional<QString> chosen;
     while (!chosen) {
         if (!RunFileDialog(SaveDialog)) return;
@@ -297,6 +301,8 @@ void TFMain::actSaveTextToFileExecute() {
         WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(moratutor::ui::DocumentText(*richConvertedText->document())),
                        QStringLiteral("Stream write error"));
     }
+    LastSaveType = SaveDialog->selectedNameFilter();
+    LastFolder = QFileInfo(path).absolutePath();
     ClearFileName(SaveDialog);
 }
 

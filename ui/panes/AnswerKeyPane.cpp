@@ -16,6 +16,7 @@
 #include <iterator>
 #include <map>
 
+#include "MarkingColours.h"
 #include "PaneLayout.h"
 #include "moratutor/SyllableTable.h"
 
@@ -58,8 +59,6 @@ QTextBlock BlockAt(QTextDocument* document, qreal y) {
     return document->findBlockByNumber(low);
 }
 
-// A background that leaves the kana easy to read on a light pane.
-QColor HighlightColor() { return QColor(0xFF, 0xF1, 0xB8); }
 
 }  // namespace
 
@@ -70,6 +69,7 @@ AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane), view
     };
     connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, update);
     connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, this, update);
+    connect(pane_, &QTextEdit::cursorPositionChanged, this, [this] { pane_->setAccessibleDescription(ToolTipAtCaret()); });
 }
 
 AnswerKeyPane::CompactKey AnswerKeyPane::Compact(moratutor::AnswerKey key) {
@@ -293,6 +293,19 @@ QString AnswerKeyPane::ToolTipAt(int position) const {
     return entry ? ToolTipText(*entry) : QString();
 }
 
+QString AnswerKeyPane::ToolTipAtCaret() const {
+    const int caret = pane_->textCursor().position();
+    const QString after = ToolTipAt(caret);
+    return after.isEmpty() ? ToolTipAt(caret - 1) : after;
+}
+
+void AnswerKeyPane::ShowToolTipAtCaret() const {
+    QString tip = ToolTipAtCaret();
+    if (tip.isEmpty()) tip = QStringLiteral("У курсора нет слога, заменённого программой");
+    const QRect caret = pane_->cursorRect();
+    QToolTip::showText(pane_->viewport()->mapToGlobal(caret.bottomLeft()), tip, pane_->viewport(), caret);
+}
+
 int AnswerKeyPane::CharacterAt(const QPoint& point) const {
     QTextDocument* document = pane_->document();
     const QPointF at = QPointF(point) + QPointF(pane_->horizontalScrollBar()->value(), pane_->verticalScrollBar()->value());
@@ -334,7 +347,7 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
             QToolTip::showText(help->globalPos(), ToolTipText(*entry), pane_->viewport(), area);
             return true;
         }
-        if (event->type() == QEvent::Resize && highlight_) UpdateHighlight();
+        if ((event->type() == QEvent::Resize || event->type() == QEvent::PaletteChange) && highlight_) UpdateHighlight();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -369,8 +382,12 @@ void AnswerKeyPane::UpdateHighlight() {
     }
     QTextDocument* document = pane_->document();
     const auto [first, stop] = VisibleRange();
+    // A soft background that leaves the kana easy to read, in a light palette or a dark one.
+    const moratutor::ui::Marking marking = moratutor::ui::MarkingOn(pane_->palette());
     QTextCharFormat format;
-    format.setBackground(HighlightColor());
+    format.setBackground(marking.background);
+    // The pane's own text colour where it reads there, so that a disabled pane greys it too.
+    if (marking.text != pane_->palette().color(QPalette::Text)) format.setForeground(marking.text);
     QList<QTextEdit::ExtraSelection> selections;
     auto it = std::lower_bound(entries.begin(), entries.end(), static_cast<std::size_t>(first),
                                [](const Entry& e, std::size_t at) { return e.End() <= at; });

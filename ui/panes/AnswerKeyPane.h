@@ -62,6 +62,13 @@ public:
     // The tool tip for the character at document position `position`; empty where the
     // program wrote nothing.
     QString ToolTipAt(int position) const;
+    // The tool tip for the kana at the caret (after it, else before it); empty where the
+    // program wrote neither. The pane's accessible description follows it as the caret
+    // moves, so that a screen reader can tell what a kana stands for.
+    QString ToolTipAtCaret() const;
+    // Shows that tool tip below the caret, or says that the caret is at no kana of the program's.
+    void ShowToolTipAtCaret() const;
+
     // The document position of the character under `point` (viewport coordinates), or -1.
     int CharacterAt(const QPoint& point) const;
 

@@ -262,19 +262,42 @@ private slots:
         QVERIFY(rtf.startsWith("{\\rtf1"));
         QVERIFY(rtf.contains("\\u12363 ?\\u12394 ? \\u1071 ?"));
 
-        // The next opening starts again from the first type, with no name.
+        // The next opening is where the file went, with its type, and no name.
         QString typeAtOpening;
         QString suffixAtOpening;
         QString nameAtOpening = QStringLiteral("unset");
+        QString folderAtOpening;
         Save([&](QFileDialog* d) {
             typeAtOpening = d->selectedNameFilter();
             suffixAtOpening = d->defaultSuffix();
             nameAtOpening = FileNameEdit(d)->text();
+            folderAtOpening = d->directory().absolutePath();
             d->reject();
         });
-        QCOMPARE(typeAtOpening, kTxtType);
-        QCOMPARE(suffixAtOpening, QStringLiteral("txt"));
+        QCOMPARE(typeAtOpening, kRtfType);
+        QCOMPARE(suffixAtOpening, QStringLiteral("rtf"));
         QCOMPARE(nameAtOpening, QString());
+        QCOMPARE(folderAtOpening, QDir(dir.path()).absolutePath());
+    }
+
+    void saveOpensWhereTheTextWasLoaded() {
+        // A cancelled save changes nothing; a load elsewhere moves the next save there.
+        QDir(dir.path()).mkpath(QStringLiteral("books"));
+        const QString book = QDir(dir.path()).filePath(QStringLiteral("books/tale.txt"));
+        QFile file(book);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("kot");
+        file.close();
+        w->LoadFile(book);
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("こ"));
+        QString folderAtOpening, typeAtOpening;
+        Save([&](QFileDialog* d) {
+            folderAtOpening = d->directory().absolutePath();
+            typeAtOpening = d->selectedNameFilter();
+            d->reject();
+        });
+        QCOMPARE(folderAtOpening, QFileInfo(book).absolutePath());
+        QCOMPARE(typeAtOpening, kTxtType);  // nothing saved yet: the first type
     }
 
     void formatFollowsTypeNotExtension() {

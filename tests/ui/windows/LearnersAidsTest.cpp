@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "AnswerKeyPane.h"
+#include "MarkingColours.h"
 #include "UKanaChart.h"
 #include "moratutor/ConversionKey.h"
 #include "moratutor/SyllableTable.h"
@@ -49,6 +50,18 @@ QPoint CentreOf(QTextEdit& pane, int position) {
     b.setPosition(position + 1);
     const QRect left = pane.cursorRect(a), right = pane.cursorRect(b);
     return QPoint((left.x() + right.x()) / 2, left.center().y());
+}
+
+// Palettes of the desktops a learner may use: light, dark, and ones whose own text would
+// not read on the marking.
+QPalette MakePalette(QColor window, QColor windowText, QColor base, QColor text) {
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, windowText);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::PlaceholderText, text);
+    return palette;
 }
 
 }  // namespace
@@ -323,6 +336,73 @@ private slots:
         keys->SetHighlight(false);
     }
 
+    void contrastRatiosAreWcags_data() {
+        QTest::addColumn<QColor>("a");
+        QTest::addColumn<QColor>("b");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+        QTest::newRow("same") << QColor(0x80, 0x40, 0x20) << QColor(0x80, 0x40, 0x20) << 1.0;
+        QTest::newRow("grey 777 on white") << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << 4.478;
+        QTest::newRow("either way round") << QColor(Qt::white) << QColor(0x76, 0x76, 0x76) << 4.542;
+    }
+    void contrastRatiosAreWcags() {
+        QFETCH(QColor, a);
+        QFETCH(QColor, b);
+        QFETCH(double, ratio);
+        QVERIFY2(qAbs(moratutor::ui::ContrastRatio(a, b) - ratio) < 0.005, qPrintable(QString::number(moratutor::ui::ContrastRatio(a, b))));
+    }
+
+    void markingsReadInLightAndDarkPalettes_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << MakePalette(QColor(0xEF, 0xEF, 0xEF), Qt::black, Qt::white, Qt::black);
+        QTest::newRow("dark") << MakePalette(QColor(0x35, 0x35, 0x35), QColor(0xE0, 0xE0, 0xE0), QColor(0x1E, 0x1E, 0x1E),
+                                             QColor(0xE0, 0xE0, 0xE0));
+        QTest::newRow("dark, white text") << MakePalette(Qt::black, Qt::white, Qt::black, Qt::white);
+        QTest::newRow("dark, grey text") << MakePalette(QColor(0x30, 0x30, 0x30), QColor(0x90, 0x90, 0x90),
+                                                        QColor(0x20, 0x20, 0x20), QColor(0x90, 0x90, 0x90));
+        QTest::newRow("light, grey text") << MakePalette(Qt::white, QColor(0x70, 0x70, 0x70), Qt::white, QColor(0x70, 0x70, 0x70));
+        QTest::newRow("high contrast") << MakePalette(Qt::black, Qt::yellow, Qt::black, Qt::yellow);
+    }
+    void markingsReadInLightAndDarkPalettes() {
+        QFETCH(QPalette, palette);
+        for (const moratutor::ui::Marking& marking : {moratutor::ui::MarkingOn(palette), moratutor::ui::PlainOn(palette)}) {
+            QVERIFY(moratutor::ui::ContrastRatio(marking.text, marking.background) >= 4.5);
+            QVERIFY(moratutor::ui::ContrastRatio(marking.muted, marking.background) >= 4.5);
+        }
+        // The marking stands out from the plain background.
+        QVERIFY(moratutor::ui::MarkingOn(palette).background != palette.color(QPalette::Base));
+
+        // The highlighted kana of a pane in that palette.
+        pane.setPalette(palette);
+        Convert(pane, *keys, QStringLiteral("Кот и кошка"), Groups({1, 2}));
+        keys->SetHighlight(true);
+        const QList<QTextEdit::ExtraSelection> shown = pane.extraSelections();
+        QVERIFY(!shown.isEmpty());
+        for (const QTextEdit::ExtraSelection& selection : shown) {
+            // The text in the pane's colour unless the selection gives its own.
+            const QColor text = selection.format.hasProperty(QTextFormat::ForegroundBrush) ? selection.format.foreground().color()
+                                                                                          : palette.color(QPalette::Text);
+            QVERIFY(moratutor::ui::ContrastRatio(text, selection.format.background().color()) >= 4.5);
+        }
+        keys->SetHighlight(false);
+        pane.setPalette(QPalette());
+
+        // Every text of the chart's cells, ticked or not, counted or not.
+        TFKanaChart chart;
+        chart.setPalette(palette);
+        chart.SetOptions(Groups({2}));
+        Convert(pane, *keys, QStringLiteral("ка"), Groups({2}));
+        chart.SetCounts(keys->Key());
+        for (const int row : {46, 47, 1}) {
+            QWidget* cell = chart.Cell(row);
+            const QColor background = cell->palette().color(QPalette::Window);
+            for (QLabel* label : cell->findChildren<QLabel*>()) {
+                const double ratio = moratutor::ui::ContrastRatio(label->palette().color(label->foregroundRole()), background);
+                QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1 «%2»: %3").arg(row).arg(label->text()).arg(ratio)));
+            }
+        }
+    }
+
     void chartFollowsTheTicks() {
         TFKanaChart chart;
         QVERIFY(chart.Cell(121) == nullptr);  // a widened space is no syllable
@@ -360,6 +440,28 @@ private slots:
         QCOMPARE(chart.HiraganaCount(115), 1);
         // か, け, あ, カ: four different kana in five replacements.
         QVERIFY2(chart.Summary().contains(QStringLiteral("замен — 5, разных знаков каны — 4")), qPrintable(chart.Summary()));
+    }
+
+    void chartSummarySaysWidenedSpacesHaveNoCells() {
+        // With "Замена пробелов" on, the spaces between kana are widened: replacements that
+        // no cell counts.
+        TFKanaChart chart;
+        Convert(pane, *keys, QStringLiteral("ка ка ко"), Groups({2}, true));
+        const moratutor::AnswerKey key = keys->Key();
+        chart.SetCounts(key);
+        int cells = 0;
+        for (int row = 1; row <= 120; ++row) cells += chart.HiraganaCount(row) + chart.KatakanaCount(row);
+        QCOMPARE(cells, 3);
+        const int spaces = static_cast<int>(key.size()) - cells;
+        QVERIFY(spaces > 0);
+        QVERIFY2(chart.Summary().contains(QStringLiteral("замен — %1 (из них широких пробелов — %2; в ячейках они не считаются)")
+                                              .arg(key.size())
+                                              .arg(spaces)),
+                 qPrintable(chart.Summary()));
+        // Without widened spaces the summary says nothing of them.
+        Convert(pane, *keys, QStringLiteral("ка ка"), Groups({2}));
+        chart.SetCounts(keys->Key());
+        QVERIFY(!chart.Summary().contains(QStringLiteral("пробел")));
     }
 
     void chartKeepsItsPlaceForTheSession() {
