@@ -16,6 +16,9 @@
 #include "moratutor/Engine.h"
 
 class AnswerKeyPane;
+namespace moratutor::converted {
+struct SourceFormats;
+}
 class QAction;
 class QCheckBox;
 class QDragEnterEvent;
@@ -201,6 +204,8 @@ private:
     std::u16string SourceTextUnicode() const;
     // Replaces the converted pane's content; default attributes, caret at the start.
     void SetConvertedText(const std::u16string& text);
+    // The same, formatted as `formats` says (already mapped to `text`); plain when they are.
+    void SetConvertedText(const std::u16string& text, const moratutor::converted::SourceFormats& formats);
 
     // The engine's callbacks.
     void ShowProgressText(const std::u16string& text);

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "AnswerKey.h"
+#include "ConvertedFormats.h"
 #include "UKanaChart.h"
 
 void TFMain::actHighlightReplacementsExecute() { ConvertedTextKey->SetHighlight(actHighlightReplacements->isChecked()); }
@@ -48,9 +49,14 @@ void TFMain::actKanaChartExecute() {
 
 void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text) {
     KanaChart->SetCounts(key);
+    // The source's formatting goes over through the full key, before it is compacted; the
+    // source pane is locked for the run, so its formats are those the pass read.
+    moratutor::converted::SourceFormats formats = moratutor::converted::TakeFormats(*richSourceTextAnsi->document());
+    moratutor::converted::MapToConverted(formats, key);
     // The engine's key gives way to the pane's smaller one before the result's document is
     // built: for a book the two keys and two documents at once would be the program's peak.
     AnswerKeyPane::CompactKey compact = AnswerKeyPane::Compact(std::move(key));
-    SetConvertedText(text);
+    SetConvertedText(text, formats);
+    formats = {};
     ConvertedTextKey->SetKey(std::move(compact), text);
 }

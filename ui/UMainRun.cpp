@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include "ConvertedFormats.h"
 #include "MessageBoxes.h"
 #include "PaneDocument.h"
 #include "PaneText.h"
@@ -56,14 +57,22 @@ std::u16string TFMain::SourceTextUnicode() const {
     return moratutor::ui::DocumentText(*richSourceTextAnsi->document());
 }
 
-void TFMain::SetConvertedText(const std::u16string& text) {
+void TFMain::SetConvertedText(const std::u16string& text) { SetConvertedText(text, moratutor::converted::SourceFormats()); }
+
+void TFMain::SetConvertedText(const std::u16string& text, const moratutor::converted::SourceFormats& formats) {
     // A fresh document, built aside: no character format of earlier content or of the caret
     // survives, and the pane lays out only what it shows.
     // The document copies the text in; a second copy of a book alongside would only raise
     // the program's peak.
     const QString converted = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
-    auto built = moratutor::ui::BuildDocumentAside(*richConvertedTextUnicode, {this, nullptr, nullptr},
-                                                   [&converted](QTextDocument& document) { document.setPlainText(converted); });
+    const bool plain = formats.Plain();
+    auto built = moratutor::ui::BuildDocumentAside(
+        *richConvertedTextUnicode, {this, nullptr, nullptr}, [&converted, &text, &formats, plain](QTextDocument& document) {
+            if (plain)
+                document.setPlainText(converted);
+            else
+                moratutor::converted::FillFormatted(document, text, formats);
+        });
     // Installing puts the caret at the start; the caret's format is the pane's default.
     moratutor::ui::InstallDocument(*richConvertedTextUnicode, std::move(built));
     richConvertedTextUnicode->setCurrentCharFormat(QTextCharFormat());
