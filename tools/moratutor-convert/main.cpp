@@ -112,8 +112,9 @@ int Run(const std::vector<std::string>& args) {
     // Books, pages and RTF come through the same reader as in the window.
     std::string title;
     std::u16string text;
+    converted::SourceFormats formats;
     try {
-        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title);
+        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title, &formats);
     } catch (const convert::DocumentError& e) {
         std::cerr << e.what() << "\n";
         return 1;
@@ -132,9 +133,17 @@ int Run(const std::vector<std::string>& args) {
     env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
     env.StepProgress = [&steps] { ++steps; };
     std::optional<convert::PendingFile> keyFile;
-    if (settings.AnswerKeyFile) {
-        AnswerKey key;
+    // A formatted book written as one keeps its formatting, carried through the answer key.
+    const bool carryFormats =
+        !settings.Output.empty() && settings.EffectiveFormat() != convert::OutputFormat::Txt && !formats.Plain();
+    if (!carryFormats) formats = {};
+    AnswerKey key;
+    if (settings.AnswerKeyFile || carryFormats)
         ReplaceWithKanaUnicode(env, settings.Options, text, key);
+    else
+        ReplaceWithKanaUnicode(env, settings.Options, text);
+    if (carryFormats) converted::MapToConverted(formats, key);
+    if (settings.AnswerKeyFile) {
         // The key is complete on disk before the text goes out, and takes its name only
         // once the text is written too.
         keyFile.emplace(*settings.AnswerKeyFile);
@@ -143,13 +152,12 @@ int Run(const std::vector<std::string>& args) {
                       << std::strerror(errno) << "\n";
             return 1;
         }
-    } else {
-        ReplaceWithKanaUnicode(env, settings.Options, text);
     }
+    key = AnswerKey();
 
     if (!settings.Output.empty()) {
         try {
-            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title));
+            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title, formats));
         } catch (const convert::DocumentError& e) {
             std::cerr << e.what() << "\n";
             return 1;
