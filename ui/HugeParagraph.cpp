@@ -1,5 +1,7 @@
 #include "HugeParagraph.h"
 
+#include "WholeWords.h"
+
 #include <QPainter>
 #include <QTextBlock>
 
@@ -92,12 +94,13 @@ std::unique_ptr<QTextLayout> HugeParagraph::LayOut(int start, int length) const 
     lines->setFormats(Clipped(formats_, start, length));
     lines->setCacheEnabled(true);
     qreal y = 0;
+    const QString text = lines->text();
     lines->beginLayout();
     for (;;) {
         QTextLine line = lines->createLine();
         if (!line.isValid()) break;
         line.setLeadingIncluded(true);
-        line.setLineWidth(width_);
+        books::SetLineWidthKeepingWords(text, line, width_);
         line.setPosition(QPointF(left_, y));
         y += line.height();
     }

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "HugeParagraph.h"
+#include "WholeWords.h"
 #include "PaneDocument.h"
 
 namespace moratutor::ui {
@@ -289,13 +290,14 @@ bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     lines->setCacheEnabled(longParagraph);
 
     qreal y = 0;
+    const QString text = block.text();
     lines->beginLayout();
     for (bool first = true;; first = false) {
         QTextLine line = lines->createLine();
         if (!line.isValid()) break;
         line.setLeadingIncluded(true);
         const qreal indent = first ? format.textIndent() : 0;
-        line.setLineWidth(std::max<qreal>(0, available - indent));
+        books::SetLineWidthKeepingWords(text, line, std::max<qreal>(0, available - indent));
         line.setPosition(QPointF(left + (direction == Qt::RightToLeft ? 0 : indent), y));
         y += LineAdvance(format, line);
         widest_ = std::max(widest_, 2 * settings_.margin + left + indent + line.naturalTextWidth() + format.rightMargin());

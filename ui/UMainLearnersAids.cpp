@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QScreen>
+#include <QTextEdit>
 
 #include <algorithm>
 #include <utility>
