@@ -351,12 +351,13 @@ def formatted_run(program, work, text, trace_path, wrap=()):
     try:
         trace.wait(0, pane_paint("richSourceTextAnsi", len(text) + 1), timeout=60)
         trace.settle(0)
+        loaded = high_water_mb(proc.pid)
         took = convert_to_report(trace)
         trace.settle(now_ns())
         peak = high_water_mb(proc.pid)
     finally:
         stop_program(proc)
-    return {"formatted_convert_to_report": took, "formatted_peak_rss_mb": peak,
+    return {"formatted_convert_to_report": took, "formatted_load_peak_rss_mb": loaded, "formatted_peak_rss_mb": peak,
             "formatted_per_utf16": peak * 1024 * 1024 / (2 * len(text))}
 
 

@@ -246,9 +246,11 @@ private:
     void CreateLearnersAids();
     // The chart highlights what the ticks would replace.
     void ShowOptionsInKanaChart();
-    // A run's result `text` in the converted pane, with its key for the tool tips and the
-    // highlight, and its counts for the chart.
-    void ShowConversion(moratutor::AnswerKey key, const std::u16string& text);
+    // A run's result `text` in the converted pane, formatted as the source's `formats`
+    // (taken before the pass) say, with its key for the tool tips and the highlight, and
+    // its counts for the chart.
+    void ShowConversion(moratutor::AnswerKey key, const std::u16string& text,
+                        moratutor::converted::SourceFormats formats);
     void CreateToolBar();
     void CreateRunControls();  // the replace buttons, the progress label and bar
     void SetTabOrderAndPaneFonts();

@@ -48,11 +48,10 @@ void TFMain::actKanaChartExecute() {
     KanaChart->activateWindow();
 }
 
-void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text) {
+void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text,
+                            moratutor::converted::SourceFormats formats) {
     KanaChart->SetCounts(key);
-    // The source's formatting goes over through the full key, before it is compacted; the
-    // source pane is locked for the run, so its formats are those the pass read.
-    moratutor::converted::SourceFormats formats = moratutor::converted::TakeFormats(*richSourceTextAnsi->document());
+    // The source's formatting goes over through the full key, before it is compacted.
     moratutor::converted::MapToConverted(formats, key);
     // The engine's key gives way to the pane's smaller one before the result's document is
     // built: for a book the two keys and two documents at once would be the program's peak.

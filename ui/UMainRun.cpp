@@ -131,6 +131,9 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
         ReplacementCount = 0;
         CurrentKanaMode = mode;
         std::u16string text = SourceTextUnicode();
+        // Taken before the pass makes its key, the formats do not keep the key's memory from
+        // going back when the key is compacted; the source pane is locked for the run.
+        moratutor::converted::SourceFormats formats = moratutor::converted::TakeFormats(*richSourceTextAnsi->document());
 
         moratutor::StepEnvironment env;
         env.SnowballMode = chkbxSnowball->isChecked();
@@ -147,7 +150,7 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
 
         lblProgress->setText(QStringLiteral("Загрузка…"));
         QCoreApplication::processEvents();
-        ShowConversion(std::move(key), text);
+        ShowConversion(std::move(key), text, std::move(formats));
         lblProgress->setText(QString());
 
         moratutor::ui::ShowMessageBox(

@@ -62,21 +62,23 @@ QString Slice(std::u16string_view text, std::size_t from, std::size_t to) {
     return QString::fromRawData(reinterpret_cast<const QChar*>(text.data() + from), static_cast<qsizetype>(to - from));
 }
 
-// The runs of one paragraph, [from, to) of the text; `run` is the run at `from` on entry
-// and the one at `to` on return.
-void InsertRuns(QTextCursor& cursor, std::u16string_view text, std::size_t from, std::size_t to,
-                const SourceFormats& formats, std::size_t& run) {
+bool IsEmpty(const QTextFormat& format) { return format.propertyCount() == 0; }
+
+// Gives the runs of one paragraph, [from, to) of the text, their formats; `run` is the run
+// at `from` on entry and the one at `to` on return. Runs of no format are left as they are.
+void FormatRuns(QTextCursor& cursor, std::size_t from, std::size_t to, const SourceFormats& formats, std::size_t& run) {
     const auto& runs = formats.Runs;
-    if (runs.empty()) {
-        if (to > from) cursor.insertText(Slice(text, from, to), QTextCharFormat());
-        return;
-    }
+    if (runs.empty()) return;
     while (run + 1 < runs.size() && runs[run + 1].Start <= from) ++run;
     for (std::size_t position = from; position < to;) {
         const std::size_t runEnd =
             std::min<std::size_t>(to, run + 1 < runs.size() ? runs[run + 1].Start : std::numeric_limits<std::size_t>::max());
-        if (runEnd > position)
-            cursor.insertText(Slice(text, position, runEnd), formats.Formats[runs[run].Format].toCharFormat());
+        const QTextFormat& format = formats.Formats[runs[run].Format];
+        if (runEnd > position && !IsEmpty(format)) {
+            cursor.setPosition(static_cast<int>(position));
+            cursor.setPosition(static_cast<int>(runEnd), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format.toCharFormat());
+        }
         position = std::max(position, runEnd);
         if (position < to) ++run;
     }
@@ -126,27 +128,29 @@ void MapToConverted(SourceFormats& formats, const AnswerKey& key) {
 }
 
 void FillFormatted(QTextDocument& document, std::u16string_view text, const SourceFormats& formats) {
-    QTextCursor cursor(&document);
+    // The text goes in whole, as a plain text does, and the formats onto it: one buffer of
+    // the text's size rather than one grown by every run.
+    document.setPlainText(Slice(text, 0, text.size()));
     const auto& paragraphs = formats.Paragraphs;
+    if (paragraphs.empty() || document.blockCount() != static_cast<int>(paragraphs.size()) || !SameText(document, text)) {
+        // The answer key and its highlight stand on the pane's text being the pass's output
+        // to the unit; a source whose paragraphs do not map so (a table's frames) keeps
+        // the plain text.
+        return;
+    }
+    QTextCursor cursor(&document);
     std::size_t run = 0;
-    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+    QTextBlock block = document.begin();
+    for (std::size_t p = 0; p < paragraphs.size(); ++p, block = block.next()) {
         const std::size_t from = std::min<std::size_t>(paragraphs[p].Start, text.size());
         const std::size_t to = p + 1 < paragraphs.size() ? std::clamp<std::size_t>(paragraphs[p + 1].Start, from + 1, text.size() + 1) - 1 : text.size();
-        const QTextBlockFormat block = formats.Formats[paragraphs[p].BlockFormat].toBlockFormat();
-        const QTextCharFormat mark = formats.Formats[paragraphs[p].CharFormat].toCharFormat();
-        if (p == 0) {
-            cursor.setBlockFormat(block);
-            cursor.setBlockCharFormat(mark);
-        } else {
-            cursor.insertBlock(block, mark);
-        }
-        InsertRuns(cursor, text, from, to, formats, run);
-    }
-    // The answer key and its highlight stand on the pane's text being the pass's output to
-    // the unit; a source whose structure does not map so (frames of a table) keeps its text.
-    if (paragraphs.empty() || !SameText(document, text)) {
-        document.clear();
-        document.setPlainText(Slice(text, 0, text.size()));
+        FormatRuns(cursor, from, to, formats, run);
+        const QTextFormat& blockFormat = formats.Formats[paragraphs[p].BlockFormat];
+        const QTextFormat& mark = formats.Formats[paragraphs[p].CharFormat];
+        if (IsEmpty(blockFormat) && IsEmpty(mark)) continue;
+        cursor.setPosition(block.position());
+        if (!IsEmpty(blockFormat)) cursor.setBlockFormat(blockFormat.toBlockFormat());
+        if (!IsEmpty(mark)) cursor.setBlockCharFormat(mark.toCharFormat());
     }
 }
 
