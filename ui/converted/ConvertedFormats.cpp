@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
 
 namespace moratutor::converted {
 namespace {
@@ -22,18 +21,29 @@ QTextFormat OwnCopy(const QTextFormat& format) {
     return copy;
 }
 
+// The document's formats by their index in its collection, each copied once: asking a
+// fragment for its format makes a copy, which for a book's every run costs more than all
+// the rest of the transfer.
 class FormatTable {
 public:
-    explicit FormatTable(std::vector<QTextFormat>& formats) : formats_(formats) {}
-    std::uint32_t Intern(int index, const QTextFormat& format) {
-        const auto [found, added] = indexes_.try_emplace(index, static_cast<std::uint32_t>(formats_.size()));
-        if (added) formats_.push_back(OwnCopy(format));
-        return found->second;
+    FormatTable(const QTextDocument& document, std::vector<QTextFormat>& formats)
+        : all_(document.allFormats()), formats_(formats) {}
+    std::uint32_t Intern(int index) {
+        if (index < 0 || index >= all_.size()) index = -1;
+        const std::size_t slot = static_cast<std::size_t>(index + 1);
+        if (slot >= ours_.size()) ours_.resize(static_cast<std::size_t>(all_.size()) + 1, kNone);
+        if (ours_[slot] == kNone) {
+            ours_[slot] = static_cast<std::uint32_t>(formats_.size());
+            formats_.push_back(index < 0 ? QTextFormat() : OwnCopy(all_[index]));
+        }
+        return ours_[slot];
     }
 
 private:
+    static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+    const QList<QTextFormat> all_;
     std::vector<QTextFormat>& formats_;
-    std::unordered_map<int, std::uint32_t> indexes_;
+    std::vector<std::uint32_t> ours_;  // by index + 1
 };
 
 // Positions sorted ascending, mapped in one walk along the key. `shift` is what the
@@ -62,23 +72,21 @@ QString Slice(std::u16string_view text, std::size_t from, std::size_t to) {
     return QString::fromRawData(reinterpret_cast<const QChar*>(text.data() + from), static_cast<qsizetype>(to - from));
 }
 
-bool IsEmpty(const QTextFormat& format) { return format.propertyCount() == 0; }
-
-// Gives the runs of one paragraph, [from, to) of the text, their formats; `run` is the run
-// at `from` on entry and the one at `to` on return. Runs of no format are left as they are.
-void FormatRuns(QTextCursor& cursor, std::size_t from, std::size_t to, const SourceFormats& formats, std::size_t& run) {
+// The runs of one paragraph, [from, to) of the text; `run` is the run at `from` on entry
+// and the one at `to` on return.
+void InsertRuns(QTextCursor& cursor, std::u16string_view text, std::size_t from, std::size_t to,
+                const SourceFormats& formats, std::size_t& run) {
     const auto& runs = formats.Runs;
-    if (runs.empty()) return;
+    if (runs.empty()) {
+        if (to > from) cursor.insertText(Slice(text, from, to), QTextCharFormat());
+        return;
+    }
     while (run + 1 < runs.size() && runs[run + 1].Start <= from) ++run;
     for (std::size_t position = from; position < to;) {
         const std::size_t runEnd =
             std::min<std::size_t>(to, run + 1 < runs.size() ? runs[run + 1].Start : std::numeric_limits<std::size_t>::max());
-        const QTextFormat& format = formats.Formats[runs[run].Format];
-        if (runEnd > position && !IsEmpty(format)) {
-            cursor.setPosition(static_cast<int>(position));
-            cursor.setPosition(static_cast<int>(runEnd), QTextCursor::KeepAnchor);
-            cursor.setCharFormat(format.toCharFormat());
-        }
+        if (runEnd > position)
+            cursor.insertText(Slice(text, position, runEnd), formats.Formats[runs[run].Format].toCharFormat());
         position = std::max(position, runEnd);
         if (position < to) ++run;
     }
@@ -106,14 +114,19 @@ bool SourceFormats::Plain() const {
 
 SourceFormats TakeFormats(const QTextDocument& source) {
     SourceFormats taken;
-    FormatTable table(taken.Formats);
+    // A plain text's collection holds empty formats alone: nothing to walk the book for.
+    const QList<QTextFormat> all = source.allFormats();
+    if (std::all_of(all.begin(), all.end(), [](const QTextFormat& format) {
+            return (format.isCharFormat() || format.isBlockFormat()) ? format.propertyCount() == 0 : format.isFrameFormat();
+        }))
+        return taken;
+    FormatTable table(source, taken.Formats);
     for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
-        taken.Paragraphs.push_back({static_cast<std::uint32_t>(block.position()),
-                                    table.Intern(block.blockFormatIndex(), block.blockFormat()),
-                                    table.Intern(block.charFormatIndex(), block.charFormat())});
+        taken.Paragraphs.push_back({static_cast<std::uint32_t>(block.position()), table.Intern(block.blockFormatIndex()),
+                                    table.Intern(block.charFormatIndex())});
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            const std::uint32_t format = table.Intern(fragment.charFormatIndex(), fragment.charFormat());
+            const std::uint32_t format = table.Intern(fragment.charFormatIndex());
             if (taken.Runs.empty() || taken.Runs.back().Format != format)
                 taken.Runs.push_back({static_cast<std::uint32_t>(fragment.position()), format});
         }
@@ -128,29 +141,27 @@ void MapToConverted(SourceFormats& formats, const AnswerKey& key) {
 }
 
 void FillFormatted(QTextDocument& document, std::u16string_view text, const SourceFormats& formats) {
-    // The text goes in whole, as a plain text does, and the formats onto it: one buffer of
-    // the text's size rather than one grown by every run.
-    document.setPlainText(Slice(text, 0, text.size()));
-    const auto& paragraphs = formats.Paragraphs;
-    if (paragraphs.empty() || document.blockCount() != static_cast<int>(paragraphs.size()) || !SameText(document, text)) {
-        // The answer key and its highlight stand on the pane's text being the pass's output
-        // to the unit; a source whose paragraphs do not map so (a table's frames) keeps
-        // the plain text.
-        return;
-    }
     QTextCursor cursor(&document);
+    const auto& paragraphs = formats.Paragraphs;
     std::size_t run = 0;
-    QTextBlock block = document.begin();
-    for (std::size_t p = 0; p < paragraphs.size(); ++p, block = block.next()) {
+    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
         const std::size_t from = std::min<std::size_t>(paragraphs[p].Start, text.size());
         const std::size_t to = p + 1 < paragraphs.size() ? std::clamp<std::size_t>(paragraphs[p + 1].Start, from + 1, text.size() + 1) - 1 : text.size();
-        FormatRuns(cursor, from, to, formats, run);
-        const QTextFormat& blockFormat = formats.Formats[paragraphs[p].BlockFormat];
-        const QTextFormat& mark = formats.Formats[paragraphs[p].CharFormat];
-        if (IsEmpty(blockFormat) && IsEmpty(mark)) continue;
-        cursor.setPosition(block.position());
-        if (!IsEmpty(blockFormat)) cursor.setBlockFormat(blockFormat.toBlockFormat());
-        if (!IsEmpty(mark)) cursor.setBlockCharFormat(mark.toCharFormat());
+        const QTextBlockFormat block = formats.Formats[paragraphs[p].BlockFormat].toBlockFormat();
+        const QTextCharFormat mark = formats.Formats[paragraphs[p].CharFormat].toCharFormat();
+        if (p == 0) {
+            cursor.setBlockFormat(block);
+            cursor.setBlockCharFormat(mark);
+        } else {
+            cursor.insertBlock(block, mark);
+        }
+        InsertRuns(cursor, text, from, to, formats, run);
+    }
+    // The answer key and its highlight stand on the pane's text being the pass's output to
+    // the unit; a source whose structure does not map so (frames of a table) keeps its text.
+    if (paragraphs.empty() || !SameText(document, text)) {
+        document.clear();
+        document.setPlainText(Slice(text, 0, text.size()));
     }
 }
 
