@@ -2,8 +2,10 @@
 #include "BookTestSupport.h"
 #include "GuiEnvironment.h"
 
+#include "BookWriters.h"
 #include "PagedOutput.h"
 #include "WholeWords.h"
+#include "ZipArchive.h"
 
 #include <QTemporaryDir>
 #include <QTextLayout>
@@ -88,6 +90,20 @@ TEST(WholeWords, EveryLineEndsWhereARussianLineMayAtEveryWidth) {
         }
         EXPECT_EQ(covered, kConverted.size());
     }
+}
+
+// A reader lays the book out itself: the style sheet asks it to keep words whole.
+TEST(WholeWords, BooksAndPagesAskTheReaderToKeepWordsWhole) {
+    QTextDocument document;
+    document.setPlainText(kConverted);
+    EXPECT_NE(moratutor::books::WriteHtml(document, QStringLiteral("Слова")).find("word-break: keep-all"), std::string::npos);
+    const auto epub = moratutor::books::WriteEpub(document, QStringLiteral("Слова"));
+    ASSERT_TRUE(epub);
+    const auto zip = moratutor::books::ZipReader::Open(*epub);
+    ASSERT_TRUE(zip);
+    const auto css = zip->Read("OEBPS/style.css", 1 << 16);
+    ASSERT_TRUE(css);
+    EXPECT_NE(css->find("word-break: keep-all"), std::string::npos) << *css;
 }
 
 TEST(WholeWords, PdfLinesAreWholeWords) {
