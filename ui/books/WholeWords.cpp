@@ -49,7 +49,8 @@ bool MayEndLineAt(QStringView text, qsizetype position) {
 void SetLineWidthKeepingWords(const QString& text, QTextLine& line, qreal width) {
     line.setLineWidth(width);
     const qsizetype start = line.textStart(), end = LineEnd(line);
-    if (MayEndLineAt(text, end)) return;
+    // A layout holding more than `text` (an input method's text being composed) is Qt's.
+    if (end >= text.size() || MayEndLineAt(text, end)) return;
     qsizetype wanted = end - 1;
     while (wanted > start && !MayEndLineAt(text, wanted)) --wanted;
     if (wanted == start) return;  // one word wider than the line

@@ -146,7 +146,10 @@ void FillFormatted(QTextDocument& document, std::u16string_view text, const Sour
     std::size_t run = 0;
     for (std::size_t p = 0; p < paragraphs.size(); ++p) {
         const std::size_t from = std::min<std::size_t>(paragraphs[p].Start, text.size());
-        const std::size_t to = p + 1 < paragraphs.size() ? std::clamp<std::size_t>(paragraphs[p + 1].Start, from + 1, text.size() + 1) - 1 : text.size();
+        // Up to the next paragraph's mark ("\n"), which insertBlock stands for.
+        const std::size_t to = p + 1 < paragraphs.size()
+                                   ? std::clamp<std::size_t>(paragraphs[p + 1].Start, from + 1, text.size() + 1) - 1
+                                   : text.size();
         const QTextBlockFormat block = formats.Formats[paragraphs[p].BlockFormat].toBlockFormat();
         const QTextCharFormat mark = formats.Formats[paragraphs[p].CharFormat].toCharFormat();
         if (p == 0) {
