@@ -122,13 +122,15 @@ SourceFormats TakeFormats(const QTextDocument& source) {
         return taken;
     FormatTable table(source, taken.Formats);
     for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
-        taken.Paragraphs.push_back({static_cast<std::uint32_t>(block.position()), table.Intern(block.blockFormatIndex()),
-                                    table.Intern(block.charFormatIndex())});
+        // Positions added up along the paragraph: a fragment's own position() climbs the
+        // document's tree each time.
+        auto position = static_cast<std::uint32_t>(block.position());
+        taken.Paragraphs.push_back({position, table.Intern(block.blockFormatIndex()), table.Intern(block.charFormatIndex())});
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const std::uint32_t format = table.Intern(fragment.charFormatIndex());
-            if (taken.Runs.empty() || taken.Runs.back().Format != format)
-                taken.Runs.push_back({static_cast<std::uint32_t>(fragment.position()), format});
+            if (taken.Runs.empty() || taken.Runs.back().Format != format) taken.Runs.push_back({position, format});
+            position += static_cast<std::uint32_t>(fragment.length());
         }
     }
     return taken;
