@@ -7,6 +7,7 @@ int RunLearnersAidsWindowTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunPaneDocumentTest(int argc, char** argv);
 int RunPaneLayoutTest(int argc, char** argv);
+int RunFormattedConversionTest(int argc, char** argv);
 int RunPreferencesWindowTest(int argc, char** argv);
 int RunTextFilesWindowTest(int argc, char** argv);
 int RunStartUpTest(int argc, char** argv);

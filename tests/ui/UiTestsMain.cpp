@@ -21,6 +21,7 @@ constexpr TestClass kClasses[] = {
     {"MainWindowTest", RunMainWindowTest},
     {"PaneDocumentTest", RunPaneDocumentTest},
     {"PaneLayoutTest", RunPaneLayoutTest},
+    {"FormattedConversionTest", RunFormattedConversionTest},
     {"PreferencesWindowTest", RunPreferencesWindowTest},
     {"TextFilesWindowTest", RunTextFilesWindowTest},
     {"StartUpTest", RunStartUpTest},

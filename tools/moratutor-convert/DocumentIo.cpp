@@ -62,7 +62,7 @@ bool IsPlainText(std::string_view bytes) {
     return books::DetectDocumentType(bytes) == books::DocumentType::PlainText;
 }
 
-std::u16string LoadDocumentText(std::string_view bytes, std::string* title) {
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title, converted::SourceFormats* formats) {
     EnsureApplication();
     QTextDocument document;
     document.setUndoRedoEnabled(false);
@@ -70,6 +70,7 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title) {
     if (books::LoadDocument(bytes, document, &loaded) != books::BookReadStatus::Ok)
         throw DocumentError(books::LoadErrorMessage().toStdString());
     if (title) *title = loaded.Title.toStdString();
+    if (formats) *formats = converted::TakeFormats(document);
     // The raw text keeps no-break spaces, which the syllable table must see as they are.
     QString text = document.toRawText();
     for (QChar& c : text) {
@@ -79,13 +80,17 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title) {
     return text.toStdU16String();
 }
 
-std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title) {
+std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title,
+                           const converted::SourceFormats& formats) {
     if (format == OutputFormat::Txt) return codecs::EncodeUtf8(text);
     EnsureApplication();
     QTextDocument document;
     document.setUndoRedoEnabled(false);
     document.setDefaultFont(books::HandoutFont());
-    document.setPlainText(QString::fromStdU16String(text));
+    if (formats.Plain())
+        document.setPlainText(QString::fromStdU16String(text));
+    else
+        converted::FillFormatted(document, text, formats);
     const QString bookTitle = QString::fromStdString(title);
     switch (format) {
         case OutputFormat::Rtf: return rtf::WriteRtf(document);

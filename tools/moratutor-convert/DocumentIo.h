@@ -2,6 +2,8 @@
 // writes the formats the window saves and exports.
 #pragma once
 
+#include "moratutor/converted/ConvertedFormats.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,12 +29,15 @@ public:
 bool IsPlainText(std::string_view bytes);
 
 // The text of a book, page or RTF document, one paragraph per line; its own title goes to
-// *title. Throws DocumentError("Failed to Load Stream") for one that cannot be read.
-std::u16string LoadDocumentText(std::string_view bytes, std::string* title);
+// *title, its formatting to *formats. Throws DocumentError("Failed to Load Stream") for
+// one that cannot be read.
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title,
+                                converted::SourceFormats* formats = nullptr);
 
-// The converted text as a file of the format; the title names the book. Throws
-// DocumentError when the format cannot be made.
-std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title);
+// The converted text as a file of the format, formatted as `formats` (mapped to the text)
+// says; the title names the book. Throws DocumentError when the format cannot be made.
+std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title,
+                           const converted::SourceFormats& formats = {});
 
 // Writes the file safely: a failure leaves an existing file as it was. Throws DocumentError.
 void WriteDocumentFile(const std::string& path, const std::string& bytes);

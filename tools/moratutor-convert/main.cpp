@@ -89,10 +89,12 @@ std::string ReadInput(const std::string& file) {
 
 // Books, pages and RTF come through the same reader as in the window; the title names the
 // book written, from the input or else from a file name.
-std::u16string DecodeInput(std::string bytes, const convert::Settings& settings, std::string& title) {
+std::u16string DecodeInput(std::string bytes, const convert::Settings& settings, std::string& title,
+                           converted::SourceFormats& formats) {
     std::u16string text;
     try {
-        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title);
+        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes)
+                                           : convert::LoadDocumentText(bytes, &title, &formats);
     } catch (const convert::DocumentError& e) {
         throw Stop{1, e.what()};
     }
@@ -108,15 +110,21 @@ std::string KeyFailure(const convert::Settings& settings, const convert::Pending
 }
 
 // Converts the text in place; with a key file asked for, the key is written to it, complete
-// on disk but not yet under its name.
+// on disk but not yet under its name. A formatted book written as one keeps its formatting,
+// carried through the answer key; otherwise `formats` is emptied.
 void Convert(const convert::Settings& settings, StepEnvironment& env, std::u16string& text,
-             std::optional<convert::PendingFile>& keyFile) {
-    if (!settings.AnswerKeyFile) {
+             converted::SourceFormats& formats, std::optional<convert::PendingFile>& keyFile) {
+    const bool carryFormats =
+        !settings.Output.empty() && settings.EffectiveFormat() != convert::OutputFormat::Txt && !formats.Plain();
+    if (!carryFormats) formats = {};
+    if (!settings.AnswerKeyFile && !carryFormats) {
         ReplaceWithKanaUnicode(env, settings.Options, text);
         return;
     }
     AnswerKey key;
     ReplaceWithKanaUnicode(env, settings.Options, text, key);
+    if (carryFormats) converted::MapToConverted(formats, key);
+    if (!settings.AnswerKeyFile) return;
     keyFile.emplace(*settings.AnswerKeyFile);
     bool written = keyFile->Begin();
     // In chunks: the key of a long text runs to megabytes that need not be held at once.
@@ -125,11 +133,12 @@ void Convert(const convert::Settings& settings, StepEnvironment& env, std::u16st
 }
 
 // The converted text to the file given or to standard output.
-void WriteOutput(const convert::Settings& settings, std::u16string& text, const std::string& title) {
+void WriteOutput(const convert::Settings& settings, std::u16string& text, const std::string& title,
+                 const converted::SourceFormats& formats) {
     if (!settings.Output.empty()) {
         try {
             convert::WriteDocumentFile(settings.Output,
-                                       convert::RenderDocument(settings.EffectiveFormat(), text, title));
+                                       convert::RenderDocument(settings.EffectiveFormat(), text, title, formats));
         } catch (const convert::DocumentError& e) {
             throw Stop{1, e.what()};
         }
@@ -145,7 +154,8 @@ void WriteOutput(const convert::Settings& settings, std::u16string& text, const 
 // The run after the command line is read: input, conversion, key and output.
 void ConvertAndWrite(const convert::Settings& settings) {
     std::string title;
-    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title);
+    converted::SourceFormats formats;
+    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title, formats);
     if (settings.Seed)
         SeedRandom(*settings.Seed);
     else
@@ -162,8 +172,8 @@ void ConvertAndWrite(const convert::Settings& settings) {
     // The key is complete on disk before the text goes out, and takes its name only once
     // the text is written too, whichever way the text goes.
     std::optional<convert::PendingFile> keyFile;
-    Convert(settings, env, text, keyFile);
-    WriteOutput(settings, text, title);
+    Convert(settings, env, text, formats, keyFile);
+    WriteOutput(settings, text, title, formats);
     if (keyFile && !keyFile->Commit()) throw Stop{1, KeyFailure(settings, *keyFile)};
     if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
 }

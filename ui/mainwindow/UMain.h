@@ -15,6 +15,9 @@
 #include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
+namespace moratutor::converted {
+struct SourceFormats;
+}
 class QAction;
 class QCheckBox;
 class QDragEnterEvent;
@@ -210,6 +213,8 @@ private:
     std::u16string SourceTextUnicode() const;
     // Replaces the converted pane's content; default attributes, caret at the start.
     void SetConvertedText(const std::u16string& text);
+    // The same, formatted as `formats` says (already mapped to `text`); plain when they are.
+    void SetConvertedText(const std::u16string& text, const moratutor::converted::SourceFormats& formats);
 
     // The engine's callbacks.
     void ShowProgressText(const std::u16string& text);
@@ -250,9 +255,11 @@ private:
     void CreateLearnersAids();
     // The chart highlights what the ticks would replace.
     void ShowOptionsInKanaChart();
-    // A run's result `text` in the converted pane, with its key for the tool tips and the
-    // highlight, and its counts for the chart.
-    void ShowConversion(moratutor::AnswerKey key, const std::u16string& text);
+    // A run's result `text` in the converted pane, formatted as the source's `formats`
+    // (taken before the pass) say, with its key for the tool tips and the highlight, and
+    // its counts for the chart.
+    void ShowConversion(moratutor::AnswerKey key, const std::u16string& text,
+                        moratutor::converted::SourceFormats formats);
     void CreateToolBar();
     void CreateRunControls();  // the replace buttons, the progress label and bar
     void SetTabOrderAndPaneFonts();

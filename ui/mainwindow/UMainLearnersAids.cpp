@@ -5,11 +5,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QScreen>
+#include <QTextEdit>
 
 #include <algorithm>
 #include <utility>
 
 #include "AnswerKeyPane.h"
+#include "moratutor/converted/ConvertedFormats.h"
 #include "UKanaChart.h"
 
 namespace moratutor::ui {
@@ -65,12 +67,16 @@ void TFMain::actKanaChartExecute() {
     KanaChart->activateWindow();
 }
 
-void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text) {
+void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text,
+                            moratutor::converted::SourceFormats formats) {
     KanaChart->SetCounts(key);
+    // The source's formatting goes over through the full key, before it is compacted.
+    moratutor::converted::MapToConverted(formats, key);
     // The engine's key gives way to the pane's smaller one before the result's document is
     // built: for a book the two keys and two documents at once would be the program's peak.
     AnswerKeyPane::CompactKey compact = AnswerKeyPane::Compact(std::move(key));
-    SetConvertedText(text);
+    SetConvertedText(text, formats);
+    formats = {};
     ConvertedTextKey->SetKey(std::move(compact), text);
 }
 

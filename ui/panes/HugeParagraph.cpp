@@ -1,5 +1,7 @@
 #include "HugeParagraph.h"
 
+#include "moratutor/books/WholeWords.h"
+
 #include <QPainter>
 #include <QTextBlock>
 
@@ -130,12 +132,13 @@ std::unique_ptr<QTextLayout> HugeParagraph::LayOut(int start, int length, qreal 
     if (preeditAt_ >= start && preeditAt_ <= start + length) lines->setPreeditArea(preeditAt_ - start, preedit_);
     lines->setCacheEnabled(true);
     qreal y = 0;
+    const QString text = lines->text();
     lines->beginLayout();
     for (bool first = true;; first = false) {
         QTextLine line = lines->createLine();
         if (!line.isValid()) break;
         line.setLeadingIncluded(true);
-        line.setLineWidth(width_);
+        books::SetLineWidthKeepingWords(text, line, width_);
         WidenUnwrapped(line, option_);
         line.setPosition(QPointF(left_ + (first ? firstLeft : 0), y));
         y += line.height();

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "HugeParagraph.h"
+#include "moratutor/books/WholeWords.h"
 #include "PaneDocument.h"
 
 namespace moratutor::ui {
@@ -324,13 +325,14 @@ bool PaneLayout::LayOutLines(const QTextBlock& block, int number, const LineFram
     lines->setCacheEnabled(longParagraph);
 
     qreal y = 0;
+    const QString text = block.text();
     lines->beginLayout();
     for (bool first = true;; first = false) {
         QTextLine line = lines->createLine();
         if (!line.isValid()) break;
         line.setLeadingIncluded(true);
         const qreal indent = first ? format.textIndent() : 0;
-        line.setLineWidth(std::max<qreal>(0, frame.available - indent));
+        books::SetLineWidthKeepingWords(text, line, std::max<qreal>(0, frame.available - indent));
         WidenUnwrapped(line, frame.option);
         line.setPosition(QPointF(frame.left + (frame.direction == Qt::RightToLeft ? 0 : indent), y));
         y += LineAdvance(format, line);

@@ -1,6 +1,7 @@
 #include "moratutor/books/PagedOutput.h"
 
 #include "SafeFile.h"
+#include "moratutor/books/WholeWords.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -70,6 +71,7 @@ bool PaintPages(const QTextDocument& source, QPagedPaintDevice& device) {
     const qreal footer = QFontMetricsF(footerFont, &device).height() * 2;
     const QSizeF page(paintable.width(), paintable.height() - footer);
     document->setPageSize(page);
+    PinWholeWordLines(*document);
 
     const int pages = document->pageCount();
     for (int index = 0; index < pages; ++index) {
