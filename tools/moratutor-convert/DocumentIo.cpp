@@ -2,9 +2,11 @@
 
 #include "BookWriters.h"
 #include "DocumentLoader.h"
+#include "HtmlReader.h"
 #include "PagedOutput.h"
 #include "RtfWriter.h"
 #include "SafeFile.h"
+#include "ZipArchive.h"
 
 #include "moratutor/Utf8.h"
 
@@ -20,11 +22,12 @@ namespace moratutor::convert {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, OutputFormat>, 6> kFormats{{
+constexpr std::array<std::pair<const char*, OutputFormat>, 7> kFormats{{
     {"txt", OutputFormat::Txt},
     {"rtf", OutputFormat::Rtf},
     {"epub", OutputFormat::Epub},
     {"fb2", OutputFormat::Fb2},
+    {"fb2.zip", OutputFormat::ZippedFb2},
     {"pdf", OutputFormat::Pdf},
     {"html", OutputFormat::Html},
 }};
@@ -55,6 +58,7 @@ std::optional<OutputFormat> ParseOutputFormat(const std::string& name) {
 OutputFormat FormatFromFileName(const std::string& path) {
     const QString suffix = QFileInfo(QString::fromLocal8Bit(path)).suffix().toLower();
     if (suffix == u"htm") return OutputFormat::Html;
+    if (suffix == u"zip") return OutputFormat::ZippedFb2;
     return ParseOutputFormat(suffix.toStdString()).value_or(OutputFormat::Txt);
 }
 
@@ -62,14 +66,15 @@ bool IsPlainText(std::string_view bytes) {
     return books::DetectDocumentType(bytes) == books::DocumentType::PlainText;
 }
 
-std::u16string LoadDocumentText(std::string_view bytes, std::string* title) {
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title, bool* damaged) {
     EnsureApplication();
-    QTextDocument document;
+    books::SealedDocument document;
     document.setUndoRedoEnabled(false);
     books::LoadedDocument loaded;
-    if (books::LoadDocument(bytes, document, &loaded) != books::BookReadStatus::Ok)
-        throw DocumentError(books::LoadErrorMessage().toStdString());
+    const books::BookReadStatus status = books::LoadDocument(bytes, document, &loaded);
+    if (status != books::BookReadStatus::Ok) throw DocumentError(books::LoadErrorMessage(status, loaded).toStdString());
     if (title) *title = loaded.Title.toStdString();
+    if (damaged) *damaged = loaded.Damaged;
     // The raw text keeps no-break spaces, which the syllable table must see as they are.
     QString text = document.toRawText();
     for (QChar& c : text) {
@@ -79,7 +84,17 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title) {
     return text.toStdU16String();
 }
 
-std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title) {
+std::string DamagedWarning() { return "moratutor-convert: " + books::DamagedBookWarning().toStdString(); }
+
+std::string ZippedEntryName(const std::string& path) {
+    QString name = QFileInfo(QString::fromLocal8Bit(path)).fileName();
+    if (name.endsWith(u".zip", Qt::CaseInsensitive)) name.chop(4);
+    if (!name.endsWith(u".fb2", Qt::CaseInsensitive)) name += u".fb2";
+    return name == u".fb2" ? std::string("book.fb2") : name.toStdString();
+}
+
+std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title,
+                           const std::string& entryName) {
     if (format == OutputFormat::Txt) return codecs::EncodeUtf8(text);
     EnsureApplication();
     QTextDocument document;
@@ -90,6 +105,10 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
     switch (format) {
         case OutputFormat::Rtf: return rtf::WriteRtf(document);
         case OutputFormat::Fb2: return books::WriteFb2(document, bookTitle);
+        case OutputFormat::ZippedFb2:
+            if (auto zipped = books::BuildZip({{entryName, books::WriteFb2(document, bookTitle), true}}))
+                return std::move(*zipped);
+            break;
         case OutputFormat::Html: return books::WriteHtml(document, bookTitle);
         case OutputFormat::Epub:
             if (auto epub = books::WriteEpub(document, bookTitle)) return std::move(*epub);

@@ -27,6 +27,9 @@ constexpr const char* kTooLarge = "слишком велик: текст чит�
 
 enum class ReadResult { Done, Failed, TooLarge };
 
+// The work was done, on the part of a damaged book that could be read.
+constexpr int kDamagedBook = 3;
+
 // Reads everything from the descriptor, but no more than the plain-text limit, so that an
 // endless source (/dev/zero, a pipe) is refused instead of filling the memory. Failed with
 // errno set.
@@ -112,12 +115,16 @@ int Run(const std::vector<std::string>& args) {
     // Books, pages and RTF come through the same reader as in the window.
     std::string title;
     std::u16string text;
+    bool damaged = false;
     try {
-        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title);
+        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title, &damaged);
     } catch (const convert::DocumentError& e) {
         std::cerr << e.what() << "\n";
         return 1;
     }
+    // Said before the work, so that it is seen even if the output fails.
+    if (damaged) std::cerr << convert::DamagedWarning() << "\n";
+    const int done = damaged ? kDamagedBook : 0;
     if (title.empty()) title = convert::TitleFromFileName(settings.File);
     if (title.empty()) title = convert::TitleFromFileName(settings.Output);
     bytes.clear();
@@ -149,13 +156,14 @@ int Run(const std::vector<std::string>& args) {
 
     if (!settings.Output.empty()) {
         try {
-            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title));
+            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title,
+                                                                                convert::ZippedEntryName(settings.Output)));
         } catch (const convert::DocumentError& e) {
             std::cerr << e.what() << "\n";
             return 1;
         }
         if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
-        return 0;
+        return done;
     }
 
     // Nothing is written before the whole text is converted.
@@ -171,7 +179,7 @@ int Run(const std::vector<std::string>& args) {
         return 1;
     }
     if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
-    return 0;
+    return done;
 }
 
 }  // namespace

@@ -105,4 +105,17 @@ void AppendDocument(QTextDocument& target, const QTextDocument& source) {
     cursor.insertFragment(QTextDocumentFragment(&source));
 }
 
+DocumentAside::DocumentAside(QTextDocument& document) : document_(document), direct_(document.isEmpty()) {
+    if (!direct_) scratch_ = std::make_unique<QTextDocument>();
+}
+
+DocumentAside::~DocumentAside() {
+    if (direct_ && !committed_) document_.clear();
+}
+
+void DocumentAside::Commit() {
+    committed_ = true;
+    if (!direct_) AppendDocument(document_, *scratch_);
+}
+
 }  // namespace moratutor::books
