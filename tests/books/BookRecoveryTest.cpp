@@ -199,6 +199,23 @@ TEST(BookRecovery, StatedSizesRefuseBeforeUnpacking) {
     EXPECT_EQ(Load(Epub({{"a.xhtml", chapter}, {"b.xhtml", chapter}}), limits).Status, BookReadStatus::TooLarge);
 }
 
+// A paragraph costs 800 bytes and a formatted run 160 besides their text: tiny ones are
+// refused once they pass the floor and 16 times the text.
+TEST(BookRecovery, TinyParagraphsAndRunsPastTheirCostAreRefused) {
+    moratutor::books::BookReadLimits limits;
+    limits.CostFloor = (800 + 160) * 1000;  // a thousand one-letter paragraphs of one run each
+    EXPECT_EQ(Load(Fb2("<section>" + Repeat("<p>а</p>", 1000) + "</section>"), limits).Status, BookReadStatus::Ok);
+    EXPECT_EQ(Load(Fb2("<section>" + Repeat("<p>а</p>", 1001) + "</section>"), limits).Status, BookReadStatus::TooLarge);
+    // Paragraphs of 40 letters: 960 bytes is 12 times their 80 bytes of text.
+    EXPECT_EQ(Load(Fb2("<section>" + Repeat("<p>" + Repeat("а", 40) + "</p>", 5000) + "</section>"), limits).Status,
+              BookReadStatus::Ok);
+    // One paragraph of 2 × 2997 runs: 800 + 160 × 5994 = 959,840 bytes; one pair more passes 960,000.
+    EXPECT_EQ(Load(Fb2("<section><p>" + Repeat("<strong>а</strong>б", 2997) + "</p></section>"), limits).Status,
+              BookReadStatus::Ok);
+    EXPECT_EQ(Load(Fb2("<section><p>" + Repeat("<strong>а</strong>б", 2998) + "</p></section>"), limits).Status,
+              BookReadStatus::TooLarge);
+}
+
 // Elements nested exactly as deep as allowed are read; one more level is refused.
 struct DepthCase {
     const char* name;

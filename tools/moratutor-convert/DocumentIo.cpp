@@ -63,7 +63,7 @@ OutputFormat FormatFromFileName(const std::string& path) {
 }
 
 bool IsPlainText(std::string_view bytes) {
-    return books::DetectDocumentType(bytes) == books::DocumentType::PlainText;
+    return books::DetectDocumentType(bytes) == books::DocumentType::PlainText && books::BinaryContent(bytes).isEmpty();
 }
 
 std::u16string LoadDocumentText(std::string_view bytes, std::string* title, bool* damaged) {

@@ -24,7 +24,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// True when the bytes are plain text rather than RTF, FB2, EPUB or HTML.
+// True when the bytes are plain text rather than RTF, FB2, EPUB, HTML or no text at all.
 bool IsPlainText(std::string_view bytes);
 
 // The text of a book, page or RTF document, one paragraph per line; its own title goes to

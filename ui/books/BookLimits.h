@@ -17,6 +17,11 @@ struct BookReadLimits {
     std::size_t MaxParagraphs = 2'000'000;
     std::size_t MaxCharacters = std::size_t{64} << 20;
     std::size_t MaxSpineItems = 20'000;
+    // A paragraph and a formatted run cost a document hundreds of bytes whatever their text:
+    // a book of tiny ones is refused once they would cost more than this many times its
+    // text (in UTF-16) or, for a small book, than the floor.
+    std::size_t MaxCostPerTextByte = 16;
+    std::size_t CostFloor = std::size_t{64} << 20;
     int MaxResumptions = 100;  // places of damage read past in one document (each copies the rest)
 };
 

@@ -44,6 +44,7 @@ private:
         bool Italic = false;
     };
     void Append(QStringView text, bool bold, bool italic);
+    bool OverBudget() const;
 
     QTextDocument& document_;
     const BookReadLimits& limits_;
@@ -58,6 +59,7 @@ private:
     bool overflowed_ = false;
     std::size_t paragraphs_ = 0;
     std::size_t characters_ = 0;
+    std::size_t runCount_ = 0;  // formatted runs of all paragraphs
 };
 
 // Puts the whole of source at the end of target, in a paragraph of its own.

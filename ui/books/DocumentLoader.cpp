@@ -24,10 +24,10 @@ namespace {
 
 bool LooksLikeZip(std::string_view bytes) { return bytes.rfind("PK\x03\x04", 0) == 0; }
 
-// What the bytes look like when they are no text: an image, a PDF, an archive or an
-// office document by their signature, other data by NUL bytes (which no text in Windows-1251
-// or UTF-8 holds; UTF-16 comes with a byte-order mark). Empty for anything else.
-QString BinaryKind(std::string_view bytes) {
+}  // namespace
+
+// NUL bytes: no text in Windows-1251 or UTF-8 holds them, and UTF-16 comes with a byte-order mark.
+QString BinaryContent(std::string_view bytes) {
     static const std::pair<std::string_view, const char*> kSignatures[] = {
         {"\x89PNG\r\n\x1A\n", "изображение PNG"},
         {"\xFF\xD8\xFF", "изображение JPEG"},
@@ -48,6 +48,8 @@ QString BinaryKind(std::string_view bytes) {
     if (bytes.substr(0, 64 * 1024).find('\0') != std::string_view::npos) return QStringLiteral("двоичные данные");
     return {};
 }
+
+namespace {
 
 bool LooksLikeXml(std::string_view bytes) {
     std::size_t start = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
@@ -99,7 +101,7 @@ BookReadStatus LoadZip(std::string_view bytes, QTextDocument& document, LoadedDo
     bool complete = false;
     const std::optional<std::string> book = ZippedFb2(*archive, limits, &complete);
     if (!book) {
-        loaded.LooksLike = BinaryKind(bytes);
+        loaded.LooksLike = BinaryContent(bytes);
         return BookReadStatus::Binary;
     }
     if (!complete && book->size() >= limits.MaxUnpackedBytes) return BookReadStatus::TooLarge;
@@ -119,7 +121,6 @@ DocumentType DetectDocumentType(std::string_view bytes) {
         return ZippedFb2(*archive, BookReadLimits{.MaxUnpackedBytes = 4096}, &complete) ? DocumentType::ZippedFb2
                                                                                        : DocumentType::UnknownZip;
     }
-    if (!BinaryKind(bytes).isEmpty()) return DocumentType::Binary;
     if (LooksLikeXml(bytes) && LooksLikeFb2(bytes)) return DocumentType::Fb2;
     if (LooksLikeHtml(bytes)) return DocumentType::Html;
     return DocumentType::PlainText;
@@ -133,10 +134,6 @@ BookReadStatus LoadBook(std::string_view bytes, QTextDocument& document, LoadedD
     if (LooksLikeZip(bytes)) {
         result.Type = DocumentType::UnknownZip;
         status = LoadZip(bytes, document, result, info, limits);
-    } else if (const QString kind = BinaryKind(bytes); !kind.isEmpty()) {
-        result.Type = DocumentType::Binary;
-        result.LooksLike = kind;
-        status = BookReadStatus::Binary;
     } else if (LooksLikeXml(bytes) && LooksLikeFb2(bytes)) {
         result.Type = DocumentType::Fb2;
         status = ReadFb2(bytes, document, limits, &info);
@@ -164,6 +161,10 @@ BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, Loa
         status = FromRtf(rtf::ReadRtf(bytes, document, rtfLimits));
     } else if (const DocumentType type = DetectDocumentType(bytes); type != DocumentType::PlainText) {
         status = LoadBook(bytes, document, result, limits);
+    } else if (const QString kind = BinaryContent(bytes); !kind.isEmpty()) {
+        result.Type = DocumentType::Binary;
+        result.LooksLike = kind;
+        status = BookReadStatus::Binary;
     } else {
         const std::u16string text = codecs::DecodeText(bytes);
         QTextCursor cursor(&document);

@@ -15,10 +15,14 @@ enum class DocumentType { PlainText, Rtf, Fb2, ZippedFb2, Epub, Html, UnknownZip
 
 // What the content says the bytes are, never the name: "{\rtf" RTF; XML whose root is
 // FictionBook FB2; a zip whose "mimetype" is application/epub+zip EPUB, a zip holding a
-// FictionBook zipped FB2; markup with <html>, <head> or <body> HTML; an image's, a PDF's
-// or another archive's signature, or NUL bytes without a UTF-16 byte-order mark, Binary;
-// anything else text.
+// FictionBook zipped FB2; markup with <html>, <head> or <body> HTML; anything else text
+// (which BinaryContent may yet find to be no text).
 DocumentType DetectDocumentType(std::string_view bytes);
+
+// What the bytes look like when they are no text: an image, a PDF, an archive or an office
+// document by its signature ("изображение PNG"), "двоичные данные" for NUL bytes without a
+// UTF-16 byte-order mark; empty for what may be text.
+QString BinaryContent(std::string_view bytes);
 
 struct LoadedDocument {
     DocumentType Type = DocumentType::PlainText;
