@@ -73,6 +73,8 @@ const DamageCase kDamageCases[] = {
     {"Fb2CutOff", Fb2("<section><p>а</p><p>б</p></section>").substr(0, Fb2("<section><p>а</p><p>б</p>").size() - 14),
      {"а", "б"}, true},
     {"Fb2WellFormed", Fb2("<section><p>а&nbsp;б</p></section>"), {QString::fromUtf16(u"а\u00A0б")}, false},
+    {"Fb2HtmlEntitiesFromEndToEnd", Fb2("<section><p>&AElig;&Aacute;&zwnj;&numero;&euro;&yuml;&zeta;</p></section>"),
+     {QString::fromUtf16(u"\u00C6\u00C1\u200C\u2116\u20AC\u00FF\u03B6")}, false},
     {"EpubDoctypeAndEntities", Epub({{"c.xhtml", "<p>Первый</p><p>Второй&nbsp;абзац&mdash;тире.</p><p>Третий</p>"}}),
      {"Первый", QString::fromUtf16(u"Второй\u00A0абзац\u2014тире."), "Третий"}, false},
     {"EpubDamagedChapter", Epub({{"a.xhtml", "<p>а & б</p><p>в</p>"}, {"b.xhtml", "<p>г</p>"}}), {"а & б", "в", "г"}, true},
