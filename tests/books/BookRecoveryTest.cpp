@@ -208,6 +208,10 @@ TEST(BookRecovery, TinyParagraphsAndRunsPastTheirCostAreRefused) {
     limits.CostFloor = (800 + 160) * 1000;  // a thousand one-letter paragraphs of one run each
     EXPECT_EQ(Load(Fb2("<section>" + Repeat("<p>а</p>", 1000) + "</section>"), limits).Status, BookReadStatus::Ok);
     EXPECT_EQ(Load(Fb2("<section>" + Repeat("<p>а</p>", 1001) + "</section>"), limits).Status, BookReadStatus::TooLarge);
+    // Filled directly, an empty document is emptied again on refusal.
+    QTextDocument document;
+    moratutor::books::LoadDocument(Fb2("<section>" + Repeat("<p>а</p>", 1001) + "</section>"), document, nullptr, limits);
+    EXPECT_TRUE(document.isEmpty());
     // Paragraphs of 40 letters: 960 bytes is 12 times their 80 bytes of text.
     EXPECT_EQ(Load(Fb2("<section>" + Repeat("<p>" + Repeat("а", 40) + "</p>", 5000) + "</section>"), limits).Status,
               BookReadStatus::Ok);
