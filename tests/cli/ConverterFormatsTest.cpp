@@ -102,6 +102,9 @@ const FormatCase kFormats[] = {
     {"RtfFromExtension", {"-o", "%1/out.rtf"}, "out.rtf", DocumentType::Rtf},
     {"TxtWhenNoneKnown", {"-o", "%1/out.book"}, "out.book", DocumentType::PlainText},
     {"FormatBeatsExtension", {"--format", "fb2", "-o", "%1/out.txt"}, "out.txt", DocumentType::Fb2},
+    {"ZippedFb2FromExtension", {"-o", "%1/out.fb2.zip"}, "out.fb2.zip", DocumentType::ZippedFb2},
+    {"ZipIsAZippedFb2", {"-o", "%1/out.zip"}, "out.zip", DocumentType::ZippedFb2},
+    {"ZippedFb2ByFormat", {"--format", "fb2.zip", "-o", "%1/out.book"}, "out.book", DocumentType::ZippedFb2},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, OutputFormatTest, ::testing::ValuesIn(kFormats),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -129,9 +132,21 @@ TEST_P(OutputFormatTest, KeepsHeadingsAndEmphasis) {
 TEST_F(ConverterFormats, HelpNamesTheOutputOptions) {
     const Outcome outcome = Run({QStringLiteral("--help")});
     EXPECT_EQ(outcome.code, 0);
-    for (const char* piece : {"[-o FILE]", "[--format txt|rtf|epub|fb2|pdf|html]", "-o, --output FILE", "--format FORMAT",
+    for (const char* piece : {"[-o FILE]", "[--format txt|rtf|epub|fb2|fb2.zip|pdf|html]", "-o, --output FILE", "--format FORMAT",
                               "book.fb2 -o book-kana.epub"})
         EXPECT_NE(outcome.out.find(piece), std::string::npos) << piece;
+}
+
+// A damaged book is converted as far as it can be read; the warning and the status say so.
+TEST_F(ConverterFormats, DamagedBookIsConvertedWithAWarning) {
+    const std::string damaged = Fb2("<section><p>Кака</p><p>ока & ока</p><p>Кака</p></section>");
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("d.fb2"), damaged),
+                                 QStringLiteral("-o"), Path(QStringLiteral("out.fb2.zip"))});
+    EXPECT_EQ(outcome.code, 3);
+    EXPECT_EQ(outcome.err, "moratutor-convert: Книга повреждена: показан текст, который удалось прочитать.\n");
+    const auto loaded = Load(ReadFileBytes(Path(QStringLiteral("out.fb2.zip"))));
+    EXPECT_EQ(loaded.Paragraphs, (QStringList{"かか", "оか & оか", "かか"}));
+    EXPECT_EQ(Run({QStringLiteral("--groups"), QStringLiteral("2"), Path(QStringLiteral("d.fb2"))}).out, "かか\nоか & оか\nかか");
 }
 
 TEST_F(ConverterFormats, PdfHoldsTheText) {
@@ -204,6 +219,8 @@ TEST_P(RefusalTest, ExplainsAndWritesNothing) {
     for (const QString& argument : GetParam().arguments) {
         if (argument == u"BOOK")
             arguments << WriteInput(QStringLiteral("b.fb2"), kBook);
+        else if (argument == u"PNG")
+            arguments << WriteInput(QStringLiteral("p.epub"), std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
         else if (argument == u"DAMAGED")
             arguments << WriteInput(QStringLiteral("d.epub"), "PK\x03\x04 not really a zip");
         else
@@ -225,6 +242,8 @@ const RefusalCase kRefusals[] = {
     {"UnknownFormat", {"--format", "doc", "-o", "%1/out.doc", "BOOK"}, 2, "moratutor-convert: bad format \"doc\""},
     {"OutputWithoutName", {"BOOK", "-o"}, 2, "moratutor-convert: option -o needs a value"},
     {"DamagedBook", {"-o", "%1/out.epub", "DAMAGED"}, 1, "Failed to Load Stream"},
+    {"ImageNamedAsABook", {"-o", "%1/out.epub", "PNG"}, 1, "Файл не текст и не книга: похоже, это изображение PNG."},
+    {"ImageToStandardOutput", {"PNG"}, 1, "Файл не текст и не книга: похоже, это изображение PNG."},
     {"FolderMissing", {"-o", "%1/no/out.epub", "BOOK"}, 1, "Cannot create file \""},
     {"DeviceAsOutput", {"-o", "/dev/null", "BOOK"}, 1, "Cannot create file \"/dev/null\": not a regular file\n"},
     {"FifoAsOutput", {"-o", "%1/fifo", "BOOK"}, 1, "Cannot create file \"%1/fifo\": not a regular file\n"},

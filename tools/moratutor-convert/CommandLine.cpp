@@ -10,7 +10,7 @@ const char* const kUsage =
     "Usage: moratutor-convert [--groups LIST] [--replace-e] [--replace-spaces] [--snowball]\n"
     "                         [--kana hiragana|katakana|random] [--seed N] [--stats]\n"
     "                         [--answer-key KEYFILE] [-o FILE]\n"
-    "                         [--format txt|rtf|epub|fb2|pdf|html] [FILE]\n"
+    "                         [--format txt|rtf|epub|fb2|fb2.zip|pdf|html] [FILE]\n"
     "       moratutor-convert --help | --version\n";
 
 const char* const kVersion = "moratutor-convert " MORATUTOR_VERSION "\n";
@@ -37,10 +37,15 @@ const char* const kHelpExample =
     "                    its range gives the input again.\n"
     "  -o, --output FILE write FILE instead of standard output; it is replaced only\n"
     "                    once the whole of it is written\n"
-    "  --format FORMAT   txt, rtf, epub, fb2, pdf or html; the default is the one FILE's\n"
-    "                    extension names, else txt. Only txt goes to standard output\n"
+    "  --format FORMAT   txt, rtf, epub, fb2, fb2.zip (zipped FB2), pdf or html; the default\n"
+    "                    is the one FILE's extension names (.zip: fb2.zip), else txt. Only\n"
+    "                    txt goes to standard output\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
+    "\n"
+    "Exit status: 0 done; 1 the input cannot be read or the output written; 2 a bad\n"
+    "command line or no group; 3 a damaged book, converted as far as it could be read\n"
+    "(with a warning on standard error).\n"
     "\n"
     "Example:\n"
     "  moratutor-convert --groups 1-4,9 --kana katakana story.txt > story-kana.txt\n"
@@ -146,7 +151,7 @@ bool TakeValueOption(Option& option, Settings& settings) {
         const std::string format = option.Value();
         settings.Format = ParseOutputFormat(format);
         if (!settings.Format)
-            throw UsageError("bad format \"" + format + "\": expected txt, rtf, epub, fb2, pdf or html");
+            throw UsageError("bad format \"" + format + "\": expected txt, rtf, epub, fb2, fb2.zip, pdf or html");
     } else {
         return false;
     }

@@ -2,9 +2,11 @@
 
 #include "moratutor/books/BookWriters.h"
 #include "moratutor/books/DocumentLoader.h"
+#include "moratutor/books/HtmlReader.h"
 #include "moratutor/books/PagedOutput.h"
 #include "moratutor/rtf/RtfWriter.h"
 #include "SafeFile.h"
+#include "moratutor/books/ZipArchive.h"
 
 #include "moratutor/Utf8.h"
 
@@ -20,11 +22,12 @@ namespace moratutor::convert {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, OutputFormat>, 6> kFormats{{
+constexpr std::array<std::pair<const char*, OutputFormat>, 7> kFormats{{
     {"txt", OutputFormat::Txt},
     {"rtf", OutputFormat::Rtf},
     {"epub", OutputFormat::Epub},
     {"fb2", OutputFormat::Fb2},
+    {"fb2.zip", OutputFormat::ZippedFb2},
     {"pdf", OutputFormat::Pdf},
     {"html", OutputFormat::Html},
 }};
@@ -55,21 +58,24 @@ std::optional<OutputFormat> ParseOutputFormat(const std::string& name) {
 OutputFormat FormatFromFileName(const std::string& path) {
     const QString suffix = QFileInfo(QString::fromLocal8Bit(path)).suffix().toLower();
     if (suffix == u"htm") return OutputFormat::Html;
+    if (suffix == u"zip") return OutputFormat::ZippedFb2;
     return ParseOutputFormat(suffix.toStdString()).value_or(OutputFormat::Txt);
 }
 
 bool IsPlainText(std::string_view bytes) {
-    return books::DetectDocumentType(bytes) == books::DocumentType::PlainText;
+    return books::DetectDocumentType(bytes) == books::DocumentType::PlainText && books::BinaryContent(bytes).isEmpty();
 }
 
-std::u16string LoadDocumentText(std::string_view bytes, std::string* title, converted::SourceFormats* formats) {
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title, converted::SourceFormats* formats,
+                                bool* damaged) {
     EnsureApplication();
-    QTextDocument document;
+    books::SealedDocument document;
     document.setUndoRedoEnabled(false);
     books::LoadedDocument loaded;
-    if (books::LoadDocument(bytes, document, &loaded) != books::BookReadStatus::Ok)
-        throw DocumentError(books::LoadErrorMessage().toStdString());
+    const books::BookReadStatus status = books::LoadDocument(bytes, document, &loaded);
+    if (status != books::BookReadStatus::Ok) throw DocumentError(books::LoadErrorMessage(status, loaded).toStdString());
     if (title) *title = loaded.Title.toStdString();
+    if (damaged) *damaged = loaded.Damaged;
     if (formats) *formats = converted::TakeFormats(document);
     // The raw text keeps no-break spaces, which the syllable table must see as they are.
     QString text = document.toRawText();
@@ -80,8 +86,17 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title, conv
     return text.toStdU16String();
 }
 
+std::string DamagedWarning() { return "moratutor-convert: " + books::DamagedBookWarning().toStdString(); }
+
+std::string ZippedEntryName(const std::string& path) {
+    QString name = QFileInfo(QString::fromLocal8Bit(path)).fileName();
+    if (name.endsWith(u".zip", Qt::CaseInsensitive)) name.chop(4);
+    if (!name.endsWith(u".fb2", Qt::CaseInsensitive)) name += u".fb2";
+    return name == u".fb2" ? std::string("book.fb2") : name.toStdString();
+}
+
 std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title,
-                           const converted::SourceFormats& formats) {
+                           const converted::SourceFormats& formats, const std::string& entryName) {
     if (format == OutputFormat::Txt) return codecs::EncodeUtf8(text);
     EnsureApplication();
     QTextDocument document;
@@ -95,6 +110,10 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
     switch (format) {
         case OutputFormat::Rtf: return rtf::WriteRtf(document);
         case OutputFormat::Fb2: return books::WriteFb2(document, bookTitle);
+        case OutputFormat::ZippedFb2:
+            if (auto zipped = books::BuildZip({{entryName, books::WriteFb2(document, bookTitle), true}}))
+                return std::move(*zipped);
+            break;
         case OutputFormat::Html: return books::WriteHtml(document, bookTitle);
         case OutputFormat::Epub:
             if (auto epub = books::WriteEpub(document, bookTitle)) return std::move(*epub);

@@ -29,6 +29,9 @@ constexpr const char* kTooLarge = "слишком велик: текст чит�
 
 enum class ReadResult { Done, Failed, TooLarge };
 
+// The work was done, on the part of a damaged book that could be read.
+constexpr int kDamagedBook = 3;
+
 // Reads everything from the descriptor, but no more than the plain-text limit, so that an
 // endless source (/dev/zero, a pipe) is refused instead of filling the memory. Failed with
 // errno set.
@@ -90,14 +93,16 @@ std::string ReadInput(const std::string& file) {
 // Books, pages and RTF come through the same reader as in the window; the title names the
 // book written, from the input or else from a file name.
 std::u16string DecodeInput(std::string bytes, const convert::Settings& settings, std::string& title,
-                           converted::SourceFormats& formats) {
+                           converted::SourceFormats& formats, bool& damaged) {
     std::u16string text;
     try {
         text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes)
-                                           : convert::LoadDocumentText(bytes, &title, &formats);
+                                           : convert::LoadDocumentText(bytes, &title, &formats, &damaged);
     } catch (const convert::DocumentError& e) {
         throw Stop{1, e.what()};
     }
+    // Said before the work, so that it is seen even if the output fails.
+    if (damaged) std::cerr << convert::DamagedWarning() << "\n";
     if (title.empty()) title = convert::TitleFromFileName(settings.File);
     if (title.empty()) title = convert::TitleFromFileName(settings.Output);
     return text;
@@ -138,7 +143,8 @@ void WriteOutput(const convert::Settings& settings, std::u16string& text, const 
     if (!settings.Output.empty()) {
         try {
             convert::WriteDocumentFile(settings.Output,
-                                       convert::RenderDocument(settings.EffectiveFormat(), text, title, formats));
+                                       convert::RenderDocument(settings.EffectiveFormat(), text, title, formats,
+                                                               convert::ZippedEntryName(settings.Output)));
         } catch (const convert::DocumentError& e) {
             throw Stop{1, e.what()};
         }
@@ -151,11 +157,13 @@ void WriteOutput(const convert::Settings& settings, std::u16string& text, const 
         throw Stop{1, std::string("Cannot write the converted text. ") + std::strerror(errno)};
 }
 
-// The run after the command line is read: input, conversion, key and output.
-void ConvertAndWrite(const convert::Settings& settings) {
+// The run after the command line is read: input, conversion, key and output. The exit
+// status: 0, or kDamagedBook for the part of a damaged book that could be read.
+int ConvertAndWrite(const convert::Settings& settings) {
     std::string title;
     converted::SourceFormats formats;
-    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title, formats);
+    bool damaged = false;
+    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title, formats, damaged);
     if (settings.Seed)
         SeedRandom(*settings.Seed);
     else
@@ -176,6 +184,7 @@ void ConvertAndWrite(const convert::Settings& settings) {
     WriteOutput(settings, text, title, formats);
     if (keyFile && !keyFile->Commit()) throw Stop{1, KeyFailure(settings, *keyFile)};
     if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
+    return damaged ? kDamagedBook : 0;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -201,12 +210,11 @@ int Run(const std::vector<std::string>& args) {
         return 2;
     }
     try {
-        ConvertAndWrite(settings);
+        return ConvertAndWrite(settings);
     } catch (const Stop& stop) {
         std::cerr << stop.message << "\n";
         return stop.code;
     }
-    return 0;
 }
 
 }  // namespace

@@ -188,10 +188,14 @@ QString LoadIntoPane(QTextEdit& pane, const QByteArray& bytes, const moratutor::
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     moratutor::books::LoadedDocument loaded;
     auto document = moratutor::ui::BuildDocumentAside(pane, wait, [view, &loaded](QTextDocument& target) {
-        if (moratutor::books::LoadDocument(view, target, &loaded) != moratutor::books::BookReadStatus::Ok)
-            throw Error(moratutor::books::LoadErrorMessage());
+        const moratutor::books::BookReadStatus status = moratutor::books::LoadDocument(view, target, &loaded);
+        if (status != moratutor::books::BookReadStatus::Ok)
+            throw Error(moratutor::books::LoadErrorMessage(status, loaded));
     });
     moratutor::ui::InstallDocument(pane, std::move(document));
+    // Told once the text is in view, so that the user sees what was kept.
+    if (loaded.Damaged)
+        moratutor::ui::ShowMessageBox(pane.window(), QMessageBox::Warning, moratutor::books::DamagedBookWarning());
     return loaded.Title;
 }
 

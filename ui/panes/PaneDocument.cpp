@@ -21,6 +21,7 @@
 #include <exception>
 
 #include "HeapUse.h"
+#include "moratutor/books/HtmlReader.h"
 #include "HugeParagraphCaret.h"
 #include "PaneLayout.h"
 #include "WindowTrace.h"
@@ -244,6 +245,12 @@ public:
 }  // namespace
 
 void GuardPane(QTextEdit& pane, bool pasteAside) {
+    // Pasted HTML names files and URLs too: the pane's document reads none of them.
+    QTextDocument* const made = pane.document();
+    auto* sealed = new books::SealedDocument(&pane);
+    sealed->setDefaultFont(made->defaultFont());
+    sealed->setDefaultTextOption(made->defaultTextOption());
+    pane.setDocument(sealed);
     PaneLayout::Install(*pane.document(), pane);
     new TallTextGuard(pane);
     (new LongKeyBusyCursor(pane))->pasteAside_ = pasteAside;
@@ -292,7 +299,7 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const W
     std::exception_ptr error;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
-            auto document = std::make_unique<QTextDocument>();
+            auto document = std::make_unique<books::SealedDocument>();
             document->setUndoRedoEnabled(false);
             document->setDefaultFont(font);
             document->setDefaultTextOption(option);

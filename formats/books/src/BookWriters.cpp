@@ -321,19 +321,10 @@ std::string WriteHtml(const QTextDocument& document, const QString& title) {
     return ToStd(EndXhtml(xml, bytes));
 }
 
-std::string WriteFb2(const QTextDocument& document, const QString& title) {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("FictionBook"));
-    xml.writeDefaultNamespace(kFb2Namespace);
-    xml.writeNamespace(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("l"));
-    xml.writeStartElement(QStringLiteral("stylesheet"));
-    xml.writeAttribute(QStringLiteral("type"), QStringLiteral("text/css"));
-    xml.writeCharacters(StyleSheet());
-    xml.writeEndElement();
+namespace {
 
+// The book's title, language and genre, and who made the document when.
+void WriteFb2Description(QXmlStreamWriter& xml, const QString& title) {
     const QString safeTitle = XmlSafe(title).simplified();
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     xml.writeStartElement(QStringLiteral("description"));
@@ -358,7 +349,10 @@ std::string WriteFb2(const QTextDocument& document, const QString& title) {
     xml.writeTextElement(QStringLiteral("version"), QStringLiteral("1.0"));
     xml.writeEndElement();  // document-info
     xml.writeEndElement();  // description
+}
 
+// The paragraphs in one section of the main body; blank paragraphs between them as empty lines.
+void WriteFb2Body(QXmlStreamWriter& xml, const QTextDocument& document) {
     xml.writeStartElement(QStringLiteral("body"));
     xml.writeStartElement(QStringLiteral("section"));
     bool anyParagraph = false;
@@ -381,6 +375,24 @@ std::string WriteFb2(const QTextDocument& document, const QString& title) {
     if (!anyParagraph) xml.writeEmptyElement(QStringLiteral("empty-line"));
     xml.writeEndElement();  // section
     xml.writeEndElement();  // body
+}
+
+}  // namespace
+
+std::string WriteFb2(const QTextDocument& document, const QString& title) {
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("FictionBook"));
+    xml.writeDefaultNamespace(kFb2Namespace);
+    xml.writeNamespace(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("l"));
+    xml.writeStartElement(QStringLiteral("stylesheet"));
+    xml.writeAttribute(QStringLiteral("type"), QStringLiteral("text/css"));
+    xml.writeCharacters(StyleSheet());
+    xml.writeEndElement();
+    WriteFb2Description(xml, title);
+    WriteFb2Body(xml, document);
     xml.writeEndElement();  // FictionBook
     xml.writeEndDocument();
     return ToStd(bytes);

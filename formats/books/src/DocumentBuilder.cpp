@@ -5,9 +5,16 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 
+#include <algorithm>
+
 namespace moratutor::books {
 
 namespace {
+
+// What a paragraph (its block, layout and format) and a formatted run (its fragment) cost a
+// QTextDocument besides their characters, as measured.
+constexpr std::size_t kParagraphCost = 800;
+constexpr std::size_t kRunCost = 160;
 
 bool IsMarkupSpace(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
@@ -33,7 +40,7 @@ void DocumentBuilder::EndParagraph() {
         return;
     }
     hasText_ = false;
-    if (++paragraphs_ > limits_.MaxParagraphs) {
+    if (++paragraphs_ > limits_.MaxParagraphs || OverBudget()) {
         overflowed_ = true;
         runs_.clear();
         return;
@@ -93,8 +100,21 @@ void DocumentBuilder::Append(QStringView text, bool bold, bool italic) {
         overflowed_ = true;
         return;
     }
-    if (runs_.empty() || runs_.back().Bold != bold || runs_.back().Italic != italic) runs_.push_back({QString(), bold, italic});
+    if (runs_.empty() || runs_.back().Bold != bold || runs_.back().Italic != italic) {
+        ++runCount_;
+        if (OverBudget()) {
+            overflowed_ = true;
+            runs_.clear();
+            return;
+        }
+        runs_.push_back({QString(), bold, italic});
+    }
     runs_.back().Text.append(text);
+}
+
+bool DocumentBuilder::OverBudget() const {
+    const std::size_t cost = paragraphs_ * kParagraphCost + runCount_ * kRunCost;
+    return cost > std::max(limits_.CostFloor, limits_.MaxCostPerTextByte * 2 * characters_);
 }
 
 void AppendDocument(QTextDocument& target, const QTextDocument& source) {
@@ -103,6 +123,19 @@ void AppendDocument(QTextDocument& target, const QTextDocument& source) {
     cursor.movePosition(QTextCursor::End);
     if (!target.isEmpty()) cursor.insertBlock();
     cursor.insertFragment(QTextDocumentFragment(&source));
+}
+
+DocumentAside::DocumentAside(QTextDocument& document) : document_(document), direct_(document.isEmpty()) {
+    if (!direct_) scratch_ = std::make_unique<QTextDocument>();
+}
+
+DocumentAside::~DocumentAside() {
+    if (direct_ && !committed_) document_.clear();
+}
+
+void DocumentAside::Commit() {
+    committed_ = true;
+    if (!direct_) AppendDocument(document_, *scratch_);
 }
 
 }  // namespace moratutor::books

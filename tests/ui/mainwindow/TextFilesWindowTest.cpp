@@ -706,6 +706,19 @@ private slots:
     }
 
     // A book through the dialog's book type: read as a book, its title kept for saving.
+    // A damaged book is shown as far as it could be read, then the user is told; an image
+    // named as a book is refused by what it is.
+    void damagedBookIsShownThenTold() {
+        WriteFile(Path("damaged.fb2"), QByteArray(kTale).replace("Жил-был", "Жил & был"));
+        LoadFile(QStringLiteral("damaged.fb2"));
+        QCOMPARE(boxes, QStringList{QStringLiteral("Книга повреждена: показан текст, который удалось прочитать.")});
+        QVERIFY(Control<QTextEdit>(*w, "richSourceTextAnsi")->toPlainText().endsWith(QStringLiteral("Жил & был ёжик.\nКонец.")));
+        boxes.clear();
+        WriteFile(Path("image.epub"), QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+        LoadFile(QStringLiteral("image.epub"));
+        QCOMPARE(boxes, QStringList{QStringLiteral("Файл не текст и не книга: похоже, это изображение PNG.")});
+    }
+
     void opensABookAndSavesItsTitle() {
         WriteFile(Path("tale.fb2"), kTale);
         Load([&](QFileDialog* d) {

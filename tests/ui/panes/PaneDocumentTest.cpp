@@ -3,6 +3,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QClipboard>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QCursor>
 #include <QLabel>
 #include <QMimeData>
@@ -195,6 +198,31 @@ private slots:
         QCOMPARE(caret, ordinary->document()->documentLayout()->blockBoundingRect(ordinary->textCursor().block()));
         pane->undo();
         QCOMPARE(pane->toPlainText(), QStringLiteral("[]"));
+    }
+
+    // Pasted HTML names a style sheet that would make the text bold, /dev/zero, which would
+    // never end, and a file as an image: the pane reads none of them, nor does a document
+    // built aside for it.
+    void pastedPageReadsNothingItNames() {
+        QTemporaryDir folder;
+        QFile css(folder.filePath(QStringLiteral("bold.css")));
+        QVERIFY(css.open(QIODevice::WriteOnly));
+        css.write("p { font-weight: bold }");
+        css.close();
+        const QString url = QUrl::fromLocalFile(css.fileName()).toString();
+        auto* data = new QMimeData;
+        data->setHtml(QStringLiteral("<html><head><style>@import url(/dev/zero); @import url(%1);</style>"
+                                     "<link rel=\"stylesheet\" href=\"%1\"></head><body><p>а<img src=\"%1\"></p></body></html>")
+                          .arg(url));
+        QGuiApplication::clipboard()->setMimeData(data);
+        moratutor::ui::PasteIntoPane(*pane);
+        QVERIFY(pane->toPlainText().startsWith(u'а'));
+        QCOMPARE(QTextCursor(pane->document()).charFormat().fontWeight(), QFont::Normal);
+        const auto aside = BuildDocumentAside(*pane, Wait(), [](QTextDocument&) {});
+        for (QTextDocument* document : {pane->document(), aside.get()}) {
+            QCOMPARE(document->resource(QTextDocument::StyleSheetResource, QUrl(url)).userType(), QMetaType::QImage);
+            QCOMPARE(document->resource(QTextDocument::ImageResource, QUrl(url)).userType(), QMetaType::QImage);
+        }
     }
 
     void tallTextDoesNotStopTheWindow() {
