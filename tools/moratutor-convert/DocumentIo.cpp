@@ -105,8 +105,11 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
 void WriteDocumentFile(const std::string& path, const std::string& bytes) {
     const QString file = QString::fromLocal8Bit(path);
     const SaveOutcome saved = SaveFileSafely(file, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    // The window says only "Failed to Save Stream"; a script's log is better off with the
+    // system's reason as well (a full disk, the size limit).
     if (!saved.Saved())
-        throw DocumentError(SaveFailureMessage(file, saved, QStringLiteral("Failed to Save Stream")).toStdString());
+        throw DocumentError(
+            SaveFailureMessage(file, saved, QStringLiteral("Failed to Save Stream. ") + saved.reason).toLocal8Bit().toStdString());
 }
 
 std::string TitleFromFileName(const std::string& path) {

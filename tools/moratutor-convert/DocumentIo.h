@@ -34,7 +34,8 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title);
 // DocumentError when the format cannot be made.
 std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title);
 
-// Writes the file safely: a failure leaves an existing file as it was. Throws DocumentError.
+// Writes the file safely: a failure leaves an existing file as it was. Throws DocumentError:
+// "Cannot create file "PATH". REASON", or "Failed to Save Stream. REASON" when writing failed.
 void WriteDocumentFile(const std::string& path, const std::string& bytes);
 
 // The title for a book made from the file when the input has none of its own: the file's
