@@ -190,8 +190,8 @@ bool CannotReserve(int error) {
 bool CopyAll(int from, int to, qint64 size) {
     QByteArray buffer(1 << 16, Qt::Uninitialized);
     for (qint64 done = 0; done < size;) {
-        const ssize_t n = ::pread(from, buffer.data(), static_cast<std::size_t>(std::min<qint64>(buffer.size(), size - done)),
-                                  static_cast<off_t>(done));
+        const auto want = static_cast<std::size_t>(std::min<qint64>(buffer.size(), size - done));
+        const ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = EIO;  // the temporary file shrank: someone else's doing

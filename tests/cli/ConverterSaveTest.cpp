@@ -5,6 +5,8 @@
 #include "ConvertedOutput.h"
 #include "SaveCalls.h"
 
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -34,7 +36,9 @@ public:
     FailingCall(Kind kind, int failing, int error) : saved_(detail::CurrentSaveCalls()) {
         detail::SaveCalls& calls = detail::CurrentSaveCalls();
         if (kind == Kind::Sync)
-            calls.Sync = [this, failing, error](int fd) { return ++count_ == failing ? (errno = error, -1) : saved_.Sync(fd); };
+            calls.Sync = [this, failing, error](int fd) {
+                return ++count_ == failing ? (errno = error, -1) : saved_.Sync(fd);
+            };
         else
             calls.Rename = [this, failing, error](const char* from, const char* to) {
                 return ++count_ == failing ? (errno = error, -1) : saved_.Rename(from, to);
@@ -61,27 +65,17 @@ bool AsOrdinaryUser(const std::function<bool()>& act) {
 
 class ConverterSave : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("moratutor-save-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        ::chmod(dir_.c_str(), 0777);  // ordinary users write the output here
+    void SetUp() override { ::chmod(dir_.path().toLocal8Bit().constData(), 0777); }  // others write the output
+    std::string Path(const std::string& name) const {
+        return dir_.filePath(QString::fromStdString(name)).toStdString();
     }
-    void TearDown() override {
-        std::filesystem::permissions(dir_, std::filesystem::perms::all, std::filesystem::perm_options::add);
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_))
-            if (entry.is_directory() && !entry.is_symlink())
-                std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
-        std::filesystem::remove_all(dir_);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     static void WriteFile(const std::string& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         ::chmod(path.c_str(), 0666);
     }
     static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
         std::ostringstream out;
-        out << in.rdbuf();
+        out << std::ifstream(path, std::ios::binary).rdbuf();
         return out.str();
     }
     static std::vector<std::string> Entries(const std::string& folder) {
@@ -90,20 +84,18 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    // Writes "かか" to `output` and its key to `keyPath`; the message of the failure, or
-    // empty when both were written.
+    // Writes "かか" to `output` and its key to `keyPath`: the failure's message, or empty.
     static std::string Write(const std::string& output, const std::string& keyPath) {
         convert::Settings settings;
         settings.Output = output;
         settings.AnswerKeyFile = keyPath;
         std::u16string text = u"かか";
-        AnswerKey key(2);
-        for (std::uint32_t i = 0; i < 2; ++i) {
-            key[i].Offset = i;
-            key[i].Length = 1;
-            key[i].SourceLength = 2;
-            key[i].SourceUnits = {u'к', u'а', 0};
-        }
+        KeyEntry entry;
+        entry.Length = 1;
+        entry.SourceLength = 2;
+        entry.SourceUnits = {u'к', u'а', 0};
+        AnswerKey key{entry, entry};
+        key[1].Offset = 1;
         try {
             convert::WriteConverted(settings, text, std::move(key), "");
         } catch (const convert::DocumentError& e) {
@@ -112,7 +104,7 @@ protected:
         return {};
     }
 
-    std::filesystem::path dir_;
+    QTemporaryDir dir_;
 };
 
 // The key is staged first and named last: whichever step fails, nothing is left half done,
@@ -127,11 +119,13 @@ TEST_F(ConverterSave, AFailedStepKeepsTheOldFiles) {
         std::string output, key;  // after the run
     };
     const Case cases[] = {
-        {"the key's fsync", Kind::Sync, 1, "Cannot write the answer key \"" + Path("key") + "\". Input/output error", kOld, kOld},
+        {"the key's fsync", Kind::Sync, 1, "Cannot write the answer key \"" + Path("key") + "\". Input/output error",
+         kOld, kOld},
         {"the text's fsync", Kind::Sync, 2, "Failed to Save Stream. Input/output error", kOld, kOld},
         {"the text's rename", Kind::Rename, 1, "Failed to Save Stream. Input/output error", kOld, kOld},
         // The text is out; the key that no longer matches it is at least not half written.
-        {"the key's rename", Kind::Rename, 2, "Cannot write the answer key \"" + Path("key") + "\". Input/output error", "かか", kOld},
+        {"the key's rename", Kind::Rename, 2, "Cannot write the answer key \"" + Path("key") + "\". Input/output error",
+         "かか", kOld},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,7 +139,7 @@ TEST_F(ConverterSave, AFailedStepKeepsTheOldFiles) {
         EXPECT_EQ(message, c.message);
         EXPECT_EQ(ReadFile(Path("out.txt")), c.output);
         EXPECT_EQ(ReadFile(Path("key")), c.key);
-        EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"key", "out.txt"}));
+        EXPECT_EQ(Entries(dir_.path().toStdString()), (std::vector<std::string>{"key", "out.txt"}));
     }
 }
 
@@ -209,7 +203,8 @@ TEST_F(ConverterSave, AKeyThroughALinkPlantedInAStickyFolderIsRefused) {
         WriteFile(c.reached, kOld);
         WriteFile(Path("out.txt"), kOld);
         const std::string keyPath = shared + "/" + c.keyPath;
-        EXPECT_EQ(Write(Path("out.txt"), keyPath), "Cannot write the answer key \"" + keyPath + "\". Permission denied");
+        EXPECT_EQ(Write(Path("out.txt"), keyPath),
+                  "Cannot write the answer key \"" + keyPath + "\". Permission denied");
         EXPECT_EQ(ReadFile(c.reached), kOld);
         EXPECT_EQ(ReadFile(Path("out.txt")), kOld);
         ::unlink(link.c_str());

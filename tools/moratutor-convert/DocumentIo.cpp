@@ -107,9 +107,8 @@ void WriteDocumentFile(const std::string& path, const std::string& bytes) {
     const SaveOutcome saved = SaveFileSafely(file, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     // The window says only "Failed to Save Stream"; a script's log is better off with the
     // system's reason as well (a full disk, the size limit).
-    if (!saved.Saved())
-        throw DocumentError(
-            SaveFailureMessage(file, saved, QStringLiteral("Failed to Save Stream. ") + saved.reason).toLocal8Bit().toStdString());
+    const QString failed = QStringLiteral("Failed to Save Stream. ") + saved.reason;
+    if (!saved.Saved()) throw DocumentError(SaveFailureMessage(file, saved, failed).toLocal8Bit().toStdString());
 }
 
 std::string TitleFromFileName(const std::string& path) {
