@@ -159,16 +159,18 @@ void RemoveLeftovers(const QByteArray& folder, const QByteArray& name) {
 }
 
 // A named temporary file beside the target, locked for as long as it is open; readable, so
-// that a refused rename can still copy it in place.
+// that a refused rename can still copy it in place. On failure tempPath stays empty: the
+// name last tried may be another save's file.
 int CreateNamedTemp(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath) {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray suffix(6, '\0');
         for (char& c : suffix) c = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-        tempPath = folder + "/." + name + kTempMarker + suffix;
-        const int fd = ::open(tempPath.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        const QByteArray path = folder + "/." + name + kTempMarker + suffix;
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0) {
             ::flock(fd, LOCK_EX | LOCK_NB);
+            tempPath = path;
             return fd;
         }
         if (errno != EEXIST) return -1;
