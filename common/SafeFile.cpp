@@ -158,16 +158,19 @@ void RemoveLeftovers(const QByteArray& folder, const QByteArray& name) {
     ::closedir(dir);
 }
 
-// A named temporary file beside the target, locked for as long as it is open.
+// A named temporary file beside the target, locked for as long as it is open; readable, so
+// that a refused rename can still copy it in place. On failure tempPath stays empty: the
+// name last tried may be another save's file.
 int CreateNamedTemp(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath) {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray suffix(6, '\0');
         for (char& c : suffix) c = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-        tempPath = folder + "/." + name + kTempMarker + suffix;
-        const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        const QByteArray path = folder + "/." + name + kTempMarker + suffix;
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0) {
             ::flock(fd, LOCK_EX | LOCK_NB);
+            tempPath = path;
             return fd;
         }
         if (errno != EEXIST) return -1;
@@ -184,19 +187,37 @@ bool CannotReserve(int error) {
     return error == EOPNOTSUPP || error == EBADF || error == EINVAL || error == ENODEV || error == ESPIPE;
 }
 
-// Writes over the file itself, for a folder that takes no new files or refuses the rename.
-// Room for every new byte is made first, so a full disk or the size limit leaves the old
-// bytes as they were; the size is cut only once the new bytes are in. Not atomic: a crash
-// or a failing disk part way through still leaves a mix.
-SaveOutcome WriteInPlace(const QByteArray& target, QByteArrayView bytes) {
+// Copies the first `size` bytes of one file to the current place of another; false with
+// errno set on failure.
+bool CopyAll(int from, int to, qint64 size) {
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (qint64 done = 0; done < size;) {
+        const auto want = static_cast<std::size_t>(std::min<qint64>(buffer.size(), size - done));
+        const ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;  // the temporary file shrank: someone else's doing
+            return false;
+        }
+        if (!WriteAll(to, QByteArrayView(buffer.constData(), n))) return false;
+        done += n;
+    }
+    return true;
+}
+
+// Writes over the file itself, for a folder that takes no new files or refuses the rename;
+// `put` writes the `size` new bytes. Room for every new byte is made first, so a full disk
+// or the size limit leaves the old bytes as they were; the size is cut only once the new
+// bytes are in. Not atomic: a crash or a failing disk part way through still leaves a mix.
+SaveOutcome WriteInPlace(const QByteArray& target, qint64 size, const std::function<bool(int fd)>& put) {
     const int access = ::access(target.constData(), R_OK) == 0 ? O_RDWR : O_WRONLY;
     Descriptor fd(::open(target.constData(), access | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) return Failure(SaveOutcome::Status::CannotCreate, errno);
-    if (!bytes.isEmpty()) {
-        const int error = detail::CurrentSaveCalls().Reserve(fd.Get(), static_cast<off_t>(bytes.size()));
+    if (size > 0) {
+        const int error = detail::CurrentSaveCalls().Reserve(fd.Get(), static_cast<off_t>(size));
         if (error != 0 && !CannotReserve(error)) return Failure(SaveOutcome::Status::WriteFailed, error);
     }
-    if (!WriteAll(fd.Get(), bytes) || ::ftruncate(fd.Get(), bytes.size()) != 0 ||
+    if (!put(fd.Get()) || ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0 ||
         detail::CurrentSaveCalls().Sync(fd.Get()) != 0 || !fd.Close())
         return Failure(SaveOutcome::Status::WriteFailed, errno);
     return {};
@@ -236,7 +257,7 @@ SaveOutcome FindTarget(const QString& path, Target& target) {
 int OpenTemporary(const Target& target, QByteArray& tempPath) {
     // An unnamed file is named through /proc at the end; without /proc a named file is used.
     if (::access("/proc/self/fd", X_OK) == 0) {
-        const int fd = ::open(target.folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, target.mode);
+        const int fd = ::open(target.folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, target.mode);
         if (fd >= 0) {
             ::flock(fd, LOCK_EX | LOCK_NB);  // once named, a cleaner leaves it alone
             return fd;
@@ -265,44 +286,120 @@ void SyncFolder(const QByteArray& folder) {
 
 }  // namespace
 
-SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes) {
+// What a save in steps has done so far. Failing discards the temporary file at once.
+struct PendingSave::State {
     Target target;
-    if (const SaveOutcome refused = FindTarget(path, target); !refused.Saved()) return refused;
-    RemoveLeftovers(target.folder, target.name);
-
+    Descriptor fd;
     QByteArray tempPath;  // empty while the file has no name
-    Descriptor fd(OpenTemporary(target, tempPath));
-    if (fd.Get() < 0) {
-        const int error = errno;
-        if (target.exists && FolderRefused(error)) return WriteInPlace(target.path, bytes);
-        return Failure(SaveOutcome::Status::CannotCreate, error);
-    }
-    const bool unnamed = tempPath.isEmpty();
-    const auto fail = [&](int error) {
+    bool named = false;   // made with a name, where the system has no unnamed files
+    bool inPlace = false;  // the folder takes no new file: the bytes wait in `held`
+    QByteArray held;
+    qint64 size = 0;
+    bool finished = false;
+    bool done = false;  // committed, or failed
+    SaveOutcome outcome;
+
+    ~State() { Discard(); }
+    void Discard() {
         fd.Reset();
         if (!tempPath.isEmpty()) ::unlink(tempPath.constData());
-        return Failure(SaveOutcome::Status::WriteFailed, error);
-    };
-    if (target.exists) {
-        // Owner and mode of the file replaced; the owner only where allowed.
-        [[maybe_unused]] const int ignored = ::fchown(fd.Get(), target.info.st_uid, target.info.st_gid);
-        ::fchmod(fd.Get(), target.mode);
+        tempPath.clear();
     }
-    if (!WriteAll(fd.Get(), bytes) || detail::CurrentSaveCalls().Sync(fd.Get()) != 0) return fail(errno);
-    if (unnamed) {
-        if (const int error = NameTemporary(fd.Get(), target, tempPath)) return fail(error);
+    SaveOutcome Fail(const SaveOutcome& failure) {
+        Discard();
+        outcome = failure;
+        done = true;
+        return outcome;
+    }
+    SaveOutcome Fail(int error) { return Fail(Failure(SaveOutcome::Status::WriteFailed, error)); }
+    // The end of a save, successful or not.
+    SaveOutcome End(const SaveOutcome& last) {
+        if (!last.Saved()) return Fail(last);
+        Discard();
+        done = true;
+        return last;
+    }
+};
+
+PendingSave::PendingSave() = default;
+PendingSave::~PendingSave() = default;
+
+SaveOutcome PendingSave::Outcome() const {
+    if (!state_) return Failure(SaveOutcome::Status::CannotCreate, EBADF);  // never begun
+    return state_->outcome;
+}
+
+SaveOutcome PendingSave::Begin(const QString& path) {
+    state_ = std::make_unique<State>();  // a save begun before is discarded
+    State& s = *state_;
+    if (const SaveOutcome refused = FindTarget(path, s.target); !refused.Saved()) return s.Fail(refused);
+    RemoveLeftovers(s.target.folder, s.target.name);
+    s.fd.Reset(OpenTemporary(s.target, s.tempPath));
+    if (s.fd.Get() < 0) {
+        const int error = errno;
+        s.inPlace = s.target.exists && FolderRefused(error);
+        return s.inPlace ? SaveOutcome{} : s.Fail(Failure(SaveOutcome::Status::CannotCreate, error));
+    }
+    s.named = !s.tempPath.isEmpty();
+    if (s.target.exists) {
+        // Owner and mode of the file replaced; the owner only where allowed.
+        [[maybe_unused]] const int ignored = ::fchown(s.fd.Get(), s.target.info.st_uid, s.target.info.st_gid);
+        ::fchmod(s.fd.Get(), s.target.mode);
+    }
+    return {};
+}
+
+SaveOutcome PendingSave::Append(QByteArrayView bytes) {
+    if (!state_ || state_->done) return Outcome();
+    State& s = *state_;
+    if (s.finished) return s.Fail(EBADF);  // bytes after Finish would not be on the disk
+    if (s.inPlace) {
+        s.held.append(bytes.data(), bytes.size());
+        return {};
+    }
+    if (!WriteAll(s.fd.Get(), bytes)) return s.Fail(errno);
+    s.size += bytes.size();
+    return {};
+}
+
+SaveOutcome PendingSave::Finish() {
+    if (!state_ || state_->done || state_->finished) return Outcome();
+    State& s = *state_;
+    if (!s.inPlace && detail::CurrentSaveCalls().Sync(s.fd.Get()) != 0) return s.Fail(errno);
+    s.finished = true;
+    return {};
+}
+
+SaveOutcome PendingSave::Commit() {
+    if (const SaveOutcome finished = Finish(); !finished.Saved() || state_->done) return finished;
+    State& s = *state_;
+    if (s.inPlace)
+        return s.End(WriteInPlace(s.target.path, s.held.size(), [&s](int fd) { return WriteAll(fd, s.held); }));
+    // Named only now: an unnamed file left by a run killed before this point is no file at all.
+    if (!s.named) {
+        if (const int error = NameTemporary(s.fd.Get(), s.target, s.tempPath)) return s.Fail(error);
     }
     // Renamed while still open, so the lock keeps cleaners of other saves away until then.
-    if (detail::CurrentSaveCalls().Rename(tempPath.constData(), target.path.constData()) != 0) {
+    if (detail::CurrentSaveCalls().Rename(s.tempPath.constData(), s.target.path.constData()) != 0) {
         const int error = errno;
         // Another user's file in a shared sticky folder may be written but not replaced.
-        if (!target.exists || !FolderRefused(error)) return fail(error);
-        fail(error);
-        return WriteInPlace(target.path, bytes);
+        if (!s.target.exists || !FolderRefused(error)) return s.Fail(error);
+        ::unlink(s.tempPath.constData());
+        s.tempPath.clear();
+        const int from = s.fd.Get();
+        return s.End(WriteInPlace(s.target.path, s.size, [from, &s](int to) { return CopyAll(from, to, s.size); }));
     }
-    fd.Close();
-    SyncFolder(target.folder);  // the rename itself reaches the disk with the folder
-    return {};
+    s.tempPath.clear();
+    s.fd.Close();
+    SyncFolder(s.target.folder);  // the rename itself reaches the disk with the folder
+    return s.End({});
+}
+
+SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes) {
+    PendingSave save;
+    save.Begin(path);
+    save.Append(bytes);
+    return save.Commit();
 }
 
 QString SaveFailureMessage(const QString& path, const SaveOutcome& outcome, const QString& writeError) {

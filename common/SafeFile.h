@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace moratutor {
 
@@ -38,6 +39,36 @@ struct SaveOutcome {
 //   ".<name>.moratutor-save-XXXXXX"; leftovers of a killed save are removed by the next save
 //   of the same name.
 SaveOutcome SaveFileSafely(const QString& path, QByteArrayView bytes);
+
+// The same save in steps, for content made piece by piece (so that it need not be held
+// whole) or that must wait for another file before it takes its name: Begin, Append as
+// often as needed, Finish (every byte on the disk), Commit (the rename, or the write in
+// place). The rules are SaveFileSafely's, which is this class in one go. The first failure
+// is kept: every later step does nothing and answers it, so a caller may check once, at the
+// end. Whatever is not committed is discarded with the object, and the target is left as it
+// was. In a folder that takes no new file the bytes wait in memory until Commit writes them
+// in place.
+class PendingSave {
+public:
+    PendingSave();
+    ~PendingSave();
+    PendingSave(const PendingSave&) = delete;
+    PendingSave& operator=(const PendingSave&) = delete;
+
+    // Resolves the path, refuses what may not be replaced, and opens the temporary file.
+    SaveOutcome Begin(const QString& path);
+    SaveOutcome Append(QByteArrayView bytes);
+    // Makes sure every byte appended reached the disk; the target is still unchanged.
+    SaveOutcome Finish();
+    // Puts the finished file under its name (finishing it first when need be).
+    SaveOutcome Commit();
+    // The first failure so far, Saved when there was none.
+    SaveOutcome Outcome() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // What the user is told of a save that failed: "Cannot create file "<path>". <reason>"
 // when the file could not be made, "Cannot create file "<path>": not a regular file" for a

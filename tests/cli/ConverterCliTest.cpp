@@ -373,7 +373,7 @@ TEST_F(ConverterCli, TheFileSizeLimitIsAFailedWrite) {
         std::string kept;  // the file that must keep its old bytes
     };
     const Case cases[] = {
-        {"-o", {"--groups", "2", "-o", Path("file")}, "", "Failed to Save Stream\n", Path("file")},
+        {"-o", {"--groups", "2", "-o", Path("file")}, "", "Failed to Save Stream. File too large\n", Path("file")},
         {"standard output", {"--groups", "2"}, Path("file"), "Cannot write the converted text. File too large\n", ""},
         {"the key", {"--groups", "2", "--answer-key", Path("key")}, "",
          "Cannot write the answer key \"" + Path("key") + "\". File too large\n", Path("key")},

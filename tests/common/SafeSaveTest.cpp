@@ -406,4 +406,26 @@ TEST_F(SafeSaveTest, PastTheFileSizeLimitASaveFailsInsteadOfEndingTheProgram) {
     EXPECT_EQ(ReadBytes(path), QByteArray("old"));
 }
 
+// A save in steps changes nothing before Commit, and leaves nothing behind when dropped at
+// any step; bytes after Finish are refused rather than lost silently.
+TEST_F(SafeSaveTest, ASaveInStepsTouchesTheFileOnlyAtCommit) {
+    const QString path = PathOf(QStringLiteral("story.txt"));
+    for (int steps = 1; steps <= 5; ++steps) {  // Begin, Append, Append, Finish, Commit
+        SCOPED_TRACE(steps);
+        WriteBytes(path, "old");
+        {
+            moratutor::PendingSave save;
+            const std::function<moratutor::SaveOutcome()> step[] = {
+                [&] { return save.Begin(path); }, [&] { return save.Append("new "); },
+                [&] { return save.Append("pieces"); }, [&] { return save.Finish(); }, [&] { return save.Commit(); }};
+            for (int i = 0; i < steps; ++i) EXPECT_TRUE(step[i]().Saved());
+            if (steps == 4) {
+                EXPECT_EQ(save.Append("late").status, moratutor::SaveOutcome::Status::WriteFailed);
+            }
+        }
+        EXPECT_EQ(ReadBytes(path), steps == 5 ? QByteArray("new pieces") : QByteArray("old"));
+        EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("story.txt")});
+    }
+}
+
 }  // namespace

@@ -4,17 +4,10 @@
 
 #include <unicode/utf16.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace moratutor::convert {
 
@@ -117,65 +110,6 @@ std::string FormatAnswerKey(std::u16string_view converted, const AnswerKey& key)
     std::string out;
     FormatAnswerKey(converted, key, [&out](std::string_view chunk) { out += chunk; });
     return out;
-}
-
-PendingFile::~PendingFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
-}
-
-bool PendingFile::Begin() {
-    // A FIFO or device under the name would be replaced by a regular file, not written.
-    struct stat info {};
-    if (::stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        notRegular_ = true;
-        errno = 0;
-        return false;
-    }
-    std::vector<char> name(path_.begin(), path_.end());
-    for (char c : std::string_view(".XXXXXX")) name.push_back(c);
-    name.push_back('\0');
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) return false;
-    temporary_ = name.data();
-    // mkostemp makes the file private; a key file gets the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return ::fchmod(fd_, 0666 & ~mask) == 0;
-}
-
-bool PendingFile::Append(std::string_view data) {
-    for (std::size_t done = 0; done < data.size();) {
-        const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool PendingFile::End() {
-    const bool synced = ::fsync(fd_) == 0;
-    const int error = errno;
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    if (!synced) errno = error;
-    return synced && closed;
-}
-
-bool PendingFile::Write(std::string_view data) { return Begin() && Append(data) && End(); }
-
-bool PendingFile::Commit() {
-    if (temporary_.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0) return false;
-    temporary_.clear();
-    return true;
 }
 
 }  // namespace moratutor::convert

@@ -129,8 +129,10 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
 void WriteDocumentFile(const std::string& path, const std::string& bytes) {
     const QString file = QString::fromLocal8Bit(path);
     const SaveOutcome saved = SaveFileSafely(file, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (!saved.Saved())
-        throw DocumentError(SaveFailureMessage(file, saved, QStringLiteral("Failed to Save Stream")).toStdString());
+    // The window says only "Failed to Save Stream"; a script's log is better off with the
+    // system's reason as well (a full disk, the size limit).
+    const QString failed = QStringLiteral("Failed to Save Stream. ") + saved.reason;
+    if (!saved.Saved()) throw DocumentError(SaveFailureMessage(file, saved, failed).toLocal8Bit().toStdString());
 }
 
 std::string TitleFromFileName(const std::string& path) {

@@ -48,7 +48,8 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
 // The name of the FB2 inside the zipped FB2 written to path: "book.fb2.zip" holds "book.fb2".
 std::string ZippedEntryName(const std::string& path);
 
-// Writes the file safely: a failure leaves an existing file as it was. Throws DocumentError.
+// Writes the file safely: a failure leaves an existing file as it was. Throws DocumentError:
+// "Cannot create file "PATH". REASON", or "Failed to Save Stream. REASON" when writing failed.
 void WriteDocumentFile(const std::string& path, const std::string& bytes);
 
 // The title for a book made from the file when the input has none of its own: the file's

@@ -1,6 +1,6 @@
 // moratutor-convert: the conversion engine for batch work and scripts.
-#include "AnswerKeyFile.h"
 #include "CommandLine.h"
+#include "ConvertedOutput.h"
 #include "FileSizeSignal.h"
 
 #include "moratutor/ConversionKey.h"
@@ -50,19 +50,6 @@ ReadResult ReadAll(int fd, std::string& out) {
     }
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // A run that stops short: what standard error says and the exit code.
 struct Stop {
     int code;
@@ -108,53 +95,23 @@ std::u16string DecodeInput(std::string bytes, const convert::Settings& settings,
     return text;
 }
 
-std::string KeyFailure(const convert::Settings& settings, const convert::PendingFile& keyFile) {
-    if (keyFile.NotRegular())
-        return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\": not a regular file";
-    return "Cannot write the answer key \"" + *settings.AnswerKeyFile + "\". " + std::strerror(errno);
-}
-
-// Converts the text in place; with a key file asked for, the key is written to it, complete
-// on disk but not yet under its name. A formatted book written as one keeps its formatting,
-// carried through the answer key; otherwise `formats` is emptied.
-void Convert(const convert::Settings& settings, StepEnvironment& env, std::u16string& text,
-             converted::SourceFormats& formats, std::optional<convert::PendingFile>& keyFile) {
+// Converts the text in place; with a key file asked for, returns the key as well. A
+// formatted book written as one keeps its formatting, carried through the answer key;
+// otherwise `formats` is emptied.
+std::optional<AnswerKey> Convert(const convert::Settings& settings, StepEnvironment& env, std::u16string& text,
+                                 converted::SourceFormats& formats) {
     const bool carryFormats =
         !settings.Output.empty() && settings.EffectiveFormat() != convert::OutputFormat::Txt && !formats.Plain();
     if (!carryFormats) formats = {};
     if (!settings.AnswerKeyFile && !carryFormats) {
         ReplaceWithKanaUnicode(env, settings.Options, text);
-        return;
+        return std::nullopt;
     }
     AnswerKey key;
     ReplaceWithKanaUnicode(env, settings.Options, text, key);
     if (carryFormats) converted::MapToConverted(formats, key);
-    if (!settings.AnswerKeyFile) return;
-    keyFile.emplace(*settings.AnswerKeyFile);
-    bool written = keyFile->Begin();
-    // In chunks: the key of a long text runs to megabytes that need not be held at once.
-    convert::FormatAnswerKey(text, key, [&](std::string_view chunk) { written = written && keyFile->Append(chunk); });
-    if (!written || !keyFile->End()) throw Stop{1, KeyFailure(settings, *keyFile)};
-}
-
-// The converted text to the file given or to standard output.
-void WriteOutput(const convert::Settings& settings, std::u16string& text, const std::string& title,
-                 const converted::SourceFormats& formats) {
-    if (!settings.Output.empty()) {
-        try {
-            convert::WriteDocumentFile(settings.Output,
-                                       convert::RenderDocument(settings.EffectiveFormat(), text, title, formats,
-                                                               convert::ZippedEntryName(settings.Output)));
-        } catch (const convert::DocumentError& e) {
-            throw Stop{1, e.what()};
-        }
-        return;
-    }
-    // Nothing is written before the whole text is converted.
-    const std::string output = moratutor::codecs::EncodeUtf8(text);
-    text.clear();
-    if (!WriteAll(STDOUT_FILENO, output))
-        throw Stop{1, std::string("Cannot write the converted text. ") + std::strerror(errno)};
+    if (!settings.AnswerKeyFile) return std::nullopt;
+    return key;
 }
 
 // The run after the command line is read: input, conversion, key and output. The exit
@@ -177,12 +134,12 @@ int ConvertAndWrite(const convert::Settings& settings) {
     env.ReplacementCount = &replacements;
     env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
     env.StepProgress = [&steps] { ++steps; };
-    // The key is complete on disk before the text goes out, and takes its name only once
-    // the text is written too, whichever way the text goes.
-    std::optional<convert::PendingFile> keyFile;
-    Convert(settings, env, text, formats, keyFile);
-    WriteOutput(settings, text, title, formats);
-    if (keyFile && !keyFile->Commit()) throw Stop{1, KeyFailure(settings, *keyFile)};
+    std::optional<AnswerKey> key = Convert(settings, env, text, formats);
+    try {
+        convert::WriteConverted(settings, text, std::move(key), title, formats);
+    } catch (const convert::DocumentError& e) {
+        throw Stop{1, e.what()};
+    }
     if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
     return damaged ? kDamagedBook : 0;
 }
@@ -198,7 +155,7 @@ int Run(const std::vector<std::string>& args) {
     if (settings.Help || settings.Version) {
         const std::string text =
             settings.Help ? std::string(convert::kUsage) + convert::kHelpExample : std::string(convert::kVersion);
-        if (!WriteAll(STDOUT_FILENO, text)) {
+        if (!convert::WriteAll(STDOUT_FILENO, text)) {
             std::cerr << "moratutor-convert: не удалось вывести " << (settings.Help ? "справку" : "версию") << ". "
                       << std::strerror(errno) << "\n";
             return 1;
