@@ -69,6 +69,7 @@ AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane) {
     };
     connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, update);
     connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, this, update);
+    connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, &AnswerKeyPane::CountReadPast);
 }
 
 AnswerKeyPane::CompactKey AnswerKeyPane::Compact(moratutor::AnswerKey key) {
@@ -113,6 +114,7 @@ moratutor::AnswerKey AnswerKeyPane::Key() const {
 void AnswerKeyPane::SetKey(moratutor::AnswerKey key, std::u16string_view text) { SetKey(Compact(std::move(key)), text); }
 
 void AnswerKeyPane::SetKey(CompactKey key, std::u16string_view text) {
+    CountPageOnView();
     ForgetDocument();
     document_ = pane_->document();
     key_ = std::move(key);
@@ -132,6 +134,7 @@ void AnswerKeyPane::SetKey(CompactKey key, std::u16string_view text) {
     // The pane itself may be going when its document goes: only the key is dropped then.
     connect(document_, &QObject::destroyed, this, [this] { key_ = {}; });
     UpdateHighlight();
+    StartStudyOfDocument();
 }
 
 void AnswerKeyPane::ForgetDocument() {
@@ -231,11 +234,7 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
                 QToolTip::hideText();
                 return false;
             }
-            QTextCursor start(pane_->document()), end(pane_->document());
-            start.setPosition(static_cast<int>(entry->Offset));
-            end.setPosition(static_cast<int>(entry->End()));
-            const QRect area = pane_->cursorRect(start).united(pane_->cursorRect(end));
-            QToolTip::showText(help->globalPos(), ToolTipText(*entry), pane_->viewport(), area);
+            ShowToolTipFor(*entry, help->globalPos());
             return true;
         }
         if (event->type() == QEvent::Resize && highlight_) UpdateHighlight();
