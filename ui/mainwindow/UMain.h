@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -37,6 +38,7 @@ class QToolBar;
 namespace moratutor::ui {
 
 class AnswerKeyPane;
+class LearnerStudy;
 class TFHelp;
 class TFKanaChart;
 
@@ -61,6 +63,10 @@ public:
     static QString FormPreferencesPath();
     // Tests point the window at a file of their own; empty means the normal rule.
     static void SetPreferencesPathOverride(const QString& path);
+    // Where the kana counts are kept for this preferences file.
+    static QString KanaCountsPath(const QString& preferencesPath);
+    // Tests answer the question before the counts are reset; empty means a message box.
+    static void SetResetQuestionOverride(std::function<bool(const QString& question)> answer);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +100,9 @@ private:
     QAction* actWordWrapChange = nullptr;
     QAction* actHighlightReplacements = nullptr;
     QAction* actKanaChart = nullptr;
+    QAction* actShowKanaHint = nullptr;
+    QAction* actSayKana = nullptr;
+    QAction* actSaySyllable = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuEdit = nullptr;
@@ -121,6 +130,7 @@ private:
     AnswerKeyPane* ConvertedTextKey = nullptr;
     TFKanaChart* KanaChart = nullptr;
     bool KanaChartShownBefore = false;  // the first opening places it beside the window
+    LearnerStudy* Study = nullptr;        // the kana counts, their file and the voice
     // The program's own help window, made on the first F1 that needs it.
     QPointer<TFHelp> HelpWindow;
 
@@ -171,6 +181,17 @@ private:
     void actWordWrapChangeExecute();
     void actHighlightReplacementsExecute();
     void actKanaChartExecute();
+    // The learner's study and the voice (UMainStudy.cpp).
+    void actShowKanaHintExecute();
+    void actSayKanaExecute();
+    void actSaySyllableExecute();
+    void CreateStudy();
+    void LoadStudy();
+    void SaveStudy();
+    void ShowStudyInKanaChart();
+    void ResetKanaCounts();
+    // A greyed speaking item tells why in its tool tip, in the menus too.
+    bool ShowGreyedItemTip(QObject* watched, QEvent* event);
 
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);

@@ -16,7 +16,10 @@ namespace moratutor::ui {
 
 void TFMain::actHighlightReplacementsExecute() { ConvertedTextKey->SetHighlight(actHighlightReplacements->isChecked()); }
 
-void TFMain::ShowOptionsInKanaChart() { KanaChart->SetOptions(CurrentOptions()); }
+void TFMain::ShowOptionsInKanaChart() {
+    KanaChart->SetOptions(CurrentOptions());
+    ShowStudyInKanaChart();
+}
 
 QPoint TFMain::KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen) {
     // Right of the window, else left of it; where neither side has room, at the screen's
