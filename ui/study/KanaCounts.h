@@ -18,7 +18,7 @@ namespace moratutor::study {
 struct Tally {
     std::uint32_t LookedUp = 0;
     std::uint32_t Seen = 0;
-    std::uint32_t Met() const { return LookedUp + Seen; }
+    std::uint64_t Met() const { return std::uint64_t{LookedUp} + Seen; }
     bool operator==(const Tally&) const = default;
 };
 
