@@ -24,6 +24,7 @@ constexpr TestClass kClasses[] = {
     {"PreferencesWindowTest", RunPreferencesWindowTest},
     {"TextFilesWindowTest", RunTextFilesWindowTest},
     {"StartUpTest", RunStartUpTest},
+    {"StudyWindowTest", RunStudyWindowTest},
 };
 
 }  // namespace

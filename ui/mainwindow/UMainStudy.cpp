@@ -33,11 +33,6 @@ void TFMain::SetResetQuestionOverride(std::function<bool(const QString& question
     ResetQuestionOverride() = std::move(answer);
 }
 
-QString TFMain::KanaCountsPath(const QString& preferencesPath) {
-    return moratutor::study::KanaCountsPath(preferencesPath, QCoreApplication::applicationDirPath(),
-                                            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-}
-
 void TFMain::CreateStudy() {
     Study = new LearnerStudy(this);
     ConvertedTextKey->SetStudyCounts(&Study->Counts);
