@@ -20,10 +20,12 @@ namespace {
 
 using moratutor::study::Mastery;
 
-// From "still looked up" to "known": soft enough to leave the kana readable, mixed into the
-// window's own background so that a dark theme stays dark.
-const QColor kStillLookedUp(0xF2, 0x8B, 0x82);
-const QColor kKnown(0x81, 0xC9, 0x95);
+// From "still looked up" (red) through yellow to "known" (green) by hue, so that the middle
+// is not a muddy brown; soft enough to leave the kana readable, and mixed into the window's
+// own background so that a dark theme stays dark.
+QColor ShadeFor(double knownShare) {
+    return QColor::fromHsvF(static_cast<float>(knownShare * 120.0 / 360.0), 0.55f, 0.95f);
+}
 const QColor kPractiseFrame(0xC6, 0x28, 0x28);
 
 QColor Mix(const QColor& a, const QColor& b, double share) {
@@ -114,7 +116,7 @@ void TFKanaChart::ShowKanaStudy(QLabel* label, const moratutor::study::KanaCount
     const QColor base = palette().color(QPalette::Base);
     const QColor shade = mastery == Mastery::NotEnough
                              ? QColor()
-                             : Mix(base, Mix(kStillLookedUp, kKnown, moratutor::study::KnownShare(tally)), 0.6);
+                             : Mix(base, ShadeFor(moratutor::study::KnownShare(tally)), 0.7);
     const bool practise = mastery == Mastery::StillLookedUp;
     CellWidgets& cell = cells_[static_cast<std::size_t>(row - 1)];
     (script == moratutor::kmKatakana ? cell.KatakanaShade : cell.HiraganaShade) = shade;
