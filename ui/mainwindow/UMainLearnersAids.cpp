@@ -46,6 +46,7 @@ void TFMain::actKanaChartExecute() {
             KanaChart->resize(KanaChart->width(), std::max(200, available.height() - frame.height()));
         KanaChart->move(KanaChartPlace(frameGeometry(), KanaChart->size() + frame, available));
     }
+    ShowStudyInKanaChart();  // the sightings since it was last shown
     KanaChart->show();
     KanaChart->raise();
     KanaChart->activateWindow();

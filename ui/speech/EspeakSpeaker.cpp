@@ -1,6 +1,7 @@
 #include "EspeakSpeaker.h"
 
 #include <QByteArray>
+#include <QDir>
 
 #include <dlfcn.h>
 
@@ -22,6 +23,7 @@ struct EspeakEvent {
 using SynthCallback = int(short* samples, int count, EspeakEvent* events);
 
 struct Library {
+    const char* (*Info)(const char**) = nullptr;
     void (*InitializePath)(const char*) = nullptr;
     int (*Initialize)(void**) = nullptr;
     int (*InitializeOutput)(int, int, const char*) = nullptr;
@@ -32,7 +34,9 @@ struct Library {
     int (*Synchronize)() = nullptr;
     void (*SetSynthCallback)(SynthCallback*) = nullptr;
 
-    enum class State { Missing, NoVoice, Ready, Playing, Buffering, NoSound };
+    // Found: the library and both voices' files are there, nothing loaded yet (the voices'
+    // data takes megabytes: it waits for the first word said). Ready: loaded, no output yet.
+    enum class State { Missing, NoVoice, Found, Ready, Playing, Buffering, NoSound };
     State state = State::Missing;
 };
 
@@ -42,35 +46,48 @@ bool Bind(void* handle, const char* name, Function& function) {
     return function != nullptr;
 }
 
-// Loads and starts the library once per process; both voices must be there.
-Library& Loaded() {
+bool BindAll(void* handle, Library& l) {
+    return Bind(handle, "espeak_Info", l.Info) && Bind(handle, "espeak_ng_InitializePath", l.InitializePath) &&
+           Bind(handle, "espeak_ng_Initialize", l.Initialize) &&
+           Bind(handle, "espeak_ng_InitializeOutput", l.InitializeOutput) &&
+           Bind(handle, "espeak_ng_GetSampleRate", l.GetSampleRate) &&
+           Bind(handle, "espeak_ng_SetVoiceByName", l.SetVoiceByName) && Bind(handle, "espeak_ng_Synthesize", l.Synthesize) &&
+           Bind(handle, "espeak_ng_Cancel", l.Cancel) && Bind(handle, "espeak_ng_Synchronize", l.Synchronize) &&
+           Bind(handle, "espeak_SetSynthCallback", l.SetSynthCallback);
+}
+
+// Looks for the library and the voices' files once per process, loading nothing big.
+Library& Probed() {
     static Library library;
     static std::once_flag once;
     std::call_once(once, [] {
         void* handle = dlopen("libespeak-ng.so.1", RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return;
-        Library& l = library;
-        const bool bound = Bind(handle, "espeak_ng_InitializePath", l.InitializePath) &&
-                           Bind(handle, "espeak_ng_Initialize", l.Initialize) &&
-                           Bind(handle, "espeak_ng_InitializeOutput", l.InitializeOutput) &&
-                           Bind(handle, "espeak_ng_GetSampleRate", l.GetSampleRate) &&
-                           Bind(handle, "espeak_ng_SetVoiceByName", l.SetVoiceByName) &&
-                           Bind(handle, "espeak_ng_Synthesize", l.Synthesize) && Bind(handle, "espeak_ng_Cancel", l.Cancel) &&
-                           Bind(handle, "espeak_ng_Synchronize", l.Synchronize) &&
-                           Bind(handle, "espeak_SetSynthCallback", l.SetSynthCallback);
-        if (!bound) return;
-        l.InitializePath(nullptr);
-        void* context = nullptr;
-        if (l.Initialize(&context) != kStatusOk) return;
-        l.state = l.SetVoiceByName("ja") == kStatusOk && l.SetVoiceByName("ru") == kStatusOk ? Library::State::Ready
-                                                                                             : Library::State::NoVoice;
+        if (!handle || !BindAll(handle, library)) return;
+        library.InitializePath(nullptr);
+        const char* data = nullptr;
+        library.Info(&data);
+        const QDir voices(QString::fromLocal8Bit(data ? data : ""));
+        const bool both = data && voices.exists(QStringLiteral("ja_dict")) && voices.exists(QStringLiteral("ru_dict"));
+        library.state = both ? Library::State::Found : Library::State::NoVoice;
     });
     return library;
 }
 
+// Loads the voices on first need; both must load.
+Library& Started() {
+    Library& l = Probed();
+    if (l.state == Library::State::Found) {
+        void* context = nullptr;
+        const bool voices = l.Initialize(&context) == kStatusOk && l.SetVoiceByName("ja") == kStatusOk &&
+                            l.SetVoiceByName("ru") == kStatusOk;
+        l.state = voices ? Library::State::Ready : Library::State::NoVoice;
+    }
+    return l;
+}
+
 // The library's output, chosen on first use; false when it is taken by the other kind.
 bool OutputFor(Library::State wanted) {
-    Library& l = Loaded();
+    Library& l = Started();
     if (l.state == Library::State::Ready) {
         const int mode = wanted == Library::State::Playing ? kOutputSpeakAudio : kOutputSynchronous;
         l.state = l.InitializeOutput(mode, 0, nullptr) == kStatusOk ? wanted : Library::State::NoSound;
@@ -95,35 +112,33 @@ int Collect(short* samples, int count, EspeakEvent*) {
 }  // namespace
 
 QString EspeakSpeaker::Unavailable() const {
-    Library& l = Loaded();
-    switch (l.state) {
+    switch (Probed().state) {
         case Library::State::Missing:
         case Library::State::NoVoice:
             return QStringLiteral("Нет голоса, чтобы произнести слог: установите пакет %1 (японский и русский голоса).")
                 .arg(QLatin1String(kVoicePackage));
-        case Library::State::Ready:
-            if (OutputFor(Library::State::Playing)) return {};
-            [[fallthrough]];
         case Library::State::NoSound:
         case Library::State::Buffering:
             return QStringLiteral("Голос %1 есть, но звук вывести некуда: нет звукового устройства.")
                 .arg(QLatin1String(kVoicePackage));
+        case Library::State::Found:
+        case Library::State::Ready:
         case Library::State::Playing:
-            return {};
+            break;
     }
     return {};
 }
 
 void EspeakSpeaker::Say(const Utterance& utterance) {
-    if (!Available()) return;
-    Library& l = Loaded();
+    if (!Available() || !OutputFor(Library::State::Playing)) return;
+    Library& l = Probed();
     l.Cancel();
     Synthesize(l, utterance);
 }
 
 std::optional<EspeakSpeaker::Audio> EspeakSpeaker::Synthesise(const Utterance& utterance) {
     if (!OutputFor(Library::State::Buffering)) return std::nullopt;
-    Library& l = Loaded();
+    Library& l = Probed();
     Audio audio;
     audio.SampleRate = l.GetSampleRate();
     gBuffer = &audio.Samples;

@@ -121,9 +121,11 @@ void TFKanaChart::ShowKanaStudy(QLabel* label, const moratutor::study::KanaCount
     CellWidgets& cell = cells_[static_cast<std::size_t>(row - 1)];
     (script == moratutor::kmKatakana ? cell.KatakanaShade : cell.HiraganaShade) = shade;
     (script == moratutor::kmKatakana ? cell.KatakanaPractise : cell.HiraganaPractise) = practise;
-    label->setStyleSheet(QStringLiteral("QLabel { background-color: %1; border: 2px solid %2; border-radius: 3px; }")
-                             .arg(shade.isValid() ? shade.name() : QStringLiteral("transparent"),
-                                  practise ? kPractiseFrame.name() : QStringLiteral("transparent")));
+    const QString style = QStringLiteral("QLabel { background-color: %1; border: 2px solid %2; border-radius: 3px; }")
+                              .arg(shade.isValid() ? shade.name() : QStringLiteral("transparent"),
+                                   practise ? kPractiseFrame.name() : QStringLiteral("transparent"));
+    // A style sheet set anew re-polishes the label: only those whose shade changed.
+    if (label->styleSheet() != style) label->setStyleSheet(style);
     label->setToolTip(tally.Met() ? QStringLiteral("%1: смотрели в подсказке — %2, прочитан без подсказки — %3%4")
                                         .arg(label->text().trimmed())
                                         .arg(tally.LookedUp)

@@ -8,6 +8,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -177,6 +178,36 @@ private slots:
         w.reset();
         QCOMPARE(Counted(50, kmHiragana), (moratutor::study::Tally{3, 0}));
         QCOMPARE(Counted(46, kmHiragana), (moratutor::study::Tally{1, 1}));
+    }
+
+    // Pages scrolled past count as seen, each kana once; a jump reads nothing it skipped.
+    void kanaReadPastCountAsSeen() {
+        QStringList lines;
+        for (int i = 0; i < 300; ++i) lines << QStringLiteral("ко");
+        Run(lines.join(QLatin1Char('\n')), {2});
+        QScrollBar* bar = converted->verticalScrollBar();
+        QVERIFY(bar->maximum() > 10 * bar->pageStep());
+        const auto seen = [this] {
+            Control<QAction>(*w, "actKanaChart")->trigger();  // opening shows the counts so far
+            const QString tip = chart->KanaLabel(50, kmHiragana)->toolTip();
+            const qsizetype at = tip.lastIndexOf(QStringLiteral("— "));
+            return at < 0 ? 0 : tip.mid(at + 2).toInt();
+        };
+        QCOMPARE(seen(), 0);
+        bar->setValue(bar->pageStep());
+        const int firstPage = seen();
+        QVERIFY(firstPage > 0);
+        bar->setValue(0);  // back up and down again: read already
+        bar->setValue(bar->pageStep());
+        QCOMPARE(seen(), firstPage);
+        bar->setValue(bar->maximum());  // the second page left, the rest skipped
+        const int twoPages = seen();
+        QVERIFY(twoPages > firstPage);
+        QVERIFY(twoPages <= 3 * firstPage);
+        w.reset();  // the last page counts on closing
+        const std::uint32_t all = Counted(50, kmHiragana).Seen;
+        QVERIFY(all > static_cast<std::uint32_t>(twoPages));
+        QVERIFY(all < 300);
     }
 
     void damagedCountsFileIsLeftAloneUntilTheReset() {
