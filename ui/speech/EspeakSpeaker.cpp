@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFileInfo>
+#include <QStringList>
 
 #include <dlfcn.h>
 
@@ -23,7 +25,6 @@ struct EspeakEvent {
 using SynthCallback = int(short* samples, int count, EspeakEvent* events);
 
 struct Library {
-    const char* (*Info)(const char**) = nullptr;
     void (*InitializePath)(const char*) = nullptr;
     int (*Initialize)(void**) = nullptr;
     int (*InitializeOutput)(int, int, const char*) = nullptr;
@@ -34,8 +35,8 @@ struct Library {
     int (*Synchronize)() = nullptr;
     void (*SetSynthCallback)(SynthCallback*) = nullptr;
 
-    // Found: the library and both voices' files are there, nothing loaded yet (the voices'
-    // data takes megabytes: it waits for the first word said). Ready: loaded, no output yet.
+    // Found: the library and both voices' files are there, nothing loaded yet. Ready:
+    // loaded, no output chosen yet.
     enum class State { Missing, NoVoice, Found, Ready, Playing, Buffering, NoSound };
     State state = State::Missing;
 };
@@ -47,7 +48,7 @@ bool Bind(void* handle, const char* name, Function& function) {
 }
 
 bool BindAll(void* handle, Library& l) {
-    return Bind(handle, "espeak_Info", l.Info) && Bind(handle, "espeak_ng_InitializePath", l.InitializePath) &&
+    return Bind(handle, "espeak_ng_InitializePath", l.InitializePath) &&
            Bind(handle, "espeak_ng_Initialize", l.Initialize) &&
            Bind(handle, "espeak_ng_InitializeOutput", l.InitializeOutput) &&
            Bind(handle, "espeak_ng_GetSampleRate", l.GetSampleRate) &&
@@ -56,31 +57,51 @@ bool BindAll(void* handle, Library& l) {
            Bind(handle, "espeak_SetSynthCallback", l.SetSynthCallback);
 }
 
-// Looks for the library and the voices' files once per process, loading nothing big.
+// The folders the library and its data stand in on Debian (the library's own multiarch
+// folder) and on other systems; ESPEAK_DATA_PATH is the library's own override.
+QStringList LibraryFolders() {
+    return {QStringLiteral("/usr/lib/" MORATUTOR_MULTIARCH), QStringLiteral("/usr/lib64"), QStringLiteral("/usr/lib"),
+            QStringLiteral("/usr/local/lib")};
+}
+
+bool VoicesIn(const QString& folder) {
+    const QDir data(folder);
+    return data.exists(QStringLiteral("ja_dict")) && data.exists(QStringLiteral("ru_dict"));
+}
+
+// Looks for the library and the voices' files once per process without loading anything:
+// the library brings some thirty others (sound servers, codecs), megabytes the program
+// needs only once a word is said.
 Library& Probed() {
     static Library library;
     static std::once_flag once;
     std::call_once(once, [] {
-        void* handle = dlopen("libespeak-ng.so.1", RTLD_NOW | RTLD_LOCAL);
-        if (!handle || !BindAll(handle, library)) return;
-        library.InitializePath(nullptr);
-        const char* data = nullptr;
-        library.Info(&data);
-        const QDir voices(QString::fromLocal8Bit(data ? data : ""));
-        const bool both = data && voices.exists(QStringLiteral("ja_dict")) && voices.exists(QStringLiteral("ru_dict"));
-        library.state = both ? Library::State::Found : Library::State::NoVoice;
+        bool found = false, voices = false;
+        const QByteArray own = qgetenv("ESPEAK_DATA_PATH");
+        if (!own.isEmpty()) voices = VoicesIn(QString::fromLocal8Bit(own) + QStringLiteral("/espeak-ng-data"));
+        for (const QString& folder : LibraryFolders()) {
+            if (!QFileInfo::exists(folder + QStringLiteral("/libespeak-ng.so.1"))) continue;
+            found = true;
+            voices = voices || VoicesIn(folder + QStringLiteral("/espeak-ng-data"));
+        }
+        voices = voices || VoicesIn(QStringLiteral("/usr/share/espeak-ng-data")) ||
+                 VoicesIn(QStringLiteral("/usr/local/share/espeak-ng-data"));
+        library.state = !found ? Library::State::Missing : voices ? Library::State::Found : Library::State::NoVoice;
     });
     return library;
 }
 
-// Loads the voices on first need; both must load.
+// Loads the library and the voices on first need; both voices must load.
 Library& Started() {
     Library& l = Probed();
     if (l.state == Library::State::Found) {
+        l.state = Library::State::NoVoice;
+        void* handle = dlopen("libespeak-ng.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!handle || !BindAll(handle, l)) return l;
+        l.InitializePath(nullptr);
         void* context = nullptr;
-        const bool voices = l.Initialize(&context) == kStatusOk && l.SetVoiceByName("ja") == kStatusOk &&
-                            l.SetVoiceByName("ru") == kStatusOk;
-        l.state = voices ? Library::State::Ready : Library::State::NoVoice;
+        if (l.Initialize(&context) == kStatusOk && l.SetVoiceByName("ja") == kStatusOk && l.SetVoiceByName("ru") == kStatusOk)
+            l.state = Library::State::Ready;
     }
     return l;
 }

@@ -4,6 +4,9 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPalette>
+#include <QPen>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -69,6 +72,7 @@ QWidget* TFKanaChart::MakeStudyBar() {
         cell.KatakanaLabel->setProperty("katakana", true);
         for (QLabel* label : {cell.SyllableLabel, cell.HiraganaLabel, cell.KatakanaLabel}) {
             label->setProperty("row", static_cast<int>(i + 1));
+            label->setContentsMargins(2, 2, 2, 2);  // room for the frame of a kana to practise
             label->installEventFilter(this);
         }
     }
@@ -91,6 +95,16 @@ void TFKanaChart::SetSpeaker(moratutor::speech::Speaker* speaker) {
 }
 
 bool TFKanaChart::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched->property("practise").toBool()) {
+        // The label paints itself, then the frame goes round it.
+        static_cast<QObject*>(watched)->event(event);
+        auto* label = static_cast<QWidget*>(watched);
+        QPainter painter(label);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(kPractiseFrame, 2));
+        painter.drawRoundedRect(QRectF(label->rect()).adjusted(1, 1, -1, -1), 3, 3);
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonRelease && watched->property("row").isValid() &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         Speak(watched);
@@ -116,16 +130,21 @@ void TFKanaChart::ShowKanaStudy(QLabel* label, const moratutor::study::KanaCount
     const QColor base = palette().color(QPalette::Base);
     const QColor shade = mastery == Mastery::NotEnough
                              ? QColor()
-                             : Mix(base, ShadeFor(moratutor::study::KnownShare(tally)), 0.7);
+                             : Mix(base, ShadeFor(moratutor::study::KnownShare(tally)), 0.8);
     const bool practise = mastery == Mastery::StillLookedUp;
     CellWidgets& cell = cells_[static_cast<std::size_t>(row - 1)];
     (script == moratutor::kmKatakana ? cell.KatakanaShade : cell.HiraganaShade) = shade;
     (script == moratutor::kmKatakana ? cell.KatakanaPractise : cell.HiraganaPractise) = practise;
-    const QString style = QStringLiteral("QLabel { background-color: %1; border: 2px solid %2; border-radius: 3px; }")
-                              .arg(shade.isValid() ? shade.name() : QStringLiteral("transparent"),
-                                   practise ? kPractiseFrame.name() : QStringLiteral("transparent"));
-    // A style sheet set anew re-polishes the label: only those whose shade changed.
-    if (label->styleSheet() != style) label->setStyleSheet(style);
+    // Palette and a frame drawn over the label rather than a style sheet: 240 labels with
+    // style sheets of their own would cost start-up time and memory.
+    QPalette colours = label->palette();
+    if (shade.isValid()) colours.setColor(QPalette::Window, shade);
+    label->setPalette(colours);
+    label->setAutoFillBackground(shade.isValid());
+    if (label->property("practise").toBool() != practise) {
+        label->setProperty("practise", practise);
+        label->update();
+    }
     label->setToolTip(tally.Met() ? QStringLiteral("%1: смотрели в подсказке — %2, прочитан без подсказки — %3%4")
                                         .arg(label->text().trimmed())
                                         .arg(tally.LookedUp)

@@ -243,8 +243,11 @@ private slots:
         converted->setTextCursor(caret);
         Control<QAction>(*w, "actSayKana")->trigger();
         Control<QAction>(*w, "actSaySyllable")->trigger();
-        RestOn(converted, 3);  // the tool tip's kana wins over the caret's
-        Control<QAction>(*w, "actSayKana")->trigger();
+        RestOn(converted, 3);  // the tool tip's kana wins over the caret's, by the real key
+        QVERIFY(QToolTip::isVisible());
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(converted, Qt::Key_F4);
         HideToolTip();
         caret.setPosition(1);  // after こ, before the space: the kana before the caret
         converted->setTextCursor(caret);
