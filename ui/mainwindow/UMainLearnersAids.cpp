@@ -54,6 +54,7 @@ void TFMain::actKanaChartExecute() {
 
 void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text) {
     KanaChart->SetCounts(key);
+    ConvertedTextKey->CountPageOnView();  // the last result's page, read before this one replaces it
     // The engine's key gives way to the pane's smaller one before the result's document is
     // built: for a book the two keys and two documents at once would be the program's peak.
     AnswerKeyPane::CompactKey compact = AnswerKeyPane::Compact(std::move(key));

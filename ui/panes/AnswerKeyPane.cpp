@@ -114,7 +114,6 @@ moratutor::AnswerKey AnswerKeyPane::Key() const {
 void AnswerKeyPane::SetKey(moratutor::AnswerKey key, std::u16string_view text) { SetKey(Compact(std::move(key)), text); }
 
 void AnswerKeyPane::SetKey(CompactKey key, std::u16string_view text) {
-    CountPageOnView();
     ForgetDocument();
     document_ = pane_->document();
     key_ = std::move(key);

@@ -78,7 +78,8 @@ public:
     // when the document is replaced or the counts are asked for) as seen, once per document
     // and only when not looked up there. Null: nothing is counted.
     void SetStudyCounts(moratutor::study::KanaCounts* counts) { counts_ = counts; }
-    // Counts the page on view as read past: before the counts are saved.
+    // Counts the page on view as read past: before the counts are saved or the document is
+    // replaced.
     void CountPageOnView();
     // The kana at the pane's caret (the one after it, else the one before it).
     std::optional<moratutor::KeyEntry> EntryAtCaret() const;

@@ -175,9 +175,12 @@ private slots:
         NewWindow();  // the counts come back and go on
         Run(QStringLiteral("ко ка"), {});
         RestOn(converted, 0);
+        HideToolTip();
+        Run(QStringLiteral("ку"), {});  // the last result's page was read: か seen, こ looked up
         w.reset();
         QCOMPARE(Counted(50, kmHiragana), (moratutor::study::Tally{3, 0}));
         QCOMPARE(Counted(46, kmHiragana), (moratutor::study::Tally{1, 1}));
+        QCOMPARE(Counted(48, kmHiragana), (moratutor::study::Tally{1, 1}));
     }
 
     // Pages scrolled past count as seen, each kana once; a jump reads nothing it skipped.
