@@ -22,8 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # need a font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, fonts-ipafont-gothic | fonts-noto-cjk")
 # F1 hands the help page to xdg-open where a browser takes HTML; without it the program
-# shows the page in its own window.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# shows the page in its own window. The voice that says the kana is loaded, not linked
+# (espeak-ng brings its library and its Japanese and Russian voices): without it the
+# speaking items are grey.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, espeak-ng")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The long description; CPack puts the summary above it and formats the lines for the control
 # file. A control file has one description, so the Russian one follows the English one.

@@ -51,7 +51,7 @@ for dep in libqt6widgets6 libicu72 qt6-qpa-plugins libqt6svg6 qt6-translations-l
     field Depends | grep -q "$dep" || fault "Depends lacks $dep: $(field Depends)"
 done
 grep -q 'каны' "$tmp/control" || fault "the description has no Russian part"
-[ "$(field Recommends)" = xdg-utils ] || fault "Recommends is '$(field Recommends)', not xdg-utils"
+[ "$(field Recommends)" = "xdg-utils, espeak-ng" ] || fault "Recommends is '$(field Recommends)', not xdg-utils, espeak-ng"
 
 echo "== files"
 root="$tmp/root"

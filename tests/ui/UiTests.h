@@ -11,6 +11,7 @@ int RunFormattedConversionTest(int argc, char** argv);
 int RunPreferencesWindowTest(int argc, char** argv);
 int RunTextFilesWindowTest(int argc, char** argv);
 int RunStartUpTest(int argc, char** argv);
+int RunStudyWindowTest(int argc, char** argv);
 
 // "ui_tests RunMoratutor PREFERENCES ARGUMENTS...": the program's own start-up with the
 // arguments, reporting the window it opened on standard output; the start-up test runs it.

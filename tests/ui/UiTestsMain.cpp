@@ -25,6 +25,7 @@ constexpr TestClass kClasses[] = {
     {"PreferencesWindowTest", RunPreferencesWindowTest},
     {"TextFilesWindowTest", RunTextFilesWindowTest},
     {"StartUpTest", RunStartUpTest},
+    {"StudyWindowTest", RunStudyWindowTest},
 };
 
 }  // namespace

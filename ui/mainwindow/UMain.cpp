@@ -176,6 +176,7 @@ void TFMain::CreateLearnersAids() {
     ConvertedTextKey = new AnswerKeyPane(richConvertedText);
     KanaChart = new TFKanaChart(this);
     KanaChart->hide();
+    CreateStudy();
 }
 
 void TFMain::CreateToolBar() {
@@ -300,6 +301,7 @@ void TFMain::FormCreate() {
     setWindowTitle(ApplicationTitle());
     actHelp->setText(QStringLiteral("Справка: ") + ApplicationTitle());
     SetActionHints();
+    LoadStudy();
     actReplaceWithHiragana->setEnabled(false);
     actReplaceWithKatakana->setEnabled(false);
     actSaveTextToFile->setEnabled(false);
@@ -314,6 +316,7 @@ void TFMain::FormDestroy() {
     // Once only, whichever way the window goes.
     if (FormDestroyDone) return;
     FormDestroyDone = true;
+    SaveStudy();
     SavePreferences();
 }
 
@@ -346,6 +349,7 @@ void TFMain::FormResize() {
 }
 
 bool TFMain::eventFilter(QObject* watched, QEvent* event) {
+    if (ShowGreyedItemTip(watched, event)) return true;
     // A pane takes dropped text itself; a dropped file is loaded instead of pasted as its name.
     if ((watched == richSourceText->viewport() || watched == richConvertedText->viewport()) &&
         HandleFileDrop(event))

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -40,6 +41,7 @@ class QToolBar;
 namespace moratutor::ui {
 
 class AnswerKeyPane;
+class LearnerStudy;
 class TFHelp;
 class TFKanaChart;
 
@@ -70,6 +72,10 @@ public:
     static QString FormPreferencesPath();
     // Tests point the window at a file of their own; empty means the normal rule.
     static void SetPreferencesPathOverride(const QString& path);
+    // Where the kana counts are kept for this preferences file.
+    static QString KanaCountsPath(const QString& preferencesPath);
+    // Tests answer the question before the counts are reset; empty means a message box.
+    static void SetResetQuestionOverride(std::function<bool(const QString& question)> answer);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,6 +110,8 @@ private:
     QAction* actHighlightReplacements = nullptr;
     QAction* actKanaChart = nullptr;
     QAction* actKeyAtCaret = nullptr;
+    QAction* actSayKana = nullptr;
+    QAction* actSaySyllable = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuEdit = nullptr;
@@ -131,6 +139,7 @@ private:
     AnswerKeyPane* ConvertedTextKey = nullptr;
     TFKanaChart* KanaChart = nullptr;
     bool KanaChartShownBefore = false;  // the first opening places it beside the window
+    LearnerStudy* Study = nullptr;        // the kana counts, their file and the voice
     // The program's own help window, made on the first F1 that needs it.
     QPointer<TFHelp> HelpWindow;
 
@@ -185,6 +194,16 @@ private:
     void actHighlightReplacementsExecute();
     void actKanaChartExecute();
     void actKeyAtCaretExecute();
+    // The learner's study and the voice (UMainStudy.cpp).
+    void actSayKanaExecute();
+    void actSaySyllableExecute();
+    void CreateStudy();
+    void LoadStudy();
+    void SaveStudy();
+    void ShowStudyInKanaChart();
+    void ResetKanaCounts();
+    // A greyed speaking item tells why in its tool tip, in the menus too.
+    bool ShowGreyedItemTip(QObject* watched, QEvent* event);
 
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);

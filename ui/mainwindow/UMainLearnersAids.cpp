@@ -20,7 +20,10 @@ void TFMain::actHighlightReplacementsExecute() { ConvertedTextKey->SetHighlight(
 
 void TFMain::actKeyAtCaretExecute() { ConvertedTextKey->ShowToolTipAtCaret(); }
 
-void TFMain::ShowOptionsInKanaChart() { KanaChart->SetOptions(CurrentOptions()); }
+void TFMain::ShowOptionsInKanaChart() {
+    KanaChart->SetOptions(CurrentOptions());
+    ShowStudyInKanaChart();
+}
 
 QPoint TFMain::KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen) {
     // Right of the window, else left of it; where neither side has room, at the screen's
@@ -62,6 +65,7 @@ void TFMain::actKanaChartExecute() {
             move(WindowPlaceBesideChart(frameGeometry(), chart, available));
         KanaChart->move(KanaChartPlace(frameGeometry(), chart, available));
     }
+    ShowStudyInKanaChart();  // the sightings since it was last shown
     KanaChart->show();
     KanaChart->raise();
     KanaChart->activateWindow();
@@ -72,6 +76,7 @@ void TFMain::ShowConversion(moratutor::AnswerKey key, const std::u16string& text
     KanaChart->SetCounts(key);
     // The source's formatting goes over through the full key, before it is compacted.
     moratutor::converted::MapToConverted(formats, key);
+    ConvertedTextKey->CountPageOnView();  // the last result's page, read before this one replaces it
     // The engine's key gives way to the pane's smaller one before the result's document is
     // built: for a book the two keys and two documents at once would be the program's peak.
     AnswerKeyPane::CompactKey compact = AnswerKeyPane::Compact(std::move(key));

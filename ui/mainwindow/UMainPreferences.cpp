@@ -11,6 +11,7 @@
 #include <QTextEdit>
 
 #include "IniFile.h"
+#include "KanaCountsFile.h"
 #include "PreferencesPath.h"
 #include "MessageBoxes.h"
 #include "UMostUsed.h"
@@ -50,6 +51,14 @@ QString TFMain::FormPreferencesPath() {
     if (!PreferencesPathOverride().isEmpty()) return PreferencesPathOverride();
     return moratutor::ChoosePreferencesPath(QCoreApplication::applicationDirPath(), GetLoginUserName(),
                                             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+QString TFMain::KanaCountsPath(const QString& preferencesPath) {
+    // A preferences file of the tests' own keeps its counts beside it.
+    const QString dataDir = PreferencesPathOverride().isEmpty()
+                                ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                : QString();
+    return moratutor::study::KanaCountsPath(preferencesPath, QCoreApplication::applicationDirPath(), dataDir);
 }
 
 void TFMain::LoadPreferences() {

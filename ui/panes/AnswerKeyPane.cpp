@@ -70,6 +70,7 @@ AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane), view
     connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, update);
     connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, this, update);
     connect(pane_, &QTextEdit::cursorPositionChanged, this, [this] { pane_->setAccessibleDescription(ToolTipAtCaret()); });
+    connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, &AnswerKeyPane::CountReadPast);
 }
 
 AnswerKeyPane::CompactKey AnswerKeyPane::Compact(moratutor::AnswerKey key) {
@@ -137,6 +138,7 @@ void AnswerKeyPane::SetKey(CompactKey key, std::u16string_view text) {
         steps_.clear();
     });
     UpdateHighlight();
+    StartStudyOfDocument();
 }
 
 void AnswerKeyPane::FollowLayout() {
@@ -299,13 +301,6 @@ QString AnswerKeyPane::ToolTipAtCaret() const {
     return after.isEmpty() ? ToolTipAt(caret - 1) : after;
 }
 
-void AnswerKeyPane::ShowToolTipAtCaret() const {
-    QString tip = ToolTipAtCaret();
-    if (tip.isEmpty()) tip = QStringLiteral("У курсора нет слога, заменённого программой");
-    const QRect caret = pane_->cursorRect();
-    QToolTip::showText(pane_->viewport()->mapToGlobal(caret.bottomLeft()), tip, pane_->viewport(), caret);
-}
-
 int AnswerKeyPane::CharacterAt(const QPoint& point) const {
     QTextDocument* document = pane_->document();
     const QPointF at = QPointF(point) + QPointF(pane_->horizontalScrollBar()->value(), pane_->verticalScrollBar()->value());
@@ -340,11 +335,7 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
                 QToolTip::hideText();
                 return false;
             }
-            QTextCursor start(pane_->document()), end(pane_->document());
-            start.setPosition(static_cast<int>(entry->Offset));
-            end.setPosition(static_cast<int>(entry->End()));
-            const QRect area = pane_->cursorRect(start).united(pane_->cursorRect(end));
-            QToolTip::showText(help->globalPos(), ToolTipText(*entry), pane_->viewport(), area);
+            ShowToolTipFor(*entry, help->globalPos());
             return true;
         }
         if ((event->type() == QEvent::Resize || event->type() == QEvent::PaletteChange) && highlight_) UpdateHighlight();

@@ -11,10 +11,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "moratutor/ConversionKey.h"
+
+namespace moratutor::study {
+class KanaCounts;
+}
 
 class QEvent;
 class QPoint;
@@ -66,14 +71,32 @@ public:
     // program wrote neither. The pane's accessible description follows it as the caret
     // moves, so that a screen reader can tell what a kana stands for.
     QString ToolTipAtCaret() const;
-    // Shows that tool tip below the caret, or says that the caret is at no kana of the program's.
-    void ShowToolTipAtCaret() const;
 
     // The document position of the character under `point` (viewport coordinates), or -1.
     int CharacterAt(const QPoint& point) const;
 
     // «Ко» — группа «Ка, Ки, Ку, Кэ, Ко», or what a widened space says.
     static QString ToolTipText(const moratutor::KeyEntry& entry);
+
+    // The learner's study (AnswerKeyPaneStudy.cpp). Every tool tip shown counts its kana as
+    // looked up; every kana of a page read past (scrolled above the view, or still on view
+    // when the document is replaced or the counts are asked for) as seen, once per document
+    // and only when not looked up there. Null: nothing is counted.
+    void SetStudyCounts(moratutor::study::KanaCounts* counts) { counts_ = counts; }
+    // Counts the page on view as read past: before the counts are saved or the document is
+    // replaced.
+    void CountPageOnView();
+    // The kana at the pane's caret (the one after it, else the one before it).
+    std::optional<moratutor::KeyEntry> EntryAtCaret() const;
+    // The kana whose tool tip is on screen now.
+    std::optional<moratutor::KeyEntry> EntryOfToolTip() const;
+    // Shows the tool tip of the kana at the caret, as resting the mouse on it would (a
+    // look-up); where there is none, a tool tip says so and the result is false.
+    bool ShowToolTipAtCaret();
+
+signals:
+    // A kana's tool tip was shown (by mouse or by key).
+    void KanaLookedUp(const moratutor::KeyEntry& entry);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,6 +135,10 @@ private:
     // Document positions from the first visible line's start to the last one's end.
     std::pair<int, int> VisibleRange() const;
 
+    void ShowToolTipFor(const moratutor::KeyEntry& entry, const QPoint& globalPos);
+    void CountReadPast();
+    void StartStudyOfDocument();
+
     QTextEdit* pane_;
     QObject* viewport_;  // the pane's own, which it keeps for its life
     QPointer<QTextDocument> document_;  // the document the key belongs to
@@ -121,6 +148,13 @@ private:
     int undoState_ = 0;    // and at the last change seen
     bool commandAdded_ = false;  // a new undo step came since the last change
     bool highlight_ = false;
+    // The study of the current document: where reading has got to, the page on view at the
+    // last scroll, the kana looked up (by offset), the kana whose tool tip is up.
+    moratutor::study::KanaCounts* counts_ = nullptr;
+    std::size_t readUpTo_ = 0;
+    std::pair<int, int> pageOnView_{0, 0};
+    std::unordered_set<std::uint32_t> lookedUp_;
+    std::optional<std::uint32_t> tipped_;
 };
 
 }  // namespace moratutor::ui

@@ -134,6 +134,7 @@ TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Tool), cells_(mora
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblSummary);
+    layout->addWidget(MakeStudyBar());
     layout->addWidget(scroll_, 1);
     // As wide as six cells, as tall as fits beside the main window.
     const QMargins sheetMargins = grid->contentsMargins(), margins = layout->contentsMargins();
@@ -183,10 +184,13 @@ QWidget* TFKanaChart::MakeCell(int rowNumber) {
     auto* layout = new QGridLayout(frame);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setVerticalSpacing(0);
-    layout->addWidget(MakeLabel(syllable, font().pointSize(), true), 0, 0, 1, 2);
-    layout->addWidget(MakeLabel(FromView(row.Hiragana), kKanaPointSize), 1, 0);
-    layout->addWidget(MakeLabel(FromView(row.Katakana), kKanaPointSize), 1, 1);
     CellWidgets& cell = cells_[static_cast<std::size_t>(rowNumber - 1)];
+    cell.SyllableLabel = MakeLabel(syllable, font().pointSize(), true);
+    cell.HiraganaLabel = MakeLabel(FromView(row.Hiragana), kKanaPointSize);
+    cell.KatakanaLabel = MakeLabel(FromView(row.Katakana), kKanaPointSize);
+    layout->addWidget(cell.SyllableLabel, 0, 0, 1, 2);
+    layout->addWidget(cell.HiraganaLabel, 1, 0);
+    layout->addWidget(cell.KatakanaLabel, 1, 1);
     cell.Frame = frame;
     cell.HiraganaCount = MakeLabel(QString(), font().pointSize() - 1);
     cell.KatakanaCount = MakeLabel(QString(), font().pointSize() - 1);

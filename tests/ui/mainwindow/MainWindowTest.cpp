@@ -205,13 +205,19 @@ private slots:
             {"actHighlightReplacements", "Подсвечивать заменённые слоги", -1},
             {"actKeyAtCaret", "Подсказка к слогу у курсора", -1},
             {"actKanaChart", "Таблица каны", 13},
+            {"actSayKana", "Произнести знак каны", -1},
+            {"actSaySyllable", "Произнести русский слог", -1},
         };
         const auto pixels = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage(); };
         for (const Row& row : rows) {
             QAction* action = Control<QAction>(*w, row.name);
             QCOMPARE(action->text(), QString::fromUtf8(row.caption));
-            // Tool bar buttons and menus show the hint; it is the caption, word for word.
-            QCOMPARE(action->toolTip(), QString::fromUtf8(row.caption));
+            // Tool bar buttons and menus show the hint; it is the caption, word for word, but
+            // for a speaking item greyed for want of a voice, whose hint names the package.
+            if (!action->isEnabled() && action->objectName().startsWith(QStringLiteral("actSay")))
+                QVERIFY(action->toolTip().contains(QStringLiteral("espeak-ng")));
+            else
+                QCOMPARE(action->toolTip(), QString::fromUtf8(row.caption));
             if (row.image < 0) {
                 QVERIFY2(action->icon().isNull(), row.name);
             } else {
@@ -287,7 +293,7 @@ private slots:
                  (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete", "-",
                               "actSelectAllCharacters", "actDeselectAllCharacters", "-", "actReplaceWithHiragana",
                               "actReplaceWithKatakana", "actReplaceWithRandomKana", "-", "EditSelectAll", "-",
-                              "actHighlightReplacements", "actKeyAtCaret"}));
+                              "actHighlightReplacements", "-", "actKeyAtCaret", "actSayKana", "actSaySyllable"}));
         QCOMPARE(contents(Control<QMenu>(*w, "menuHelp")), (QStringList{"actHelp", "actKanaChart", "-", "actAbout"}));
         QCOMPARE(contents(Control<QMenu>(*w, "PopupMenu")), (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete",
                                                       "-", "EditSelectAll", "-", "actWordWrapChange"}));
@@ -311,7 +317,9 @@ private slots:
             {Control<QAction>(*w, "actQuit"), QKeySequence(Qt::CTRL | Qt::Key_Q)},
             {Control<QAction>(*w, "actHelp"), QKeySequence(Qt::Key_F1)},
             {Control<QAction>(*w, "actKanaChart"), QKeySequence(Qt::Key_F2)},
-            {Control<QAction>(*w, "actKeyAtCaret"), QKeySequence(Qt::Key_F3)}};
+            {Control<QAction>(*w, "actKeyAtCaret"), QKeySequence(Qt::Key_F3)},
+            {Control<QAction>(*w, "actSayKana"), QKeySequence(Qt::Key_F4)},
+            {Control<QAction>(*w, "actSaySyllable"), QKeySequence(Qt::SHIFT | Qt::Key_F4)}};
         for (QAction* a : w->findChildren<QAction*>()) {
             if (a->objectName().isEmpty()) continue;
             QKeySequence expected;
