@@ -38,6 +38,7 @@ desktop-file-utils
 man-db
 epubcheck
 poppler-utils
+pandoc
 "
 
 missing=""

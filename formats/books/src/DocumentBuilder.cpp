@@ -1,9 +1,12 @@
 #include "moratutor/books/DocumentBuilder.h"
 
+#include "moratutor/books/BookStructure.h"
+
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QRegularExpression>
 
 namespace moratutor::books {
 
@@ -38,24 +41,39 @@ void DocumentBuilder::EndParagraph() {
         runs_.clear();
         return;
     }
-    QTextCursor cursor(&document_);
-    cursor.movePosition(QTextCursor::End);
+    if (inNote_) {
+        KeepNoteParagraph(level);
+        runs_.clear();
+        return;
+    }
     QTextBlockFormat block;
     block.setHeadingLevel(level);
-    if (paragraphs_ == 1 && document_.isEmpty()) {
+    Insert(block, runs_, ++bodyParagraphs_ == 1 && document_.isEmpty());
+    runs_.clear();
+}
+
+void DocumentBuilder::Insert(const QTextBlockFormat& block, const std::vector<Run>& runs, bool first) {
+    const int level = block.headingLevel();
+    QTextCursor cursor(&document_);
+    cursor.movePosition(QTextCursor::End);
+    if (first) {
         cursor.setBlockFormat(block);
     } else {
         cursor.insertBlock(block, QTextCharFormat());
     }
-    for (const Run& run : runs_) {
+    for (const Run& run : runs) {
         QTextCharFormat format;
         if (run.Bold || level > 0) format.setFontWeight(QFont::Bold);
         if (run.Italic) format.setFontItalic(true);
         // Larger headings as a browser shows them: h1 +2 steps, h2 +1.
         if (level > 0 && level < 3) format.setProperty(QTextFormat::FontSizeAdjustment, 3 - level);
+        if (!run.Href.isEmpty()) {
+            format.setAnchor(true);
+            format.setAnchorHref(run.Href);
+            format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+        }
         cursor.insertText(run.Text, format);
     }
-    runs_.clear();
 }
 
 void DocumentBuilder::AddLineBreak() {
@@ -93,8 +111,10 @@ void DocumentBuilder::Append(QStringView text, bool bold, bool italic) {
         overflowed_ = true;
         return;
     }
-    if (runs_.empty() || runs_.back().Bold != bold || runs_.back().Italic != italic) runs_.push_back({QString(), bold, italic});
+    if (runs_.empty() || runs_.back().Bold != bold || runs_.back().Italic != italic || runs_.back().Href != href_)
+        runs_.push_back({QString(), bold, italic, href_});
     runs_.back().Text.append(text);
+    if (!href_.isEmpty() && referenceText_.size() < 64) referenceText_.append(text);
 }
 
 void AppendDocument(QTextDocument& target, const QTextDocument& source) {
@@ -103,6 +123,84 @@ void AppendDocument(QTextDocument& target, const QTextDocument& source) {
     cursor.movePosition(QTextCursor::End);
     if (!target.isEmpty()) cursor.insertBlock();
     cursor.insertFragment(QTextDocumentFragment(&source));
+}
+
+}  // namespace moratutor::books
+
+namespace moratutor::books {
+
+void DocumentBuilder::BeginNote(const QString& id) {
+    EndParagraph();
+    if (inNote_) EndNote();
+    inNote_ = true;
+    noteId_ = id;
+    noteLabel_.clear();
+    noteHasParagraph_ = false;
+    ++notes_;
+}
+
+void DocumentBuilder::EndNote() {
+    if (!inNote_) return;
+    EndParagraph();
+    if (!noteHasParagraph_ && !noteLabel_.isEmpty()) {
+        // A note that is nothing but its label is still a note.
+        QTextBlockFormat format;
+        format.setProperty(kNoteId, noteId_);
+        format.setProperty(kNoteLabel, noteLabel_);
+        noteParagraphs_.push_back({format, {{noteLabel_, false, false, {}}}});
+    }
+    inNote_ = false;
+}
+
+void DocumentBuilder::KeepNoteParagraph(int level) {
+    if (level > 0 && !noteHasParagraph_ && noteLabel_.isEmpty()) {
+        // The note's own title ("1", "*") labels it.
+        for (const Run& run : runs_) noteLabel_ += run.Text;
+        noteLabel_ = noteLabel_.simplified();
+        return;
+    }
+    QTextBlockFormat format;
+    format.setProperty(kNoteId, noteId_);
+    std::vector<Run> runs;
+    if (!noteHasParagraph_) {
+        if (noteLabel_.isEmpty()) noteLabel_ = referenceLabels_.value(noteId_);
+        if (noteLabel_.isEmpty()) noteLabel_ = QString::number(notes_);
+        format.setProperty(kNoteLabel, noteLabel_);
+        runs.push_back({noteLabel_ + u' ', false, false, {}});
+    }
+    for (Run& run : runs_) {
+        run.Href.clear();  // a note refers to no other note
+        runs.push_back(std::move(run));
+    }
+    noteParagraphs_.push_back({format, std::move(runs)});
+    noteHasParagraph_ = true;
+}
+
+void DocumentBuilder::StartNoteReference(const QString& id) {
+    href_ = u'#' + id;
+    referenceText_.clear();
+}
+
+void DocumentBuilder::EndNoteReference() {
+    if (href_.isEmpty()) return;
+    const QString label = referenceText_.simplified();
+    // "[1]" and "1)" label their note "1".
+    QString bare = label;
+    bare.remove(QRegularExpression(QStringLiteral("^[\\[\\(\\{]+|[\\]\\)\\}]+$")));
+    if (!bare.isEmpty()) referenceLabels_.insert(href_.mid(1), bare);
+    href_.clear();
+}
+
+void DocumentBuilder::AppendNotes() {
+    EndNote();
+    EndParagraph();
+    if (noteParagraphs_.empty() || overflowed_) return;
+    QTextBlockFormat heading;
+    heading.setHeadingLevel(1);
+    heading.setProperty(kNotesHeading, true);
+    Insert(heading, {{NotesHeadingText(), false, false, {}}}, ++bodyParagraphs_ == 1 && document_.isEmpty());
+    for (const NoteParagraph& paragraph : noteParagraphs_) Insert(paragraph.Format, paragraph.Runs, false);
+    noteParagraphs_.clear();
 }
 
 }  // namespace moratutor::books

@@ -68,14 +68,14 @@ BookReadStatus LoadZip(std::string_view bytes, QTextDocument& document, LoadedDo
     if (!archive) return BookReadStatus::Damaged;
     if (LooksLikeEpub(*archive)) {
         loaded.Type = DocumentType::Epub;
-        return ReadEpub(*archive, document, limits, &loaded.Title);
+        return ReadEpub(*archive, document, limits, &loaded.Title, &loaded.Book);
     }
     bool complete = false;
     const std::optional<std::string> book = ZippedFb2(*archive, limits, &complete);
     if (!book) return BookReadStatus::Damaged;
     if (!complete && book->size() >= limits.MaxUnpackedBytes) return BookReadStatus::TooLarge;
     loaded.Type = DocumentType::ZippedFb2;
-    return ReadFb2(*book, document, limits, &loaded.Title);
+    return ReadFb2(*book, document, limits, &loaded.Title, &loaded.Book);
 }
 
 }  // namespace
@@ -113,7 +113,7 @@ BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, Loa
         status = LoadZip(bytes, document, result, limits);
     } else if (LooksLikeXml(bytes) && LooksLikeFb2(bytes)) {
         result.Type = DocumentType::Fb2;
-        status = ReadFb2(bytes, document, limits, &result.Title);
+        status = ReadFb2(bytes, document, limits, &result.Title, &result.Book);
     } else if (LooksLikeHtml(bytes)) {
         result.Type = DocumentType::Html;
         status = ReadHtml(bytes, document, limits, &result.Title);
@@ -123,6 +123,7 @@ BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, Loa
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(QString::fromStdU16String(text));
     }
+    if (result.Book.Title.isEmpty()) result.Book.Title = result.Title;
     if (loaded) *loaded = result;
     if (status != BookReadStatus::Ok) return status;
     if (!result.Title.isEmpty()) document.setMetaInformation(QTextDocument::DocumentTitle, result.Title);

@@ -1,6 +1,7 @@
 #include "moratutor/books/EpubReader.h"
 
 #include "moratutor/books/DocumentBuilder.h"
+#include "BookInfoReaders.h"
 #include "XhtmlWalker.h"
 #include "XmlSupport.h"
 #include "moratutor/books/ZipArchive.h"
@@ -90,7 +91,8 @@ bool LooksLikeEpub(const ZipReader& archive) {
                            u"application/epub+zip";
 }
 
-BookReadStatus ReadEpub(const ZipReader& archive, QTextDocument& document, const BookReadLimits& limits, QString* title) {
+BookReadStatus ReadEpub(const ZipReader& archive, QTextDocument& document, const BookReadLimits& limits, QString* title,
+                        BookInfo* info) {
     const QString packagePath = RootFilePath(archive);
     if (packagePath.isEmpty()) return BookReadStatus::Damaged;
     const auto packageBytes = archive.Read(packagePath.toStdString(), kMaxPackageBytes);
@@ -118,8 +120,14 @@ BookReadStatus ReadEpub(const ZipReader& archive, QTextDocument& document, const
         anyChapter = anyChapter || status == BookReadStatus::Ok;
     }
     if (!anyChapter) return BookReadStatus::Damaged;
+    out.AppendNotes();
+    if (out.Overflowed()) return BookReadStatus::TooLarge;
     AppendDocument(document, scratch);
     if (title) *title = package.Title;
+    if (info) {
+        *info = ReadEpubInfo(archive, DecodeXml(*packageBytes), folder);
+        if (info->Title.isEmpty()) info->Title = package.Title;
+    }
     return BookReadStatus::Ok;
 }
 

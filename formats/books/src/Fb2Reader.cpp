@@ -1,6 +1,7 @@
 #include "moratutor/books/Fb2Reader.h"
 
 #include "moratutor/books/DocumentBuilder.h"
+#include "BookInfoReaders.h"
 #include "XmlSupport.h"
 
 #include <QTextDocument>
@@ -24,9 +25,12 @@ bool IsBlock(QStringView name) {
 
 bool IsSkipped(const QXmlStreamReader& reader) {
     const QStringView name = reader.name();
-    if (IsOneOf(name, {u"description", u"binary", u"stylesheet", u"image"})) return true;
-    // The main body has no name; "notes" and "comments" bodies hold the notes.
-    return name == u"body" && !reader.attributes().value(QStringLiteral("name")).isEmpty();
+    return IsOneOf(name, {u"description", u"binary", u"stylesheet", u"image"});
+}
+
+// The main body has no name; "notes" and "comments" bodies hold the notes.
+bool IsNotesBody(const QXmlStreamReader& reader) {
+    return reader.name() == u"body" && !reader.attributes().value(QStringLiteral("name")).isEmpty();
 }
 
 class Fb2Walker {
@@ -61,7 +65,7 @@ public:
             }
             if (out_.Overflowed()) return BookReadStatus::TooLarge;
         }
-        out_.EndParagraph();
+        out_.AppendNotes();
         if (out_.Overflowed()) return BookReadStatus::TooLarge;
         if (!seenRoot) return reader_.hasError() ? BookReadStatus::Damaged : BookReadStatus::NotBook;
         if (reader_.hasError() && out_.Paragraphs() == 0 && title_.isEmpty()) return BookReadStatus::Damaged;
@@ -81,9 +85,11 @@ private:
         if (name == u"body") ++bodies_;
         if (name == u"section") ++sections_;
         if (name == u"title") ++titles_;
+        if (StartNotes(name)) return;
         if (IsParagraph(name)) {
+            // A chapter's title is a level 1 heading, its sections' titles 2 and down.
             const bool heading = titles_ > 0 || name == u"subtitle";
-            out_.StartParagraph(heading ? std::min(sections_ + (titles_ > 0 ? 1 : 2), 6) : 0);
+            out_.StartParagraph(heading ? std::clamp(sections_ + (titles_ > 0 ? 0 : 1), 1, 6) : 0);
         } else if (IsBlock(name)) {
             out_.EndParagraph();
         } else if (name == u"strong") {
@@ -102,6 +108,7 @@ private:
         if (skipped) return;
         if (name == u"section") --sections_;
         if (name == u"title") --titles_;
+        if (EndNotes(name)) return;
         if (IsParagraph(name) || IsBlock(name)) {
             out_.EndParagraph();
         } else if (name == u"strong") {
@@ -120,7 +127,52 @@ private:
             }
             return;
         }
-        if (bodies_ > 0) out_.AddText(text);
+        if (bodies_ > 0 && (notesFrom_ < 0 || out_.InNote())) out_.AddText(text);
+    }
+
+    // A notes body, a note (a section with an id in one) and a reference to a note; true
+    // when the element was one of them.
+    bool StartNotes(const QString& name) {
+        if (IsNotesBody(reader_)) {
+            out_.EndParagraph();
+            notesFrom_ = static_cast<int>(path_.size());
+            return true;
+        }
+        const QXmlStreamAttributes attributes = reader_.attributes();
+        if (notesFrom_ >= 0 && name == u"section" && !out_.InNote() && attributes.hasAttribute(QStringLiteral("id"))) {
+            out_.BeginNote(attributes.value(QStringLiteral("id")).toString());
+            noteFrom_ = static_cast<int>(path_.size());
+            return true;
+        }
+        if (name != u"a" || out_.InNote()) return false;
+        QString href;
+        for (const QXmlStreamAttribute& attribute : attributes)
+            if (attribute.name() == u"href") href = attribute.value().toString();
+        if (attributes.value(QStringLiteral("type")) == u"note" || (href.startsWith(u'#') && notesFrom_ < 0)) {
+            out_.StartNoteReference(href.mid(1));
+            inReference_ = true;
+        }
+        return true;
+    }
+
+    bool EndNotes(const QString& name) {
+        const int depth = static_cast<int>(path_.size()) + 1;  // the element's own, popped already
+        if (depth == noteFrom_) {
+            out_.EndNote();
+            noteFrom_ = -1;
+            return true;
+        }
+        if (depth == notesFrom_) {
+            out_.EndNote();
+            notesFrom_ = -1;
+            return true;
+        }
+        if (name == u"a" && inReference_) {
+            out_.EndNoteReference();
+            inReference_ = false;
+            return true;
+        }
+        return false;
     }
 
     QXmlStreamReader& reader_;
@@ -132,15 +184,20 @@ private:
     int bodies_ = 0;
     int sections_ = 0;
     int titles_ = 0;
+    int notesFrom_ = -1;  // depth of the notes body, -1 outside one
+    int noteFrom_ = -1;   // depth of the note's section
+    bool inReference_ = false;
 };
 
 }  // namespace
 
 bool LooksLikeFb2(std::string_view bytes) { return RootElementName(bytes) == u"FictionBook"; }
 
-BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, QString* title) {
+BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, QString* title,
+                       BookInfo* info) {
     if (bytes.size() > limits.MaxBytes) return BookReadStatus::TooLarge;
-    QXmlStreamReader reader(DeclareHtmlEntities(DecodeXml(bytes)));
+    const QString xml = DeclareHtmlEntities(DecodeXml(bytes));
+    QXmlStreamReader reader(xml);
     LimitEntityExpansion(reader);
     QTextDocument scratch;
     QString bookTitle;
@@ -148,6 +205,10 @@ BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const Bo
     if (status != BookReadStatus::Ok) return status;
     AppendDocument(document, scratch);
     if (title) *title = bookTitle;
+    if (info) {
+        *info = ReadFb2Info(xml);
+        if (info->Title.isEmpty()) info->Title = bookTitle;
+    }
     return BookReadStatus::Ok;
 }
 

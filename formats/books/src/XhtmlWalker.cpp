@@ -1,6 +1,7 @@
 #include "XhtmlWalker.h"
 
 #include "moratutor/books/DocumentBuilder.h"
+#include "XhtmlNotes.h"
 #include "XmlSupport.h"
 
 #include <QXmlStreamReader>
@@ -26,24 +27,11 @@ int HeadingLevel(QStringView name) {
     return 0;
 }
 
-// Notes by their epub:type, or by the class names pandoc and other converters give them.
-bool IsNote(const QXmlStreamReader& reader) {
-    for (const QXmlStreamAttribute& attribute : reader.attributes()) {
-        if (attribute.name() != u"type" && attribute.name() != u"class") continue;
-        for (const QStringView token : attribute.value().split(u' ', Qt::SkipEmptyParts)) {
-            const QString lower = token.toString().toLower();  // LibreOffice writes class="Footnote"
-            if (IsOneOf(lower, {u"footnote", u"footnotes", u"endnote", u"endnotes", u"rearnote", u"rearnotes"})) return true;
-            if (attribute.name() == u"type" && token == u"note") return true;
-        }
-    }
-    return false;
-}
-
 bool IsSkipped(const QXmlStreamReader& reader) {
     const QStringView name = reader.name();
     return IsOneOf(name, {u"head", u"script", u"style", u"svg", u"math", u"img", u"image", u"object", u"video",
                           u"audio", u"iframe", u"template", u"nav", u"noscript", u"rt", u"rp"}) ||
-           IsNote(reader);
+           IsNoteBacklink(reader);
 }
 
 }  // namespace
@@ -53,6 +41,7 @@ BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookRe
     QXmlStreamReader reader(DeclareHtmlEntities(text));
     LimitEntityExpansion(reader);
     std::vector<QString> path;
+    XhtmlNotes notes;
     int skipFrom = -1;
     bool seenRoot = false;
     while (!reader.atEnd()) {
@@ -68,6 +57,7 @@ BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookRe
                 if (skipFrom >= 0) break;
                 if (IsSkipped(reader)) {
                     skipFrom = static_cast<int>(path.size());
+                } else if (notes.Start(reader, name, static_cast<int>(path.size()), out)) {
                 } else if (const int level = HeadingLevel(name)) {
                     out.StartParagraph(level);
                 } else if (IsBlock(name)) {
@@ -86,9 +76,11 @@ BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookRe
                 const QString name = path.back();
                 const bool skipped = skipFrom >= 0;
                 if (skipped && static_cast<int>(path.size()) == skipFrom) skipFrom = -1;
+                const int depth = static_cast<int>(path.size());
                 path.pop_back();
                 if (skipped) break;
-                if (HeadingLevel(name) || IsBlock(name)) {
+                if (notes.End(depth, out)) {
+                } else if (HeadingLevel(name) || IsBlock(name)) {
                     out.EndParagraph();
                 } else if (IsBold(name)) {
                     out.SetBold(false);
@@ -99,19 +91,20 @@ BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookRe
             }
             case QXmlStreamReader::Characters:
                 if (skipFrom < 0 && !path.empty()) {
-                    out.AddText(reader.text());
+                    if (!notes.DropsText(out)) out.AddText(reader.text());
                 } else if (title && path.size() == 3 && path[1] == u"head" && path[2] == u"title" && title->size() < 4096) {
                     *title += reader.text();
                 }
                 break;
             case QXmlStreamReader::EntityReference:
-                if (skipFrom < 0 && !path.empty()) out.AddText(HtmlEntityText(reader.name()));
+                if (skipFrom < 0 && !path.empty() && !notes.DropsText(out)) out.AddText(HtmlEntityText(reader.name()));
                 break;
             default:
                 break;
         }
         if (out.Overflowed()) return BookReadStatus::TooLarge;
     }
+    out.EndNote();  // a note ends with its chapter's file
     out.EndParagraph();
     if (out.Overflowed()) return BookReadStatus::TooLarge;
     if (wellFormed) *wellFormed = !reader.hasError();

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QStringView>
+#include <QHash>
+#include <QTextBlockFormat>
 #include <QTextCharFormat>
 
 #include <cstddef>
@@ -32,6 +34,19 @@ public:
     // Forgets emphasis a cut-off document left open.
     void ResetEmphasis() { bold_ = italic_ = 0; }
 
+    // Notes (see BookStructure.h). Paragraphs between BeginNote and EndNote belong to the
+    // note and are kept apart until AppendNotes puts them at the document's end. A heading
+    // paragraph that opens a note is its label; without one the label is the text of the
+    // last reference to the note, else the note's number.
+    void BeginNote(const QString& id);
+    void EndNote();
+    bool InNote() const { return inNote_; }
+    // Text between StartNoteReference and EndNoteReference refers to the note with the id.
+    void StartNoteReference(const QString& id);
+    void EndNoteReference();
+    // Puts the notes read so far, under their heading, at the end of the document.
+    void AppendNotes();
+
     // True once a limit was passed; everything added after that is ignored.
     bool Overflowed() const { return overflowed_; }
     std::size_t Paragraphs() const { return paragraphs_; }
@@ -41,8 +56,27 @@ private:
         QString Text;
         bool Bold = false;
         bool Italic = false;
+        QString Href;  // "#id" of the note a reference points at
+    };
+    struct NoteParagraph {
+        QTextBlockFormat Format;
+        std::vector<Run> Runs;
     };
     void Append(QStringView text, bool bold, bool italic);
+    void Insert(const QTextBlockFormat& format, const std::vector<Run>& runs, bool first);
+    void KeepNoteParagraph(int level);
+
+    // Notes
+    bool inNote_ = false;
+    QString noteId_;
+    QString noteLabel_;
+    bool noteHasParagraph_ = false;
+    int notes_ = 0;
+    QString href_;
+    QString referenceText_;
+    QHash<QString, QString> referenceLabels_;  // note id, its reference's text
+    std::vector<NoteParagraph> noteParagraphs_;
+    std::size_t bodyParagraphs_ = 0;
 
     QTextDocument& document_;
     const BookReadLimits& limits_;

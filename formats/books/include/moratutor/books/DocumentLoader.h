@@ -1,6 +1,7 @@
 // The one way a file's bytes become a document, for the window and the command-line tool.
 #pragma once
 
+#include "moratutor/books/BookInfo.h"
 #include "moratutor/books/BookLimits.h"
 
 #include <QString>
@@ -21,6 +22,7 @@ DocumentType DetectDocumentType(std::string_view bytes);
 struct LoadedDocument {
     DocumentType Type = DocumentType::PlainText;
     QString Title;  // the book's or page's own title; empty when it has none
+    BookInfo Book;  // an FB2's or EPUB's details, Title among them; the title alone for others
 };
 
 // Appends the text of the bytes at the end of document, read as DetectDocumentType says:
