@@ -133,7 +133,7 @@ void DocumentBuilder::BeginNote(const QString& id) {
     EndParagraph();
     if (inNote_) EndNote();
     inNote_ = true;
-    noteId_ = id;
+    noteId_ = id.isEmpty() ? QStringLiteral("note-%1").arg(notes_ + 1) : id;
     noteLabel_.clear();
     noteHasParagraph_ = false;
     ++notes_;

@@ -91,6 +91,8 @@ BookReadStatus ReadHtml(std::string_view bytes, QTextDocument& document, const B
         const BookReadStatus status = ReadXhtml(html, out, limits, &pageTitle, &wellFormed);
         if (status == BookReadStatus::TooDeep || status == BookReadStatus::TooLarge) return status;
         if (status == BookReadStatus::Ok && wellFormed) {
+            out.AppendNotes();
+            if (out.Overflowed()) return BookReadStatus::TooLarge;
             AppendDocument(document, scratch);
             if (title) *title = pageTitle;
             return BookReadStatus::Ok;

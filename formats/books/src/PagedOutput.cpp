@@ -1,6 +1,7 @@
 #include "moratutor/books/PagedOutput.h"
 
 #include "SafeFile.h"
+#include "moratutor/books/BookStructure.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -63,6 +64,7 @@ bool PaintPages(const QTextDocument& source, QPagedPaintDevice& device) {
     document->setDefaultFont(source.defaultFont());
     document->documentLayout()->setPaintDevice(&device);
     document->setDocumentMargin(0);
+    PrepareChaptersForPages(*document);
 
     const QRectF paintable = device.pageLayout().paintRectPixels(device.logicalDpiX());
     QFont footerFont = source.defaultFont();

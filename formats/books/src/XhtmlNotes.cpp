@@ -23,7 +23,7 @@ NoteKind KindOf(const QXmlStreamReader& reader) {
             if (IsOneOf(lower, {u"footnote", u"endnote", u"rearnote", u"doc-footnote", u"doc-endnote"})) return NoteKind::Note;
             if (name == u"type" && lower == u"note") return NoteKind::Note;
             if (IsOneOf(lower, {u"noteref", u"doc-noteref", u"footnote-ref"})) return NoteKind::Reference;
-            if (IsOneOf(lower, {u"backlink", u"doc-backlink", u"footnote-back"})) return NoteKind::Backlink;
+            if (IsOneOf(lower, {u"backlink", u"doc-backlink", u"footnote-back", u"footnote_20_symbol"})) return NoteKind::Backlink;
         }
     }
     return NoteKind::None;
@@ -46,12 +46,13 @@ bool XhtmlNotes::Start(const QXmlStreamReader& reader, const QString& name, int 
     if (out.InNote()) return false;
     const QString id = attributes.value(QStringLiteral("id")).toString();
     const bool inContainer = containerFrom_ >= 0 && IsOneOf(name, {u"li", u"aside", u"div", u"section", u"p", u"dd"});
-    if (!id.isEmpty() && (kind == NoteKind::Note || inContainer)) {
+    // A note without an id (LibreOffice's) is still a note, though nothing can refer to it.
+    if (kind == NoteKind::Note || (inContainer && !id.isEmpty())) {
         out.BeginNote(id);
         noteFrom_ = depth;
         return true;
     }
-    if ((kind == NoteKind::Container || kind == NoteKind::Note) && containerFrom_ < 0) {
+    if (kind == NoteKind::Container && containerFrom_ < 0) {
         out.EndParagraph();
         containerFrom_ = depth;
         return true;

@@ -38,6 +38,7 @@ public:
     // note and are kept apart until AppendNotes puts them at the document's end. A heading
     // paragraph that opens a note is its label; without one the label is the text of the
     // last reference to the note, else the note's number.
+    // A note without an id gets one of its own.
     void BeginNote(const QString& id);
     void EndNote();
     bool InNote() const { return inNote_; }
