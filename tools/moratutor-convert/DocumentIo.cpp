@@ -62,14 +62,18 @@ bool IsPlainText(std::string_view bytes) {
     return books::DetectDocumentType(bytes) == books::DocumentType::PlainText;
 }
 
-std::u16string LoadDocumentText(std::string_view bytes, std::string* title) {
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title, books::BookInfo* info,
+                                std::shared_ptr<const QTextDocument>* read) {
     EnsureApplication();
-    QTextDocument document;
+    auto shared = std::make_shared<QTextDocument>();
+    QTextDocument& document = *shared;
     document.setUndoRedoEnabled(false);
     books::LoadedDocument loaded;
     if (books::LoadDocument(bytes, document, &loaded) != books::BookReadStatus::Ok)
         throw DocumentError(books::LoadErrorMessage().toStdString());
     if (title) *title = loaded.Title.toStdString();
+    if (info) *info = loaded.Book;
+    if (read) *read = shared;
     // The raw text keeps no-break spaces, which the syllable table must see as they are.
     QString text = document.toRawText();
     for (QChar& c : text) {

@@ -2,10 +2,15 @@
 // writes the formats the window saves and exports.
 #pragma once
 
+#include "moratutor/books/BookInfo.h"
+
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+class QTextDocument;
 
 namespace moratutor::convert {
 
@@ -27,8 +32,10 @@ public:
 bool IsPlainText(std::string_view bytes);
 
 // The text of a book, page or RTF document, one paragraph per line; its own title goes to
-// *title. Throws DocumentError("Failed to Load Stream") for one that cannot be read.
-std::u16string LoadDocumentText(std::string_view bytes, std::string* title);
+// *title, a book's details to *info, the document as read to *document. Throws
+// DocumentError("Failed to Load Stream") for one that cannot be read.
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title, books::BookInfo* info = nullptr,
+                                std::shared_ptr<const QTextDocument>* read = nullptr);
 
 // The converted text as a file of the format; the title names the book. Throws
 // DocumentError when the format cannot be made.

@@ -1,5 +1,6 @@
 // moratutor-convert: the conversion engine for batch work and scripts.
 #include "AnswerKeyFile.h"
+#include "BookOutput.h"
 #include "CommandLine.h"
 
 #include "moratutor/ConversionKey.h"
@@ -113,10 +114,18 @@ int Run(const std::vector<std::string>& args) {
         SeedRandomFromClock();
 
     // Books, pages and RTF come through the same reader as in the window.
+    // A book's chapters, notes and details wait beside the text for the output.
     std::string title;
     std::u16string text;
+    std::optional<convert::LoadedBook> book;
     try {
-        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes) : convert::LoadDocumentText(bytes, &title);
+        if (convert::IsPlainText(bytes)) {
+            text = codecs::DecodeText(bytes);
+        } else {
+            book = convert::LoadBook(bytes);
+            text = std::move(book->Text);
+            title = book->Info.Title.toStdString();
+        }
     } catch (const convert::DocumentError& e) {
         std::cerr << e.what() << "\n";
         return 1;
@@ -152,7 +161,8 @@ int Run(const std::vector<std::string>& args) {
 
     if (!settings.Output.empty()) {
         try {
-            convert::WriteDocumentFile(settings.Output, convert::RenderDocument(settings.EffectiveFormat(), text, title));
+            convert::WriteDocumentFile(settings.Output, convert::RenderBook(settings.EffectiveFormat(), text, title,
+                                                                            book ? &*book : nullptr));
         } catch (const convert::DocumentError& e) {
             std::cerr << e.what() << "\n";
             return 1;

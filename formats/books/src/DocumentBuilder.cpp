@@ -176,6 +176,14 @@ void DocumentBuilder::KeepNoteParagraph(int level) {
     noteHasParagraph_ = true;
 }
 
+QString DocumentBuilder::ScopedNoteId(const QString& href) const {
+    const qsizetype hash = href.indexOf(u'#');
+    if (hash < 0 || hash + 1 == href.size()) return {};
+    if (noteScope_.isEmpty()) return href.mid(hash + 1);
+    const QString file = hash == 0 ? noteScope_ : href.left(hash).section(u'/', -1);
+    return file + u'#' + href.mid(hash + 1);
+}
+
 void DocumentBuilder::StartNoteReference(const QString& id) {
     href_ = u'#' + id;
     referenceText_.clear();
@@ -187,8 +195,22 @@ void DocumentBuilder::EndNoteReference() {
     // "[1]" and "1)" label their note "1".
     QString bare = label;
     bare.remove(QRegularExpression(QStringLiteral("^[\\[\\(\\{]+|[\\]\\)\\}]+$")));
-    if (!bare.isEmpty()) referenceLabels_.insert(href_.mid(1), bare);
+    const QString id = href_.mid(1);
     href_.clear();
+    if (bare.isEmpty()) return;
+    bool numeric = false;
+    bare.toInt(&numeric);
+    // Numbers that start again in each chapter (pandoc's) would repeat once the notes
+    // stand together: the book's notes are numbered on instead.
+    const QString owner = labelOwners_.value(bare);
+    if (numeric && !owner.isEmpty() && owner != id && !runs_.empty() && !runs_.back().Href.isEmpty()) {
+        const QString renumbered = referenceLabels_.value(id, QString::number(lastNumber_ + 1));
+        runs_.back().Text.replace(bare, renumbered);
+        bare = renumbered;
+    }
+    if (numeric) lastNumber_ = std::max(lastNumber_, bare.toInt());
+    referenceLabels_.insert(id, bare);
+    if (!labelOwners_.contains(bare)) labelOwners_.insert(bare, id);
 }
 
 void DocumentBuilder::AppendNotes() {

@@ -115,6 +115,7 @@ BookReadStatus ReadEpub(const ZipReader& archive, QTextDocument& document, const
         unpacked += chapter->size();
         if (!complete && unpacked >= limits.MaxUnpackedBytes) return BookReadStatus::TooLarge;
         out.ResetEmphasis();
+        out.SetNoteScope(item->Href.section(u'#', 0, 0).section(u'/', -1));
         const BookReadStatus status = ReadXhtml(DecodeXml(*chapter), out, limits);
         if (status == BookReadStatus::TooDeep || status == BookReadStatus::TooLarge) return status;
         anyChapter = anyChapter || status == BookReadStatus::Ok;

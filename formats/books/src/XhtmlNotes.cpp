@@ -37,7 +37,7 @@ bool XhtmlNotes::Start(const QXmlStreamReader& reader, const QString& name, int 
     const NoteKind kind = KindOf(reader);
     const QXmlStreamAttributes attributes = reader.attributes();
     if (kind == NoteKind::Reference && name == u"a" && !out.InNote() && referenceFrom_ < 0) {
-        const QString id = NoteIdOfHref(attributes.value(QStringLiteral("href")).toString());
+        const QString id = out.ScopedNoteId(attributes.value(QStringLiteral("href")).toString());
         if (id.isEmpty()) return false;
         out.StartNoteReference(id);
         referenceFrom_ = depth;
@@ -48,7 +48,7 @@ bool XhtmlNotes::Start(const QXmlStreamReader& reader, const QString& name, int 
     const bool inContainer = containerFrom_ >= 0 && IsOneOf(name, {u"li", u"aside", u"div", u"section", u"p", u"dd"});
     // A note without an id (LibreOffice's) is still a note, though nothing can refer to it.
     if (kind == NoteKind::Note || (inContainer && !id.isEmpty())) {
-        out.BeginNote(id);
+        out.BeginNote(id.isEmpty() ? id : out.ScopedNoteId(u'#' + id));
         noteFrom_ = depth;
         return true;
     }

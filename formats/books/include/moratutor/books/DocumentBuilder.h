@@ -47,6 +47,11 @@ public:
     void EndNoteReference();
     // Puts the notes read so far, under their heading, at the end of the document.
     void AppendNotes();
+    // Notes' ids are unique only inside a file: the chapter being read (its file name)
+    // scopes the ids its notes and its references to notes within the file carry.
+    void SetNoteScope(const QString& file) { noteScope_ = file; }
+    // The id of the note an href ("#fn1", "ch2.xhtml#fn1") points at; empty for none.
+    QString ScopedNoteId(const QString& href) const;
 
     // True once a limit was passed; everything added after that is ignored.
     bool Overflowed() const { return overflowed_; }
@@ -74,8 +79,11 @@ private:
     bool noteHasParagraph_ = false;
     int notes_ = 0;
     QString href_;
+    QString noteScope_;
     QString referenceText_;
     QHash<QString, QString> referenceLabels_;  // note id, its reference's text
+    QHash<QString, QString> labelOwners_;      // a label, the note that has it
+    int lastNumber_ = 0;                       // the highest numeric label given
     std::vector<NoteParagraph> noteParagraphs_;
     std::size_t bodyParagraphs_ = 0;
 
