@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "moratutor/books/BookInfo.h"
 #include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
@@ -129,9 +130,9 @@ private:
     QPointer<QFileDialog> SaveDialog;
     QPointer<QFileDialog> PdfDialog;
 
-    // The loaded book's own title, which books saved from the window carry; empty when
-    // the loaded file has none.
-    QString LoadedBookTitle;
+    // The loaded book's own title, authors, language, annotation and cover, which books
+    // saved from the window carry; empty when the loaded file has none of them.
+    moratutor::books::BookInfo LoadedBook;
 
     // State of the last conversion run.
     std::int32_t ReplacementCount = 0;

@@ -202,25 +202,58 @@ struct Chapter {
 
 const QString kNotesFile = QStringLiteral("notes.xhtml");
 
-// References link to the notes file; the first reference to a note is where its note links back to.
-NoteLink EpubNoteLink(const Notes& notes, const QString& file, QHash<QString, QString>& backlinks) {
-    return [&notes, file, &backlinks](QXmlStreamWriter& xml, const QString& documentId) {
+// Where each note went: the chapter that refers to it first holds it, after its text, as
+// pandoc and most readers expect a footnote; notes nothing refers to go to a file of their own.
+struct NotePlaces {
+    QHash<QString, QString> Backlinks;  // "n1", the first reference to it ("text-0002.xhtml#rn1")
+    std::vector<QString> ReferencedHere;  // the notes first referred to in the chapter being written
+};
+
+NoteLink EpubNoteLink(const Notes& notes, const QString& file, NotePlaces& places) {
+    return [&notes, file, &places](QXmlStreamWriter& xml, const QString& documentId) {
         const QString id = notes.IdOf(documentId);
         if (id.isEmpty()) return false;
+        const bool first = !places.Backlinks.contains(id);
         xml.writeStartElement(QStringLiteral("a"));
         xml.writeAttribute(QStringLiteral("epub:type"), QStringLiteral("noteref"));
         xml.writeAttribute(QStringLiteral("class"), QStringLiteral("noteref"));
-        xml.writeAttribute(QStringLiteral("href"), kNotesFile + u'#' + id);
-        if (!backlinks.contains(id)) {
+        xml.writeAttribute(QStringLiteral("href"), (first ? QString() : places.Backlinks.value(id).section(u'#', 0, 0)) + u'#' + id);
+        if (first) {
             xml.writeAttribute(QStringLiteral("id"), u'r' + id);
-            backlinks.insert(id, file + QStringLiteral("#r") + id);
+            places.Backlinks.insert(id, file + QStringLiteral("#r") + id);
+            places.ReferencedHere.push_back(id);
         }
         return true;
     };
 }
 
+// An EPUB 3 footnote whose label links back to the first reference to it.
+void WriteNoteAside(QXmlStreamWriter& xml, const Notes& notes, std::size_t index, const QString& backlink) {
+    const Note& note = notes.List[index];
+    xml.writeStartElement(QStringLiteral("aside"));
+    xml.writeAttribute(QStringLiteral("epub:type"), QStringLiteral("footnote"));
+    xml.writeAttribute(QStringLiteral("id"), QStringLiteral("n%1").arg(index + 1));
+    for (std::size_t b = 0; b < note.Blocks.size(); ++b) {
+        xml.writeStartElement(QStringLiteral("p"));
+        const bool indented = xml.autoFormatting();
+        xml.setAutoFormatting(false);
+        if (b == 0) {
+            xml.writeStartElement(QStringLiteral("a"));
+            if (!backlink.isEmpty()) xml.writeAttribute(QStringLiteral("href"), backlink);
+            xml.writeAttribute(QStringLiteral("role"), QStringLiteral("doc-backlink"));
+            xml.writeCharacters(XmlSafe(NoteLabel(note, index)));
+            xml.writeEndElement();
+            xml.writeCharacters(QStringLiteral(" "));
+        }
+        WriteRuns(xml, NoteRuns(note.Blocks[b], b == 0 ? note.Label : QString()), QStringLiteral("b"),
+                  QStringLiteral("i"), QStringLiteral("br"));
+        xml.setAutoFormatting(indented);
+    }
+    xml.writeEndElement();  // aside
+}
+
 std::vector<Chapter> WriteChapters(const QTextDocument& document, const QString& title, const Notes& notes,
-                                   QHash<QString, QString>& backlinks, int& headingNumber) {
+                                   NotePlaces& places, int& headingNumber) {
     std::vector<Chapter> chapters;
     QTextBlock block = document.begin();
     const auto inText = [&notes](const QTextBlock& b) { return b.isValid() && b != notes.Start; };
@@ -229,7 +262,7 @@ std::vector<Chapter> WriteChapters(const QTextDocument& document, const QString&
         chapter.File = QStringLiteral("text-%1.xhtml").arg(chapters.size() + 1, 4, 10, QChar(u'0'));
         QXmlStreamWriter xml(&chapter.Bytes);
         StartXhtml(xml, title, true);
-        XhtmlBodyWriter body(xml, headingNumber, EpubNoteLink(notes, chapter.File, backlinks));
+        XhtmlBodyWriter body(xml, headingNumber, EpubNoteLink(notes, chapter.File, places));
         bool anyParagraph = false;
         for (; inText(block); block = block.next()) {
             if (IsBlank(block)) continue;
@@ -244,16 +277,22 @@ std::vector<Chapter> WriteChapters(const QTextDocument& document, const QString&
             // An empty book still needs one page with some content for a reader to open.
             xml.writeTextElement(QStringLiteral("p"), QString());
         }
+        for (const QString& id : places.ReferencedHere)
+            WriteNoteAside(xml, notes, static_cast<std::size_t>(id.mid(1).toInt() - 1), QStringLiteral("#r") + id);
+        places.ReferencedHere.clear();
         EndXhtml(xml, chapter.Bytes);
         chapters.push_back(std::move(chapter));
     } while (inText(block));
     return chapters;
 }
 
-// The notes' file: its heading, then each note as an EPUB 3 footnote whose label links
-// back to the first reference to it.
-Chapter NotesChapter(const Notes& notes, const QString& title, const QHash<QString, QString>& backlinks,
-                     int& headingNumber) {
+// The notes nothing refers to, under the notes' heading, in a file of their own.
+std::optional<Chapter> NotesChapter(const Notes& notes, const QString& title, const NotePlaces& places,
+                                    int& headingNumber) {
+    std::vector<std::size_t> unreferenced;
+    for (std::size_t i = 0; i < notes.List.size(); ++i)
+        if (!places.Backlinks.contains(QStringLiteral("n%1").arg(i + 1))) unreferenced.push_back(i);
+    if (unreferenced.empty()) return std::nullopt;
     Chapter chapter;
     chapter.File = kNotesFile;
     QXmlStreamWriter xml(&chapter.Bytes);
@@ -262,35 +301,12 @@ Chapter NotesChapter(const Notes& notes, const QString& title, const QHash<QStri
     xml.writeAttribute(QStringLiteral("epub:type"), QStringLiteral("endnotes"));
     xml.writeStartElement(QStringLiteral("h1"));
     xml.writeAttribute(QStringLiteral("id"), QStringLiteral("h%1").arg(++headingNumber));
-    const QTextBlock heading = notes.Start.blockFormat().hasProperty(kNotesHeading) ? notes.Start : QTextBlock();
-    const QString headingText = heading.isValid() ? XmlSafe(heading.text()).simplified() : NotesHeadingText();
+    const bool headed = notes.Start.blockFormat().hasProperty(kNotesHeading);
+    const QString headingText = headed ? XmlSafe(notes.Start.text()).simplified() : NotesHeadingText();
     xml.writeCharacters(headingText);
     xml.writeEndElement();
     chapter.Headings.push_back({headingNumber, 1, headingText});
-    for (std::size_t i = 0; i < notes.List.size(); ++i) {
-        const Note& note = notes.List[i];
-        const QString id = QStringLiteral("n%1").arg(i + 1);
-        xml.writeStartElement(QStringLiteral("aside"));
-        xml.writeAttribute(QStringLiteral("epub:type"), QStringLiteral("footnote"));
-        xml.writeAttribute(QStringLiteral("id"), id);
-        for (std::size_t b = 0; b < note.Blocks.size(); ++b) {
-            xml.writeStartElement(QStringLiteral("p"));
-            const bool indented = xml.autoFormatting();
-            xml.setAutoFormatting(false);
-            if (b == 0) {
-                xml.writeStartElement(QStringLiteral("a"));
-                if (backlinks.contains(id)) xml.writeAttribute(QStringLiteral("href"), backlinks.value(id));
-                xml.writeAttribute(QStringLiteral("role"), QStringLiteral("doc-backlink"));
-                xml.writeCharacters(XmlSafe(NoteLabel(note, i)));
-                xml.writeEndElement();
-                xml.writeCharacters(QStringLiteral(" "));
-            }
-            WriteRuns(xml, NoteRuns(note.Blocks[b], b == 0 ? note.Label : QString()), QStringLiteral("b"),
-                      QStringLiteral("i"), QStringLiteral("br"));
-            xml.setAutoFormatting(indented);
-        }
-        xml.writeEndElement();  // aside
-    }
+    for (const std::size_t i : unreferenced) WriteNoteAside(xml, notes, i, QString());
     xml.writeEndElement();  // section
     EndXhtml(xml, chapter.Bytes);
     return chapter;
@@ -436,10 +452,11 @@ BookInfo TitledBook(const QString& title) {
 
 std::optional<std::string> WriteEpubBook(const QTextDocument& document, const BookInfo& book) {
     const Notes notes = CollectNotes(document);
-    QHash<QString, QString> backlinks;
+    NotePlaces places;
     int headingNumber = 0;
-    std::vector<Chapter> chapters = WriteChapters(document, book.Title, notes, backlinks, headingNumber);
-    if (!notes.List.empty()) chapters.push_back(NotesChapter(notes, book.Title, backlinks, headingNumber));
+    std::vector<Chapter> chapters = WriteChapters(document, book.Title, notes, places, headingNumber);
+    if (std::optional<Chapter> unreferenced = NotesChapter(notes, book.Title, places, headingNumber))
+        chapters.push_back(std::move(*unreferenced));
     std::vector<ZipEntry> entries;
     // The first entry, stored: readers recognise the package by these bytes at offset 38.
     entries.push_back({"mimetype", "application/epub+zip", false});
