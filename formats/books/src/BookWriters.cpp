@@ -371,6 +371,14 @@ QByteArray NavDocument(const std::vector<Chapter>& chapters, const QString& titl
     return EndXhtml(xml, bytes);
 }
 
+// The annotation's paragraphs, each as XML can carry it.
+QStringList AnnotationLines(const BookInfo& book) {
+    QStringList lines;
+    for (const QString& line : book.Annotation.split(u'\n'))
+        if (const QString safe = XmlSafe(line).simplified(); !safe.isEmpty()) lines << safe;
+    return lines;
+}
+
 void WriteMetadata(QXmlStreamWriter& xml, const BookInfo& book) {
     xml.writeStartElement(QStringLiteral("metadata"));
     xml.writeNamespace(QStringLiteral("http://purl.org/dc/elements/1.1/"), QStringLiteral("dc"));
@@ -385,7 +393,7 @@ void WriteMetadata(QXmlStreamWriter& xml, const BookInfo& book) {
         if (!name.isEmpty()) xml.writeTextElement(QStringLiteral("dc:creator"), name);
     }
     xml.writeTextElement(QStringLiteral("dc:language"), LanguageTag(book.Language));
-    const QString annotation = XmlSafe(book.Annotation).trimmed();
+    const QString annotation = AnnotationLines(book).join(u'\n');
     if (!annotation.isEmpty()) xml.writeTextElement(QStringLiteral("dc:description"), annotation);
     if (!book.Cover.isEmpty() && !CoverFileName(book).isEmpty()) {
         xml.writeEmptyElement(QStringLiteral("meta"));  // for EPUB 2 readers
@@ -528,10 +536,10 @@ void WriteTitleInfo(QXmlStreamWriter& xml, const BookInfo& book) {
         xml.writeEndElement();
     }
     xml.writeTextElement(QStringLiteral("book-title"), safeTitle.isEmpty() ? QStringLiteral("Без названия") : safeTitle);
-    const QStringList annotation = XmlSafe(book.Annotation).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList annotation = AnnotationLines(book);
     if (!annotation.isEmpty()) {
         xml.writeStartElement(QStringLiteral("annotation"));
-        for (const QString& paragraph : annotation) xml.writeTextElement(QStringLiteral("p"), paragraph.simplified());
+        for (const QString& paragraph : annotation) xml.writeTextElement(QStringLiteral("p"), paragraph);
         xml.writeEndElement();
     }
     if (!book.Cover.isEmpty() && !CoverFileName(book).isEmpty()) {
