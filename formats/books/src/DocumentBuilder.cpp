@@ -131,49 +131,26 @@ namespace moratutor::books {
 
 void DocumentBuilder::BeginNote(const QString& id) {
     EndParagraph();
-    if (inNote_) EndNote();
     inNote_ = true;
-    noteId_ = id.isEmpty() ? QStringLiteral("note-%1").arg(notes_ + 1) : id;
-    noteLabel_.clear();
-    noteHasParagraph_ = false;
-    ++notes_;
+    notes_.push_back({id.isEmpty() ? QStringLiteral("note-%1").arg(notes_.size() + 1) : id, {}, {}});
 }
 
 void DocumentBuilder::EndNote() {
     if (!inNote_) return;
     EndParagraph();
-    if (!noteHasParagraph_ && !noteLabel_.isEmpty()) {
-        // A note that is nothing but its label is still a note.
-        QTextBlockFormat format;
-        format.setProperty(kNoteId, noteId_);
-        format.setProperty(kNoteLabel, noteLabel_);
-        noteParagraphs_.push_back({format, {{noteLabel_, false, false, {}}}});
-    }
     inNote_ = false;
 }
 
 void DocumentBuilder::KeepNoteParagraph(int level) {
-    if (level > 0 && !noteHasParagraph_ && noteLabel_.isEmpty()) {
+    PendingNote& note = notes_.back();
+    if (level > 0 && note.Paragraphs.empty() && note.Label.isEmpty()) {
         // The note's own title ("1", "*") labels it.
-        for (const Run& run : runs_) noteLabel_ += run.Text;
-        noteLabel_ = noteLabel_.simplified();
+        for (const Run& run : runs_) note.Label += run.Text;
+        note.Label = note.Label.simplified();
         return;
     }
-    QTextBlockFormat format;
-    format.setProperty(kNoteId, noteId_);
-    std::vector<Run> runs;
-    if (!noteHasParagraph_) {
-        if (noteLabel_.isEmpty()) noteLabel_ = referenceLabels_.value(noteId_);
-        if (noteLabel_.isEmpty()) noteLabel_ = QString::number(notes_);
-        format.setProperty(kNoteLabel, noteLabel_);
-        runs.push_back({noteLabel_ + u' ', false, false, {}});
-    }
-    for (Run& run : runs_) {
-        run.Href.clear();  // a note refers to no other note
-        runs.push_back(std::move(run));
-    }
-    noteParagraphs_.push_back({format, std::move(runs)});
-    noteHasParagraph_ = true;
+    for (Run& run : runs_) run.Href.clear();  // a note refers to no other note
+    note.Paragraphs.push_back(std::move(runs_));
 }
 
 QString DocumentBuilder::ScopedNoteId(const QString& href) const {
@@ -209,20 +186,49 @@ void DocumentBuilder::EndNoteReference() {
         bare = renumbered;
     }
     if (numeric) lastNumber_ = std::max(lastNumber_, bare.toInt());
-    referenceLabels_.insert(id, bare);
+    if (!referenceLabels_.contains(id)) {
+        referenceLabels_.insert(id, bare);
+        referenceOrder_.push_back(id);
+    }
     if (!labelOwners_.contains(bare)) labelOwners_.insert(bare, id);
 }
 
 void DocumentBuilder::AppendNotes() {
     EndNote();
     EndParagraph();
-    if (noteParagraphs_.empty() || overflowed_) return;
+    if (notes_.empty() || overflowed_) return;
+    // Referred-to notes first, as the references run; a writer places them the same way.
+    std::vector<const PendingNote*> order;
+    std::vector<bool> placed(notes_.size(), false);
+    QHash<QString, std::size_t> firstWithId;
+    for (std::size_t i = notes_.size(); i-- > 0;) firstWithId.insert(notes_[i].Id, i);
+    for (const QString& id : referenceOrder_) {
+        const auto found = firstWithId.constFind(id);
+        if (found == firstWithId.constEnd() || placed[*found]) continue;
+        placed[*found] = true;
+        order.push_back(&notes_[*found]);
+    }
+    for (std::size_t i = 0; i < notes_.size(); ++i)
+        if (!placed[i]) order.push_back(&notes_[i]);
+
     QTextBlockFormat heading;
     heading.setHeadingLevel(1);
     heading.setProperty(kNotesHeading, true);
     Insert(heading, {{NotesHeadingText(), false, false, {}}}, ++bodyParagraphs_ == 1 && document_.isEmpty());
-    for (const NoteParagraph& paragraph : noteParagraphs_) Insert(paragraph.Format, paragraph.Runs, false);
-    noteParagraphs_.clear();
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const PendingNote& note = *order[i];
+        QString label = note.Label.isEmpty() ? referenceLabels_.value(note.Id) : note.Label;
+        if (label.isEmpty()) label = QString::number(i + 1);
+        QTextBlockFormat format;
+        format.setProperty(kNoteId, note.Id);
+        QTextBlockFormat first = format;
+        first.setProperty(kNoteLabel, label);
+        std::vector<Run> labelled{{note.Paragraphs.empty() ? label : label + u' ', false, false, {}}};
+        if (!note.Paragraphs.empty()) labelled.insert(labelled.end(), note.Paragraphs[0].begin(), note.Paragraphs[0].end());
+        Insert(first, labelled, false);
+        for (std::size_t p = 1; p < note.Paragraphs.size(); ++p) Insert(format, note.Paragraphs[p], false);
+    }
+    notes_.clear();
 }
 
 }  // namespace moratutor::books

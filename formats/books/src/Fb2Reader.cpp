@@ -139,9 +139,13 @@ private:
             return true;
         }
         const QXmlStreamAttributes attributes = reader_.attributes();
-        if (notesFrom_ >= 0 && name == u"section" && !out_.InNote() && attributes.hasAttribute(QStringLiteral("id"))) {
+        // Every section of a notes body is a note, never lost; one with an id inside a
+        // section without (a group of notes) starts a note of its own.
+        const bool hasId = attributes.hasAttribute(QStringLiteral("id"));
+        if (notesFrom_ >= 0 && name == u"section" && (!out_.InNote() || (hasId && !noteHasId_))) {
             out_.BeginNote(attributes.value(QStringLiteral("id")).toString());
             noteFrom_ = static_cast<int>(path_.size());
+            noteHasId_ = hasId;
             return true;
         }
         if (name != u"a" || out_.InNote()) return false;
@@ -186,6 +190,7 @@ private:
     int titles_ = 0;
     int notesFrom_ = -1;  // depth of the notes body, -1 outside one
     int noteFrom_ = -1;   // depth of the note's section
+    bool noteHasId_ = false;
     bool inReference_ = false;
 };
 

@@ -55,10 +55,14 @@ const ReadCase kFb2Cases[] = {
      Fb2("<section><p>а<a l:href=\"#x\" type=\"note\">*</a></p></section></body><body name=\"notes\">"
          "<section id=\"x\"><title><p>*</p></title><p>один</p><p>два</p></section>"),
      {"а*", "#1 Примечания", "* один", "два"}},
+    {"GroupedNotes",
+     Fb2("<section><p>а<a l:href=\"#b\" type=\"note\">1</a></p></section></body><body name=\"notes\"><section><title>"
+         "<p>Часть 1</p></title><section id=\"b\"><p>бэ</p></section></section>"),
+     {"а1", "#1 Примечания", "1 бэ", "Часть 1"}},
     {"ImagesAndBinariesLeftOut",
      Fb2("<section><image l:href=\"#i\"/><p>Текст</p></section></body><binary id=\"i\" content-type=\"image/png\">"
          "iVBORw0KGgo=</binary><body name=\"comments\"><section><p>x</p></section>"),
-     {"Текст"}},
+     {"Текст", "#1 Примечания", "1 x"}},  // a comment without an id is a note all the same
     {"PoemsEpigraphsCitations",
      Fb2("<section><epigraph><p>Эпиграф</p><text-author>Автор</text-author></epigraph><poem><stanza><v>Строка 1</v>"
          "<v>Строка 2</v></stanza></poem><cite><p>Цитата</p></cite><empty-line/><subtitle>Подзаголовок</subtitle></section>"),
@@ -81,6 +85,12 @@ const ReadCase kEpubCases[] = {
             "<aside epub:type=\"footnote\" id=\"n1\"><p>Примечание</p></aside><svg xmlns=\"http://www.w3.org/2000/svg\">"
             "<text>svg</text></svg>"}}),
      {"Текст1", "#1 Примечания", "1 Примечание"}},
+    {"NotesInTheOrderOfTheirReferences",
+     Epub({{"c.xhtml",
+            "<aside epub:type=\"footnote\" id=\"b\"><p>Бэ</p></aside><aside epub:type=\"footnote\" id=\"z\"><p>Зет</p></aside>"
+            "<aside epub:type=\"footnote\" id=\"a\"><p>А</p></aside>"
+            "<p>т<a epub:type=\"noteref\" href=\"#a\">x</a>т<a epub:type=\"noteref\" href=\"#b\">[y]</a></p>"}}),
+     {"тxт[y]", "#1 Примечания", "x А", "y Бэ", "3 Зет"}},
     {"PandocFootnotesWithBacklinks",
      Epub({{"c.xhtml",
             "<p>а<a href=\"#fn1\" class=\"footnote-ref\" id=\"fnref1\" epub:type=\"noteref\">1</a></p>"

@@ -37,7 +37,8 @@ public:
     // Notes (see BookStructure.h). Paragraphs between BeginNote and EndNote belong to the
     // note and are kept apart until AppendNotes puts them at the document's end. A heading
     // paragraph that opens a note is its label; without one the label is the text of the
-    // last reference to the note, else the note's number.
+    // first reference to the note, else the note's number. The notes go in the order of
+    // their first references, then those nothing refers to in the order read.
     // A note without an id gets one of its own.
     void BeginNote(const QString& id);
     void EndNote();
@@ -64,9 +65,11 @@ private:
         bool Italic = false;
         QString Href;  // "#id" of the note a reference points at
     };
-    struct NoteParagraph {
-        QTextBlockFormat Format;
-        std::vector<Run> Runs;
+    // A note read, its label put in front once all references are known.
+    struct PendingNote {
+        QString Id;
+        QString Label;  // its own (an FB2 note's title); empty when it has none
+        std::vector<std::vector<Run>> Paragraphs;
     };
     void Append(QStringView text, bool bold, bool italic);
     void Insert(const QTextBlockFormat& format, const std::vector<Run>& runs, bool first);
@@ -74,17 +77,14 @@ private:
 
     // Notes
     bool inNote_ = false;
-    QString noteId_;
-    QString noteLabel_;
-    bool noteHasParagraph_ = false;
-    int notes_ = 0;
     QString href_;
     QString noteScope_;
     QString referenceText_;
     QHash<QString, QString> referenceLabels_;  // note id, its reference's text
     QHash<QString, QString> labelOwners_;      // a label, the note that has it
+    std::vector<QString> referenceOrder_;      // note ids as first referred to
     int lastNumber_ = 0;                       // the highest numeric label given
-    std::vector<NoteParagraph> noteParagraphs_;
+    std::vector<PendingNote> notes_;
     std::size_t bodyParagraphs_ = 0;
 
     QTextDocument& document_;
