@@ -161,8 +161,9 @@ QString DocumentBuilder::ScopedNoteId(const QString& href) const {
     return file + u'#' + href.mid(hash + 1);
 }
 
-void DocumentBuilder::StartNoteReference(const QString& id) {
+void DocumentBuilder::StartNoteReference(const QString& id, bool certain) {
     href_ = u'#' + id;
+    hrefCertain_ = certain;
     referenceText_.clear();
 }
 
@@ -173,6 +174,12 @@ void DocumentBuilder::EndNoteReference() {
     QString bare = label;
     bare.remove(QRegularExpression(QStringLiteral("^[\\[\\(\\{]+|[\\]\\)\\}]+$")));
     const QString id = href_.mid(1);
+    if (!hrefCertain_ && label.size() > 8) {
+        for (Run& run : runs_)
+            if (run.Href == href_) run.Href.clear();  // a link within the book, not to a note
+        href_.clear();
+        return;
+    }
     href_.clear();
     if (bare.isEmpty()) return;
     bool numeric = false;

@@ -152,8 +152,9 @@ private:
         QString href;
         for (const QXmlStreamAttribute& attribute : attributes)
             if (attribute.name() == u"href") href = attribute.value().toString();
-        if (attributes.value(QStringLiteral("type")) == u"note" || (href.startsWith(u'#') && notesFrom_ < 0)) {
-            out_.StartNoteReference(href.mid(1));
+        const bool note = attributes.value(QStringLiteral("type")) == u"note";
+        if (href.startsWith(u'#') && href.size() > 1 && (note || notesFrom_ < 0)) {
+            out_.StartNoteReference(href.mid(1), note);
             inReference_ = true;
         }
         return true;

@@ -55,6 +55,10 @@ const ReadCase kFb2Cases[] = {
      Fb2("<section><p>а<a l:href=\"#x\" type=\"note\">*</a></p></section></body><body name=\"notes\">"
          "<section id=\"x\"><title><p>*</p></title><p>один</p><p>два</p></section>"),
      {"а*", "#1 Примечания", "* один", "два"}},
+    {"LinksWithinTheBookAreNoNotes",
+     Fb2("<section><p><a l:href=\"#c2\">Вторая глава книги</a> и<a l:href=\"#n\">2</a></p></section></body>"
+         "<body name=\"notes\"><section id=\"n\"><p>эн</p></section>"),
+     {"Вторая глава книги и2", "#1 Примечания", "2 эн"}},
     {"GroupedNotes",
      Fb2("<section><p>а<a l:href=\"#b\" type=\"note\">1</a></p></section></body><body name=\"notes\"><section><title>"
          "<p>Часть 1</p></title><section id=\"b\"><p>бэ</p></section></section>"),

@@ -101,6 +101,14 @@ TEST(BookDetails, Fb2GivesAuthorsLanguageAnnotationAndCover) {
     EXPECT_EQ(NoteLinks(*read.Document), kRichLinks);
 }
 
+TEST(BookNotes, ALongLinkWithinTheBookIsNoReference) {
+    const Read read = ReadBook(moratutor::testing::Fb2(
+        "<section><p><a l:href=\"#c2\">Вторая глава книги</a> и<a l:href=\"#n\">2</a></p></section></body>"
+        "<body name=\"notes\"><section id=\"n\"><p>эн</p></section>"));
+    ASSERT_EQ(read.Status, BookReadStatus::Ok);
+    EXPECT_EQ(NoteLinks(*read.Document), QStringList({"ref>1", "note 1"}));
+}
+
 TEST(BookDetails, PlainTextHasNone) {
     const Read read = ReadBook("просто текст");
     ASSERT_EQ(read.Status, BookReadStatus::Ok);

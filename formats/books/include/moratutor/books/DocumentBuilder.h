@@ -44,7 +44,9 @@ public:
     void EndNote();
     bool InNote() const { return inNote_; }
     // Text between StartNoteReference and EndNoteReference refers to the note with the id.
-    void StartNoteReference(const QString& id);
+    // A link only perhaps to a note (not marked as one) is taken for a reference only when
+    // its text is short, as a note's number or sign is.
+    void StartNoteReference(const QString& id, bool certain = true);
     void EndNoteReference();
     // Puts the notes read so far, under their heading, at the end of the document.
     void AppendNotes();
@@ -78,6 +80,7 @@ private:
     // Notes
     bool inNote_ = false;
     QString href_;
+    bool hrefCertain_ = true;
     QString noteScope_;
     QString referenceText_;
     QHash<QString, QString> referenceLabels_;  // note id, its reference's text
