@@ -1,6 +1,7 @@
 // Start-up of the program.
 #include <QGuiApplication>
 
+#include "FileSizeSignal.h"
 #include "UAbout.h"
 #include "UMainApplication.h"
 
@@ -8,4 +9,7 @@
 static void SetApplicationIcon() { QGuiApplication::setWindowIcon(moratutor::about::ApplicationIcon()); }
 Q_COREAPP_STARTUP_FUNCTION(SetApplicationIcon)
 
-int main(int argc, char** argv) { return moratutor::ui::RunMoratutor(argc, argv); }
+int main(int argc, char** argv) {
+    moratutor::IgnoreFileSizeSignal();  // before Qt starts its threads
+    return moratutor::ui::RunMoratutor(argc, argv);
+}

@@ -74,6 +74,31 @@ def rtf_of(text):
     return "".join(out)
 
 
+def formatted_rtf_of(text):
+    """The same text as a formatted book: a heading (large, bold) every 60 lines, and a
+    bold word every 7 words and an italic one every 11 in the others."""
+    def escaped(piece):
+        return "".join("\\" + ch if ch in "\\{}" else ch if ord(ch) < 128 else "\\'%02x" % ch.encode("cp1251")[0]
+                       for ch in piece)
+
+    out = [r"{\rtf1\ansi\ansicpg1251\deff0{\fonttbl{\f0\fnil\fcharset204 Times New Roman;}}\f0\fs20 "]
+    for n, line in enumerate(text.split("\n")):
+        if n % 60 == 0 and line:
+            out.append("{\\fs32\\b " + escaped(line) + "}\\par\n")
+            continue
+        words = []
+        for k, word in enumerate(line.split(" ")):
+            if k % 7 == 3:
+                words.append("{\\b " + escaped(word) + "}")
+            elif k % 11 == 5:
+                words.append("{\\i " + escaped(word) + "}")
+            else:
+                words.append(escaped(word))
+        out.append(" ".join(words) + "\\par\n")
+    out.append("}")
+    return "".join(out)
+
+
 # --- The program's debug channel --------------------------------------------------------
 
 class Trace:
@@ -311,12 +336,29 @@ def both_panes_run(program, work, text, trace_path, wrap=()):
     try:
         trace.wait(0, pane_paint("richSourceTextAnsi", len(text) + 1), timeout=60)
         trace.settle(0)
-        convert_to_report(trace)
+        took = convert_to_report(trace)
         trace.settle(now_ns())
         peak = high_water_mb(proc.pid)
     finally:
         stop_program(proc)
-    return {"both_panes_peak_rss_mb": peak, "both_panes_per_utf16": peak * 1024 * 1024 / (2 * len(text))}
+    return {"both_panes_convert_to_report": took, "both_panes_peak_rss_mb": peak, "both_panes_per_utf16": peak * 1024 * 1024 / (2 * len(text))}
+
+
+def formatted_run(program, work, text, trace_path, wrap=()):
+    """The formatted book's case: the program started on it, one conversion that carries
+    the formatting over, and the peak with the book in both panes."""
+    proc, trace = start_program([*wrap, program, os.path.join(work, "book-formatted.rtf")], work, trace_path)
+    try:
+        trace.wait(0, pane_paint("richSourceTextAnsi", len(text) + 1), timeout=60)
+        trace.settle(0)
+        loaded = high_water_mb(proc.pid)
+        took = convert_to_report(trace)
+        trace.settle(now_ns())
+        peak = high_water_mb(proc.pid)
+    finally:
+        stop_program(proc)
+    return {"formatted_convert_to_report": took, "formatted_load_peak_rss_mb": loaded, "formatted_peak_rss_mb": peak,
+            "formatted_per_utf16": peak * 1024 * 1024 / (2 * len(text))}
 
 
 def main():
@@ -326,6 +368,7 @@ def main():
     ap.add_argument("--chars", type=int, default=2_000_000)
     ap.add_argument("--keep", action="store_true", help="keep the work folder")
     ap.add_argument("--wrap", default="", help="a command to run the program under, such as a profiler")
+    ap.add_argument("--formatted-only", action="store_true", help="only the formatted book's conversion")
     args = ap.parse_args()
 
     work = tempfile.mkdtemp(prefix="moratutor-timing-")
@@ -334,6 +377,8 @@ def main():
         f.write(text)
     with open(os.path.join(work, "book.rtf"), "w", encoding="ascii") as f:
         f.write(rtf_of(text))
+    with open(os.path.join(work, "book-formatted.rtf"), "w", encoding="ascii") as f:
+        f.write(formatted_rtf_of(text))
     program = os.path.join(work, "moratutor")
     shutil.copy(os.path.abspath(args.program), program)
     # The preferences beside the program: every group and option ticked, word wrap on.
@@ -351,8 +396,11 @@ def main():
     results = []
     try:
         for i in range(args.runs):
-            r = one_run(program, work, text, os.path.join(work, "trace%d.txt" % i), args.wrap.split())
-            r.update(both_panes_run(program, work, text, os.path.join(work, "panes%d.txt" % i), args.wrap.split()))
+            r = {}
+            if not args.formatted_only:
+                r.update(one_run(program, work, text, os.path.join(work, "trace%d.txt" % i), args.wrap.split()))
+                r.update(both_panes_run(program, work, text, os.path.join(work, "panes%d.txt" % i), args.wrap.split()))
+            r.update(formatted_run(program, work, text, os.path.join(work, "formatted%d.txt" % i), args.wrap.split()))
             results.append(r)
             print("run %d: %s" % (i + 1, ", ".join("%s=%.0f" % kv for kv in r.items())), file=sys.stderr)
     finally:

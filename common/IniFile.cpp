@@ -98,28 +98,32 @@ bool ParseIniFlag(QStringView text, bool defaultValue) {
     return value != 0;
 }
 
-IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
+namespace detail {
+namespace {
+
+// The bytes of the file, none for a missing one; false for one that cannot be ours.
+bool ReadIniBytes(const QString& fileName, QByteArray& bytes) {
     const QFileInfo info(fileName);
-    if (fileName.isEmpty()) {
-        readFailed_ = true;
-        return;
-    }
-    if (!info.exists()) return;
-    if (!info.isFile() || info.size() > detail::kMaxIniFileSize) {
-        readFailed_ = true;
-        return;
-    }
+    if (fileName.isEmpty()) return false;
+    if (!info.exists()) return true;
+    if (!info.isFile() || info.size() > kMaxIniFileSize) return false;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        readFailed_ = true;
-        return;
-    }
+    if (!file.open(QIODevice::ReadOnly)) return false;
     // The size is checked again on what is read: the file may grow after the look above.
-    QByteArray bytes = file.read(detail::kMaxIniFileSize + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > detail::kMaxIniFileSize) {
-        readFailed_ = true;
-        return;
-    }
+    bytes = file.read(kMaxIniFileSize + 1);
+    return file.error() == QFileDevice::NoError && bytes.size() <= kMaxIniFileSize;
+}
+
+}  // namespace
+}  // namespace detail
+
+IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
+    QByteArray bytes;
+    readFailed_ = !detail::ReadIniBytes(fileName, bytes) || !TakeEncoding(bytes);
+    if (!readFailed_) SplitLines(bytes);
+}
+
+bool IniFile::TakeEncoding(QByteArray& bytes) {
     if (bytes.startsWith(detail::kUtf8Bom)) {
         bom_ = bytes.left(3);
         bytes.remove(0, 3);
@@ -130,19 +134,17 @@ IniFile::IniFile(const QString& fileName) : fileName_(fileName) {
         // Held as UTF-8; a file that would not come back byte for byte is not ours to rewrite.
         const QString text = detail::FromUtf16(bytes, encoding_ == Encoding::Utf16BE);
         QByteArray utf8 = text.toUtf8();
-        if (bytes.size() % 2 != 0 || detail::ToUtf16(QString::fromUtf8(utf8), encoding_ == Encoding::Utf16BE) != bytes) {
-            readFailed_ = true;
-            return;
-        }
+        if (bytes.size() % 2 != 0 || detail::ToUtf16(QString::fromUtf8(utf8), encoding_ == Encoding::Utf16BE) != bytes)
+            return false;
         bytes = std::move(utf8);
     }
     // A NUL in 8-bit text means a binary file or UTF-16 without its mark: unreadable here.
-    if (bytes.contains('\0')) {
-        readFailed_ = true;
-        return;
-    }
+    if (bytes.contains('\0')) return false;
     if (bom_.isEmpty() && !moratutor::codecs::IsValidUtf8(detail::View(bytes))) encoding_ = Encoding::Windows1251;
+    return true;
+}
 
+void IniFile::SplitLines(const QByteArray& bytes) {
     bool endSeen = false;
     qsizetype start = 0;
     while (start < bytes.size()) {

@@ -61,6 +61,10 @@ private:
         qsizetype valueEnd = 0;
     };
 
+    // The byte-order mark and encoding of the bytes, which are left as UTF-8 or 8-bit text;
+    // false for a file that cannot be ours.
+    bool TakeEncoding(QByteArray& bytes);
+    void SplitLines(const QByteArray& bytes);
     void Parse(Line& line) const;
     // Index of the first header line of the section, or -1.
     qsizetype FindSection(const QString& section) const;

@@ -1,6 +1,8 @@
 // Operating-system text and login name.
 #include "UMostUsed.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QSysInfo>
 
 #if defined(Q_OS_UNIX)
@@ -24,6 +26,11 @@ bool IsUsableLoginName(const QString& name) {
 }
 
 }  // namespace
+
+QString RunningImagePath() {
+    const QString image = QStringLiteral("/proc/self/exe");
+    return QFileInfo::exists(image) ? image : QCoreApplication::applicationFilePath();
+}
 
 QString GetOSVersionText() {
     QString kernel;

@@ -15,6 +15,11 @@ QString GetLoginUserName();
 // The fixed file version embedded in the file as "a.b.c.d"; empty when it has none.
 QString GetFileVersionString(const QString& fileName);
 
+// The file of the running program's own image: /proc/self/exe, which stays the image that
+// runs even after its file on disk has been replaced (an upgrade while the program runs);
+// the program's path where there is no such file.
+QString RunningImagePath();
+
 // True while either Ctrl key is down.
 bool IsCtrlKeyDown();
 

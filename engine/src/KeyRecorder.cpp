@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace moratutor::detail {
 namespace {
 
@@ -12,6 +16,33 @@ constexpr char16_t kPrivateLast = 0xF8FF;
 constexpr std::size_t kStandInCount = 2 * kSyllableRowCount;
 
 bool IsPrivate(char16_t unit) { return unit >= kPrivateFirst && unit <= kPrivateLast; }
+
+// Calls visit(i) for each private-use unit at or after where the previous visit said to go
+// on from. Stand-ins lie every unit or two, too irregularly for a test per unit to be
+// guessed: eight units are tested at once where the processor can.
+template <typename Visit>
+void ForEachPrivateUnit(const char16_t* text, std::size_t size, Visit visit) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi16(static_cast<short>(kPrivateFirst));
+    const __m128i span = _mm_set1_epi16(static_cast<short>(kPrivateLast - kPrivateFirst));
+    for (std::size_t block = 0; block + 8 <= size; block += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + block));
+        // Private when unit - first <= span, unsigned: the saturated difference is then 0.
+        const __m128i offset = _mm_sub_epi16(units, first);
+        const __m128i inside = _mm_cmpeq_epi16(_mm_subs_epu16(offset, span), _mm_setzero_si128());
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(inside));  // two bits per unit
+        while (mask != 0) {
+            const std::size_t at = block + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+            mask &= mask - 1;
+            mask &= mask - 1;
+            if (at >= i) i = visit(at);  // else the second unit of a kana already visited
+        }
+        i = std::max(i, block + 8);
+    }
+#endif
+    while (i < size) i = IsPrivate(text[i]) ? visit(i) : i + 1;
+}
 
 }  // namespace
 
@@ -120,13 +151,7 @@ AnswerKey KeyRecorder::Finish(std::u16string& converted) {
     std::size_t shortened = 0;
     char16_t* const text = converted.data();
     const std::size_t size = converted.size();
-    for (std::size_t i = 0; i < size;) {
-        const char16_t unit = text[i];
-        const std::uint8_t index = IsPrivate(unit) ? standInIndex_[unit - kPrivateFirst] : 0;
-        if (index == 0) {
-            ++i;
-            continue;
-        }
+    const auto put = [&](std::size_t i, std::uint8_t index) {
         KeyEntry& entry = key.emplace_back(made[index - 1u]);
         entry.Offset = static_cast<std::uint32_t>(i);
         const char16_t* from = source_.data() + i + shortened;
@@ -136,8 +161,12 @@ AnswerKey KeyRecorder::Finish(std::u16string& converted) {
         text[i] = kana[0];
         if (entry.Length == 2) text[i + 1] = kana[1];
         shortened += entry.SourceLength - entry.Length;
-        i += entry.Length;
-    }
+        return i + entry.Length;
+    };
+    ForEachPrivateUnit(text, size, [&](std::size_t at) {
+        const std::uint8_t index = standInIndex_[text[at] - kPrivateFirst];
+        return index != 0 ? put(at, index) : at + 1;
+    });
     return key;
 }
 

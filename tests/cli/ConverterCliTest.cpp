@@ -1,4 +1,5 @@
 // Runs the built moratutor-convert as a user would: arguments, standard input, exit code.
+#include "FileSizeLimit.h"
 #include "moratutor/Engine.h"
 #include "moratutor/Utf8.h"
 
@@ -7,14 +8,18 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -37,7 +42,7 @@ protected:
         dir_ = pattern;
     }
     void TearDown() override {
-        for (const char* name : {"in", "out", "err", "file", "key"}) ::unlink((dir_ + "/" + name).c_str());
+        for (const char* name : {"in", "out", "err", "file", "key", "fifo"}) ::unlink((dir_ + "/" + name).c_str());
         ::rmdir(dir_.c_str());
     }
 
@@ -68,9 +73,22 @@ protected:
         std::vector<char*> argv;
         for (std::string& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
+        // As from a shell: a test that ignores SIGXFSZ must not hand that on.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGXFSZ);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         pid_t pid = 0;
         Outcome o;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::optional<moratutor::test::FileSizeLimit> limit;  // for the child only, which inherits it
+        if (fileSizeLimit_ != RLIM_INFINITY) limit.emplace(fileSizeLimit_);
+        const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+        limit.reset();
+        posix_spawnattr_destroy(&attributes);
+        if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << argv[0];
             return o;
         }
@@ -84,6 +102,7 @@ protected:
     }
 
     std::string dir_;
+    rlim_t fileSizeLimit_ = RLIM_INFINITY;  // ulimit -f of the converter run
 };
 
 const std::string kNoGroup = "Перед преобразованием выберите хотя бы одну группу слогов для замены.\n";
@@ -115,10 +134,13 @@ TEST_F(ConverterCli, RefusalsAndTheirExitCodes) {
          "moratutor-convert: option --answer-key needs a file name", true},
         {"key in a missing folder", {"--groups", "1", "--answer-key", "/nonexistent/k.tsv"}, 1,
          "Cannot write the answer key \"/nonexistent/k.tsv\". No such file or directory\n", false},
+        {"key to a FIFO", {"--groups", "1", "--answer-key", Path("fifo")}, 1,
+         "Cannot write the answer key \"" + Path("fifo") + "\": not a regular file\n", false},
         {"missing file", {"--groups", "1", "/nonexistent/x.txt"}, 1,
          "Cannot open file \"/nonexistent/x.txt\". No such file or directory\n", false},
         {"a folder", {"--groups", "1", "/"}, 1, "Cannot open file \"/\". Is a directory\n", false},
     };
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome o = Run(c.args, "ка");
@@ -130,6 +152,8 @@ TEST_F(ConverterCli, RefusalsAndTheirExitCodes) {
             EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << "one line: " << o.err;
         }
     }
+    struct stat fifo {};
+    EXPECT_TRUE(::lstat(Path("fifo").c_str(), &fifo) == 0 && S_ISFIFO(fifo.st_mode));
 }
 
 // A full disk must not pass for success.
@@ -332,3 +356,51 @@ TEST_F(ConverterCli, AnswerKeyIsKeptWhenTheTextCannotBeWritten) {
         EXPECT_TRUE(name == "in" || name == "out" || name == "err" || name == "key") << "left behind: " << name;
     }
 }
+
+namespace {
+
+// Past the file size limit (ulimit -f) the converter reports the failed write as any other,
+// instead of dying of SIGXFSZ, and keeps the old file.
+TEST_F(ConverterCli, TheFileSizeLimitIsAFailedWrite) {
+    std::string input;
+    for (int i = 0; i < 200; ++i) input += "кака ";
+    const std::string old = "the old text\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string outputPath;  // standard output, when given
+        std::string err;
+        std::string kept;  // the file that must keep its old bytes
+    };
+    const Case cases[] = {
+        {"-o", {"--groups", "2", "-o", Path("file")}, "", "Failed to Save Stream. File too large\n", Path("file")},
+        {"standard output", {"--groups", "2"}, Path("file"), "Cannot write the converted text. File too large\n", ""},
+        {"the key", {"--groups", "2", "--answer-key", Path("key")}, "",
+         "Cannot write the answer key \"" + Path("key") + "\". File too large\n", Path("key")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(Path("file"), old);
+        WriteFile(Path("key"), old);
+        fileSizeLimit_ = 500;
+        const Outcome o = Run(c.args, input, c.outputPath);
+        fileSizeLimit_ = RLIM_INFINITY;
+        EXPECT_EQ(o.code, 1);
+        EXPECT_EQ(o.err, c.err);
+        if (!c.kept.empty()) {
+            EXPECT_EQ(ReadFile(c.kept), old);
+        }
+    }
+}
+
+// Input from a pipe is read as it comes, as cat reads it.
+TEST_F(ConverterCli, ReadsAFifoGivenAsTheFile) {
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    std::thread writer([this] { WriteFile(Path("fifo"), "кака"); });
+    const Outcome o = Run({"--groups", "2", Path("fifo")});
+    writer.join();
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "かか");
+}
+
+}  // namespace

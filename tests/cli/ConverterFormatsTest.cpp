@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 
 using moratutor::books::BookReadStatus;
@@ -86,7 +88,7 @@ TEST_P(OutputFormatTest, WritesTheFormatThatReadsBack) {
     const auto loaded = Load(ReadFileBytes(Path(c.output)));
     ASSERT_EQ(loaded.Status, BookReadStatus::Ok);
     EXPECT_EQ(loaded.Type, c.type);
-    EXPECT_EQ(loaded.Paragraphs.join(u'|').remove(u'*').remove(QRegularExpression(QStringLiteral("^#1 "))),
+    EXPECT_EQ(loaded.Paragraphs.join(u'|').remove(u'*').remove(QRegularExpression(QStringLiteral("#\\d "))),
               "かрта|かか оか|Второй абзац");
     if (c.type == DocumentType::Epub || c.type == DocumentType::Fb2 || c.type == DocumentType::Html) {
         EXPECT_EQ(loaded.Paragraphs.value(0), "#1 かрта");  // the book's title stays a heading
@@ -103,6 +105,9 @@ const FormatCase kFormats[] = {
     {"RtfFromExtension", {"-o", "%1/out.rtf"}, "out.rtf", DocumentType::Rtf},
     {"TxtWhenNoneKnown", {"-o", "%1/out.book"}, "out.book", DocumentType::PlainText},
     {"FormatBeatsExtension", {"--format", "fb2", "-o", "%1/out.txt"}, "out.txt", DocumentType::Fb2},
+    {"ZippedFb2FromExtension", {"-o", "%1/out.fb2.zip"}, "out.fb2.zip", DocumentType::ZippedFb2},
+    {"ZipIsAZippedFb2", {"-o", "%1/out.zip"}, "out.zip", DocumentType::ZippedFb2},
+    {"ZippedFb2ByFormat", {"--format", "fb2.zip", "-o", "%1/out.book"}, "out.book", DocumentType::ZippedFb2},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, OutputFormatTest, ::testing::ValuesIn(kFormats),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -161,12 +166,44 @@ const BookOutputCase kBookOutputs[] = {
 INSTANTIATE_TEST_SUITE_P(Cli, BookThroughConverterTest, ::testing::ValuesIn(kBookOutputs),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The book's headings and emphasis come through the conversion in every format that can
+// carry them; plain text has none to keep.
+TEST_P(OutputFormatTest, KeepsHeadingsAndEmphasis) {
+    const FormatCase& c = GetParam();
+    if (c.type == DocumentType::PlainText) GTEST_SKIP() << "plain text carries no formatting";
+    QStringList arguments{QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.fb2"), kBook)};
+    for (const QString& argument : c.arguments) arguments << QString(argument).replace(QStringLiteral("%1"), dir_.path());
+    const Outcome outcome = Run(arguments);
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const auto loaded = Load(ReadFileBytes(Path(c.output)));
+    ASSERT_EQ(loaded.Status, BookReadStatus::Ok);
+    ASSERT_EQ(loaded.Paragraphs.size(), 3);
+    // RTF has no heading levels: its heading is the bold paragraph Qt writes for one.
+    const QString heading = loaded.Paragraphs[0];
+    EXPECT_TRUE(c.type == DocumentType::Rtf ? heading == "*かрта*" : heading.endsWith(QStringLiteral(" かрта")) && heading.startsWith(u'#'))
+        << heading.toStdString();
+    EXPECT_EQ(loaded.Paragraphs[1], "かか *оか*");
+    EXPECT_EQ(loaded.Paragraphs[2], "Второй абзац");
+}
+
 TEST_F(ConverterFormats, HelpNamesTheOutputOptions) {
     const Outcome outcome = Run({QStringLiteral("--help")});
     EXPECT_EQ(outcome.code, 0);
-    for (const char* piece : {"[-o FILE]", "[--format txt|rtf|epub|fb2|pdf|html]", "-o, --output FILE", "--format FORMAT",
+    for (const char* piece : {"[-o FILE]", "[--format txt|rtf|epub|fb2|fb2.zip|pdf|html]", "-o, --output FILE", "--format FORMAT",
                               "book.fb2 -o book-kana.epub"})
         EXPECT_NE(outcome.out.find(piece), std::string::npos) << piece;
+}
+
+// A damaged book is converted as far as it can be read; the warning and the status say so.
+TEST_F(ConverterFormats, DamagedBookIsConvertedWithAWarning) {
+    const std::string damaged = Fb2("<section><p>Кака</p><p>ока & ока</p><p>Кака</p></section>");
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("d.fb2"), damaged),
+                                 QStringLiteral("-o"), Path(QStringLiteral("out.fb2.zip"))});
+    EXPECT_EQ(outcome.code, 3);
+    EXPECT_EQ(outcome.err, "moratutor-convert: Книга повреждена: показан текст, который удалось прочитать.\n");
+    const auto loaded = Load(ReadFileBytes(Path(QStringLiteral("out.fb2.zip"))));
+    EXPECT_EQ(loaded.Paragraphs, (QStringList{"かか", "оか & оか", "かか"}));
+    EXPECT_EQ(Run({QStringLiteral("--groups"), QStringLiteral("2"), Path(QStringLiteral("d.fb2"))}).out, "かか\nоか & оか\nかか");
 }
 
 TEST_F(ConverterFormats, PdfHoldsTheText) {
@@ -202,6 +239,27 @@ TEST_F(ConverterFormats, ReadsEveryBookType) {
     }
 }
 
+// The answer key is written whichever way the text goes, and is the same key each time.
+TEST_F(ConverterFormats, TheAnswerKeyComesWithEveryOutput) {
+    const QString input = WriteInput(QStringLiteral("in.txt"), "Кака ока\nВторой абзац");
+    const QString key = Path(QStringLiteral("key.tsv"));
+    const std::string expected = "0\t1\tКа\n1\t1\tка\n4\t1\tка\n";
+    const QStringList outputs{QString(), QStringLiteral("out.txt"), QStringLiteral("out.rtf"), QStringLiteral("out.epub"),
+                              QStringLiteral("out.fb2"), QStringLiteral("out.html"), QStringLiteral("out.pdf")};
+    for (const QString& output : outputs) {
+        SCOPED_TRACE(output.isEmpty() ? std::string("standard output") : output.toStdString());
+        QFile::remove(key);
+        QStringList arguments{QStringLiteral("--groups"), QStringLiteral("2"), QStringLiteral("--answer-key"), key, input};
+        if (!output.isEmpty()) arguments << QStringLiteral("-o") << Path(output);
+        const Outcome outcome = Run(arguments);
+        ASSERT_EQ(outcome.code, 0) << outcome.err;
+        EXPECT_EQ(ReadFileBytes(key), expected);
+        EXPECT_EQ(outcome.out, output.isEmpty() ? "かか оか\nВторой абзац" : "");
+    }
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("key")),
+              QStringList{QStringLiteral("key.tsv")});
+}
+
 struct RefusalCase {
     const char* name;
     QStringList arguments;
@@ -218,14 +276,19 @@ TEST_P(RefusalTest, ExplainsAndWritesNothing) {
     for (const QString& argument : GetParam().arguments) {
         if (argument == u"BOOK")
             arguments << WriteInput(QStringLiteral("b.fb2"), kBook);
+        else if (argument == u"PNG")
+            arguments << WriteInput(QStringLiteral("p.epub"), std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
         else if (argument == u"DAMAGED")
             arguments << WriteInput(QStringLiteral("d.epub"), "PK\x03\x04 not really a zip");
         else
             arguments << QString(argument).replace(QStringLiteral("%1"), dir_.path());
     }
+    // A FIFO no one reads from: opening it to write would block for good.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("fifo"))).constData(), 0600), 0);
     const Outcome outcome = Run(arguments);
     EXPECT_EQ(outcome.code, GetParam().code);
-    EXPECT_EQ(outcome.err.rfind(GetParam().error, 0), 0u) << outcome.err;
+    const std::string error = QString::fromUtf8(GetParam().error).replace(QStringLiteral("%1"), dir_.path()).toStdString();
+    EXPECT_EQ(outcome.err.rfind(error, 0), 0u) << outcome.err;
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).filter(QStringLiteral("out")), QStringList());
 }
@@ -236,7 +299,11 @@ const RefusalCase kRefusals[] = {
     {"UnknownFormat", {"--format", "doc", "-o", "%1/out.doc", "BOOK"}, 2, "moratutor-convert: bad format \"doc\""},
     {"OutputWithoutName", {"BOOK", "-o"}, 2, "moratutor-convert: option -o needs a value"},
     {"DamagedBook", {"-o", "%1/out.epub", "DAMAGED"}, 1, "Failed to Load Stream"},
+    {"ImageNamedAsABook", {"-o", "%1/out.epub", "PNG"}, 1, "Файл не текст и не книга: похоже, это изображение PNG."},
+    {"ImageToStandardOutput", {"PNG"}, 1, "Файл не текст и не книга: похоже, это изображение PNG."},
     {"FolderMissing", {"-o", "%1/no/out.epub", "BOOK"}, 1, "Cannot create file \""},
+    {"DeviceAsOutput", {"-o", "/dev/null", "BOOK"}, 1, "Cannot create file \"/dev/null\": not a regular file\n"},
+    {"FifoAsOutput", {"-o", "%1/fifo", "BOOK"}, 1, "Cannot create file \"%1/fifo\": not a regular file\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, RefusalTest, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <functional>
 
@@ -16,8 +18,10 @@
 #include <unistd.h>
 
 #include "FileSizeLimit.h"
+#include "FileSizeSignal.h"
 #include "IniFile.h"
 #include "SafeFile.h"
+#include "SaveCalls.h"
 
 using moratutor::IniFile;
 
@@ -210,6 +214,217 @@ TEST_F(SafeSaveTest, ReadsUpToTheBoundTheHeadChooses) {
         const moratutor::ReadOutcome read = moratutor::ReadFileBounded(c.path, c.limitFor);
         EXPECT_EQ(read.status, c.status) << c.path.toStdString();
         EXPECT_EQ(read.bytes.size(), c.size) << c.path.toStdString();
+    }
+}
+
+
+// The calls of every save replaced for the scope: a disk on which a file may grow to `cap`
+// bytes, and a failing fsync or rename.
+class FakeDisk {
+public:
+    FakeDisk(off_t cap, int syncError, int renameError) : saved_(moratutor::detail::CurrentSaveCalls()) {
+        moratutor::detail::SaveCalls& calls = moratutor::detail::CurrentSaveCalls();
+        calls.Reserve = [this, cap](int fd, off_t length) { return length > cap ? ENOSPC : saved_.Reserve(fd, length); };
+        calls.Write = [cap](int fd, const void* data, size_t size) -> ssize_t {
+            const off_t at = ::lseek(fd, 0, SEEK_CUR);
+            const size_t room = at < cap ? static_cast<size_t>(cap - at) : 0;
+            if (room == 0 && size > 0) return errno = ENOSPC, -1;
+            return ::write(fd, data, std::min(size, room));
+        };
+        if (syncError) calls.Sync = [syncError](int) { return errno = syncError, -1; };
+        if (renameError) calls.Rename = [renameError](const char*, const char*) { return errno = renameError, -1; };
+    }
+    ~FakeDisk() { moratutor::detail::CurrentSaveCalls() = saved_; }
+    FakeDisk(const FakeDisk&) = delete;
+    FakeDisk& operator=(const FakeDisk&) = delete;
+
+private:
+    const moratutor::detail::SaveCalls saved_;
+};
+
+TEST_F(SafeSaveTest, EachFailurePointKeepsTheOldFile) {
+    using Status = moratutor::SaveOutcome::Status;
+    const QByteArray old = "[Main]\nA=0\n";
+    const QByteArray fresh = "[Main]\nA=1\n; the new file is longer than the old one\n";
+    constexpr off_t kRoomy = 1 << 20;
+    struct Case {
+        const char* name;
+        off_t cap;
+        int syncError;
+        int renameError;
+        Status status;
+        QByteArray after;
+    };
+    const Case cases[] = {
+        {"the disk fills part way", 20, 0, 0, Status::WriteFailed, old},
+        {"fsync fails", kRoomy, EIO, 0, Status::WriteFailed, old},
+        {"the rename fails", kRoomy, 0, EIO, Status::WriteFailed, old},
+        {"a shared folder refuses the rename", kRoomy, 0, EPERM, Status::Saved, fresh},
+        {"the rename is refused and the disk is full", 20, 0, EACCES, Status::WriteFailed, old},
+    };
+    const QString path = PathOf(QStringLiteral("user.ini"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(path, old);
+        moratutor::SaveOutcome outcome;
+        {
+            const FakeDisk disk(c.cap, c.syncError, c.renameError);
+            outcome = moratutor::SaveFileSafely(path, fresh);
+        }
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.reason.isEmpty(), c.status == Status::Saved);
+        EXPECT_EQ(ReadBytes(path), c.after);
+        EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("user.ini")});
+    }
+}
+
+// A save in place first makes room for the new bytes: a full disk or the file size limit
+// leave the old ones as they were.
+TEST_F(SafeSaveTest, AFullDiskKeepsTheOldFileWrittenInPlace) {
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
+    const QString folder = PathOf(QStringLiteral("installed"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString path = folder + QStringLiteral("/notes.txt");
+    const QByteArray old(1000, 'o');
+    const QByteArray fresh(3000, 'n');
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    struct Case {
+        const char* name;
+        std::function<bool()> save;
+    };
+    const Case cases[] = {
+        {"a full disk",
+         [&] {
+             const FakeDisk disk(1500, 0, 0);
+             return moratutor::SaveFileSafely(path, fresh).status == moratutor::SaveOutcome::Status::WriteFailed;
+         }},
+        {"the file size limit",
+         [&] {
+             const FileSizeLimit limit(1500);
+             return moratutor::SaveFileSafely(path, fresh).status == moratutor::SaveOutcome::Status::WriteFailed;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(path, old);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        EXPECT_TRUE(AsOrdinaryUser(c.save));
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+        EXPECT_EQ(ReadBytes(path), old);
+        EXPECT_EQ(Entries(folder), QStringList{QStringLiteral("notes.txt")});
+    }
+}
+
+// Another user's writable file in a shared sticky folder: the folder refuses the rename,
+// the file is written in place.
+TEST_F(SafeSaveTest, AnotherUsersWritableFileInAStickyFolderIsWrittenInPlace) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to save as another user";
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
+    const QString shared = PathOf(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString path = shared + QStringLiteral("/class.txt");
+    WriteBytes(path, "the teacher's old text, longer than the new one");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+    EXPECT_TRUE(AsOrdinaryUser([&] { return moratutor::SaveFileSafely(path, "a pupil's text").Saved(); }));
+    EXPECT_EQ(ReadBytes(path), QByteArray("a pupil's text"));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0u);  // still the teacher's file
+    EXPECT_EQ(Entries(shared), QStringList{QStringLiteral("class.txt")});
+}
+
+// Every link on the way is held to the rule, not only the last part of the path.
+TEST_F(SafeSaveTest, LinksInTheFoldersOnTheWayAreHeldToTheRule) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant links owned by another user";
+    const QString shared = PathOf(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString victim = PathOf(QStringLiteral("victim"));
+    ASSERT_TRUE(QDir().mkpath(victim + QStringLiteral("/deep")));
+    const QString privateFolder = PathOf(QStringLiteral("private"));
+    ASSERT_TRUE(QDir().mkdir(privateFolder));
+    ASSERT_EQ(::chmod(QFile::encodeName(privateFolder).constData(), 0755), 0);
+    struct Case {
+        const char* link;  // from the shared folder, pointing at the victim's folder
+        uid_t owner;
+        const char* saved;    // the path saved, from the shared folder
+        const char* reached;  // where the file lands in the victim's folder when followed
+        bool followed;
+    };
+    const Case cases[] = {
+        {"planted", kNobody, "planted/user.ini", "user.ini", false},
+        {"planted2", kNobody, "planted2/deep/user.ini", "deep/user.ini", false},
+        {"planted3", kNobody, "planted3/deep/../user.ini", "user.ini", false},
+        {"own", 0, "own/deep/user.ini", "deep/user.ini", true},
+        // In a folder no one else may write to, whoever owns the link.
+        {"../private/other", kNobody, "../private/other/deep/user.ini", "deep/user.ini", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.saved);
+        const QByteArray link = QFile::encodeName(shared + QLatin1Char('/') + QLatin1String(c.link));
+        ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), link.constData()), 0);
+        ASSERT_EQ(::lchown(link.constData(), c.owner, c.owner), 0);
+        const moratutor::SaveOutcome outcome = moratutor::SaveFileSafely(shared + QLatin1Char('/') + QLatin1String(c.saved), "x");
+        EXPECT_EQ(outcome.Saved(), c.followed) << outcome.reason.toStdString();
+        const QString reached = victim + QLatin1Char('/') + QLatin1String(c.reached);
+        EXPECT_EQ(QFileInfo::exists(reached), c.followed);
+        QFile::remove(reached);
+    }
+}
+
+TEST_F(SafeSaveTest, ASpecialFileIsNotARegularFile) {
+    const QString fifo = PathOf(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/null")}) {
+        const moratutor::SaveOutcome outcome = moratutor::SaveFileSafely(path, "x");
+        EXPECT_EQ(outcome.status, moratutor::SaveOutcome::Status::NotRegular);
+        EXPECT_EQ(moratutor::SaveFailureMessage(path, outcome, QStringLiteral("Failed to Save Stream")),
+                  QStringLiteral("Cannot create file \"%1\": not a regular file").arg(path));
+    }
+}
+
+// What both programs do at start-up: past the file size limit a save fails and says why,
+// the process lives on and the old file is kept.
+TEST_F(SafeSaveTest, PastTheFileSizeLimitASaveFailsInsteadOfEndingTheProgram) {
+    const QString path = PathOf(QStringLiteral("story.txt"));
+    WriteBytes(path, "old");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);  // as a program starts
+        moratutor::IgnoreFileSizeSignal();
+        const rlimit limit{16, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const moratutor::SaveOutcome outcome = moratutor::SaveFileSafely(path, QByteArray(100, 'n'));
+        ::_exit(outcome.status == moratutor::SaveOutcome::Status::WriteFailed && outcome.reason == "File too large" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+    EXPECT_EQ(ReadBytes(path), QByteArray("old"));
+}
+
+// A save in steps changes nothing before Commit, and leaves nothing behind when dropped at
+// any step; bytes after Finish are refused rather than lost silently.
+TEST_F(SafeSaveTest, ASaveInStepsTouchesTheFileOnlyAtCommit) {
+    const QString path = PathOf(QStringLiteral("story.txt"));
+    for (int steps = 1; steps <= 5; ++steps) {  // Begin, Append, Append, Finish, Commit
+        SCOPED_TRACE(steps);
+        WriteBytes(path, "old");
+        {
+            moratutor::PendingSave save;
+            const std::function<moratutor::SaveOutcome()> step[] = {
+                [&] { return save.Begin(path); }, [&] { return save.Append("new "); },
+                [&] { return save.Append("pieces"); }, [&] { return save.Finish(); }, [&] { return save.Commit(); }};
+            for (int i = 0; i < steps; ++i) EXPECT_TRUE(step[i]().Saved());
+            if (steps == 4) {
+                EXPECT_EQ(save.Append("late").status, moratutor::SaveOutcome::Status::WriteFailed);
+            }
+        }
+        EXPECT_EQ(ReadBytes(path), steps == 5 ? QByteArray("new pieces") : QByteArray("old"));
+        EXPECT_EQ(Entries(dir_.path()), QStringList{QStringLiteral("story.txt")});
     }
 }
 

@@ -139,6 +139,23 @@ TEST(AnswerKey, SourceFullOfPrivateUseUnitsTakesTheCarriedWay) {
     EXPECT_EQ(Describe(carriedKey), Describe(usualKey));
 }
 
+// The kana are put in eight units at a time: two-unit kana across every boundary, and
+// private-use units of the source that are not stand-ins next to them.
+TEST(AnswerKey, KanaAcrossEveryBoundaryOfTheUnitsTestedTogether) {
+    const std::u16string pieces[] = {u"кё", u"\uE000", u"х", u"ка", u"\uE001кё", u" "};
+    for (std::size_t lead = 0; lead < 9; ++lead) {
+        SCOPED_TRACE(lead);
+        std::u16string input(lead, u'x');
+        for (int i = 0; i < 12; ++i) input += pieces[static_cast<std::size_t>(i * 5 + static_cast<int>(lead)) % 6];
+        Recorder r;
+        std::u16string text = input;
+        AnswerKey key;
+        ReplaceWithKanaUnicode(r.env, Options({2, 11}), text, key);
+        ExpectKeyFits(input, text, key, r.count);
+        EXPECT_EQ(text.find_first_of(u"кК"), std::u16string::npos) << U8(text);
+    }
+}
+
 TEST(AnswerKey, FailedPassLeavesTextAndKeyAlone) {
     Recorder r;
     r.env.PumpMessages = [] { throw std::runtime_error("stop"); };

@@ -21,6 +21,7 @@ constexpr TestClass kClasses[] = {
     {"MainWindowTest", RunMainWindowTest},
     {"PaneDocumentTest", RunPaneDocumentTest},
     {"PaneLayoutTest", RunPaneLayoutTest},
+    {"FormattedConversionTest", RunFormattedConversionTest},
     {"PreferencesWindowTest", RunPreferencesWindowTest},
     {"TextFilesWindowTest", RunTextFilesWindowTest},
     {"StartUpTest", RunStartUpTest},
@@ -31,6 +32,7 @@ constexpr TestClass kClasses[] = {
 int main(int argc, char** argv) {
     // The start-up test's child builds the program's own application object.
     if (argc > 1 && std::strcmp(argv[1], "RunMoratutor") == 0) return RunMoratutorInChild(argc - 1, argv + 1);
+    if (argc > 1 && std::strcmp(argv[1], "AboutVersion") == 0) return ShowAboutVersionInChild(argc - 1, argv + 1);
     // The program's own application object: its title, and the error box for escaped errors.
     moratutor::ui::Application app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);

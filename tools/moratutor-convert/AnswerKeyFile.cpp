@@ -4,77 +4,112 @@
 
 #include <unicode/utf16.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <vector>
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
 
 namespace moratutor::convert {
 
-std::string FormatAnswerKey(std::u16string_view converted, const AnswerKey& key) {
-    std::string out;
-    out.reserve(key.size() * 12);
-    // Code points are counted once through the text, entry by entry.
-    std::size_t unit = 0, codePoints = 0;
-    const auto advanceTo = [&](std::size_t target) {
-        for (; unit < target; ++unit)
-            if (!(unit > 0 && U16_IS_TRAIL(converted[unit]) && U16_IS_LEAD(converted[unit - 1]))) ++codePoints;
-    };
-    for (const KeyEntry& e : key) {
-        advanceTo(e.Offset);
-        out += std::to_string(codePoints);
-        out += '\t';
-        out += std::to_string(e.Length);  // kana are single units
-        out += '\t';
-        out += codecs::EncodeUtf8(e.Source());
-        out += '\n';
+namespace {
+
+// Longest line of an entry: a 20-digit offset, a one-digit length, a source of up to three
+// units of three UTF-8 bytes each, two tabs and the line break.
+constexpr std::size_t kMaxLineBytes = 20 + 1 + 3 * 3 + 3;
+
+// Writes one UTF-16 unit as UTF-8; a surrogate (never a keyed source) as U+FFFD.
+char* PutUnit(char* out, char16_t unit) {
+    if (unit < 0x80) {
+        *out++ = static_cast<char>(unit);
+    } else if (unit < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (unit >> 6));
+        *out++ = static_cast<char>(0x80 | (unit & 0x3F));
+    } else {
+        if (U16_IS_SURROGATE(unit)) unit = 0xFFFD;
+        *out++ = static_cast<char>(0xE0 | (unit >> 12));
+        *out++ = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (unit & 0x3F));
     }
     return out;
 }
 
-PendingFile::~PendingFile() {
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
-}
+// Offsets in code points, counted once through the text: every unit but the trail of a
+// pair. Most texts have no pair at all, and then a unit is a code point.
+class CodePointCounter {
+public:
+    explicit CodePointCounter(std::u16string_view text)
+        : text_(text), pairs_(std::any_of(text.begin(), text.end(), [](char16_t c) { return U16_IS_SURROGATE(c); })) {}
+    std::size_t At(std::size_t offset) {
+        if (!pairs_) return offset;
+        for (; unit_ < offset; ++unit_)
+            counted_ += !(unit_ > 0 && U16_IS_TRAIL(text_[unit_]) && U16_IS_LEAD(text_[unit_ - 1]));
+        return counted_;
+    }
 
-bool PendingFile::Write(std::string_view data) {
-    std::vector<char> name(path_.begin(), path_.end());
-    for (char c : std::string_view(".XXXXXX")) name.push_back(c);
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    temporary_ = name.data();
-    // mkostemp makes the file private; a key file gets the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0;
-    for (std::size_t done = 0; ok && done < data.size();) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            ok = false;
-            break;
+private:
+    std::u16string_view text_;
+    bool pairs_;
+    std::size_t unit_ = 0, counted_ = 0;
+};
+
+// Offsets as decimal digits. Neighbouring entries share all but the last two digits, so
+// those are written afresh only when they change and the last two come from a table.
+class DecimalWriter {
+public:
+    static constexpr std::size_t kRoom = 20;  // bytes Put may write
+
+    char* Put(char* out, std::size_t value) {
+        if (value < 100) return std::to_chars(out, out + kRoom, value).ptr;
+        const std::size_t head = value / 100;
+        if (head != head_) {
+            head_ = head;
+            headLength_ = static_cast<std::size_t>(
+                std::to_chars(headDigits_.data(), headDigits_.data() + kRoom, head).ptr - headDigits_.data());
         }
-        done += static_cast<std::size_t>(n);
+        std::memcpy(out, headDigits_.data(), kRoom);  // a fixed size copies fastest
+        out += headLength_;
+        const std::size_t tail = value % 100;
+        *out++ = static_cast<char>('0' + tail / 10);
+        *out++ = static_cast<char>('0' + tail % 10);
+        return out;
     }
-    ok = ok && ::fsync(fd) == 0;
-    const int error = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok && errno == 0) errno = error;
-    return ok;
+
+private:
+    std::array<char, kRoom> headDigits_{};
+    std::size_t head_ = 0;  // never a head of a value that has one
+    std::size_t headLength_ = 0;
+};
+
+}  // namespace
+
+void FormatAnswerKey(std::u16string_view converted, const AnswerKey& key,
+                     const std::function<void(std::string_view)>& sink) {
+    // Lines go out in chunks of one small buffer: the whole key at once would cost more in
+    // fresh memory than the lines themselves.
+    constexpr std::size_t kChunk = 1 << 16;
+    std::array<char, kChunk> buffer;
+    char* put = buffer.data();
+    CodePointCounter counter(converted);
+    DecimalWriter offsets;
+    for (const KeyEntry& e : key) {
+        if (put > buffer.data() + kChunk - kMaxLineBytes) {
+            sink({buffer.data(), static_cast<std::size_t>(put - buffer.data())});
+            put = buffer.data();
+        }
+        put = offsets.Put(put, counter.At(e.Offset));
+        *put++ = '\t';
+        *put++ = static_cast<char>('0' + e.Length);  // kana are single units, one or two of them
+        *put++ = '\t';
+        for (char16_t c : e.Source()) put = PutUnit(put, c);
+        *put++ = '\n';
+    }
+    sink({buffer.data(), static_cast<std::size_t>(put - buffer.data())});
 }
 
-bool PendingFile::Commit() {
-    if (temporary_.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0) return false;
-    temporary_.clear();
-    return true;
+std::string FormatAnswerKey(std::u16string_view converted, const AnswerKey& key) {
+    std::string out;
+    FormatAnswerKey(converted, key, [&out](std::string_view chunk) { out += chunk; });
+    return out;
 }
 
 }  // namespace moratutor::convert

@@ -1,9 +1,9 @@
-// The answer key as moratutor-convert writes it, and the write-then-rename that keeps an
-// old key file whole until the new one is complete on disk.
+// The answer key as moratutor-convert writes it.
 #pragma once
 
 #include "moratutor/ConversionKey.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,22 +13,8 @@ namespace moratutor::convert {
 // points of `converted`, the text the key belongs to.
 std::string FormatAnswerKey(std::u16string_view converted, const AnswerKey& key);
 
-// A file written beside its final name and renamed over it only by Commit; whatever was
-// not committed is removed. The methods return false with errno set on failure.
-class PendingFile {
-public:
-    explicit PendingFile(std::string path) : path_(std::move(path)) {}
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile();
-
-    // Writes all of `data` to a new file beside the final name and flushes it to the disk.
-    bool Write(std::string_view data);
-    bool Commit();
-
-private:
-    std::string path_;
-    std::string temporary_;
-};
+// The same, handed to `sink` in chunks as it is made.
+void FormatAnswerKey(std::u16string_view converted, const AnswerKey& key,
+                     const std::function<void(std::string_view)>& sink);
 
 }  // namespace moratutor::convert

@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
 #include <charconv>
+#include <optional>
+#include <utility>
 
 namespace moratutor::convert {
 
@@ -8,7 +10,7 @@ const char* const kUsage =
     "Usage: moratutor-convert [--groups LIST] [--replace-e] [--replace-spaces] [--snowball]\n"
     "                         [--kana hiragana|katakana|random] [--seed N] [--stats]\n"
     "                         [--answer-key KEYFILE] [-o FILE]\n"
-    "                         [--format txt|rtf|epub|fb2|pdf|html] [FILE]\n"
+    "                         [--format txt|rtf|epub|fb2|fb2.zip|pdf|html] [FILE]\n"
     "       moratutor-convert --help | --version\n";
 
 const char* const kVersion = "moratutor-convert " MORATUTOR_VERSION "\n";
@@ -35,10 +37,15 @@ const char* const kHelpExample =
     "                    its range gives the input again.\n"
     "  -o, --output FILE write FILE instead of standard output; it is replaced only\n"
     "                    once the whole of it is written\n"
-    "  --format FORMAT   txt, rtf, epub, fb2, pdf or html; the default is the one FILE's\n"
-    "                    extension names, else txt. Only txt goes to standard output\n"
+    "  --format FORMAT   txt, rtf, epub, fb2, fb2.zip (zipped FB2), pdf or html; the default\n"
+    "                    is the one FILE's extension names (.zip: fb2.zip), else txt. Only\n"
+    "                    txt goes to standard output\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
+    "\n"
+    "Exit status: 0 done; 1 the input cannot be read or the output written; 2 a bad\n"
+    "command line or no group; 3 a damaged book, converted as far as it could be read\n"
+    "(with a warning on standard error).\n"
     "\n"
     "Example:\n"
     "  moratutor-convert --groups 1-4,9 --kana katakana story.txt > story-kana.txt\n"
@@ -94,12 +101,89 @@ void ParseGroupList(const std::string& list, OptionSet& options) {
     }
 }
 
+namespace {
+
+// One option of the command line and the way to its value: "--name=value" is the same as
+// "--name value".
+class Option {
+public:
+    Option(const std::vector<std::string>& args, std::size_t& index) : args_(args), index_(index), name_(args[index]) {
+        if (const std::size_t eq = name_.find('='); name_.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue_ = name_.substr(eq + 1);
+            name_.resize(eq);
+        }
+    }
+    const std::string& Name() const { return name_; }
+    std::string Value() {
+        if (inlineValue_) return *inlineValue_;
+        if (index_ + 1 >= args_.size()) throw UsageError("option " + name_ + " needs a value");
+        return args_[++index_];
+    }
+    void NoValue() const {
+        if (inlineValue_) throw UsageError("option " + name_ + " takes no value");
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    std::size_t& index_;
+    std::string name_;
+    std::optional<std::string> inlineValue_;
+};
+
+// The options with a value; false for any other.
+bool TakeValueOption(Option& option, Settings& settings) {
+    const std::string& name = option.Name();
+    if (name == "--groups") {
+        ParseGroupList(option.Value(), settings.Options);
+    } else if (name == "--kana") {
+        settings.Kana = ParseKana(option.Value());
+    } else if (name == "--seed") {
+        settings.Seed = ParseSeed(option.Value());
+    } else if (name == "--answer-key") {
+        std::string path = option.Value();
+        if (path.empty() || path == "-")
+            throw UsageError("option --answer-key needs a file name (standard output carries the text)");
+        settings.AnswerKeyFile = std::move(path);
+    } else if (name == "-o" || name == "--output") {
+        settings.Output = option.Value();
+        if (settings.Output.empty()) throw UsageError("option " + name + " needs a file name");
+    } else if (name == "--format") {
+        const std::string format = option.Value();
+        settings.Format = ParseOutputFormat(format);
+        if (!settings.Format)
+            throw UsageError("bad format \"" + format + "\": expected txt, rtf, epub, fb2, fb2.zip, pdf or html");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The options without a value; false for any other.
+bool TakeFlag(const Option& option, Settings& settings) {
+    const std::string& name = option.Name();
+    const std::pair<const char*, bool*> flags[] = {
+        {"--replace-e", &settings.Options.ReplaceE}, {"--replace-spaces", &settings.Options.ReplaceSpaces},
+        {"--snowball", &settings.Snowball},          {"--stats", &settings.Stats},
+        {"--help", &settings.Help},                  {"-h", &settings.Help},
+        {"--version", &settings.Version},
+    };
+    bool* flag = nullptr;
+    for (const auto& [text, target] : flags)
+        if (name == text) flag = target;
+    if (!flag) return false;
+    option.NoValue();
+    *flag = true;
+    return true;
+}
+
+}  // namespace
+
 Settings ParseCommandLine(const std::vector<std::string>& args) {
     Settings settings;
     bool haveFile = false;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
+        const std::string& arg = args[i];
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
             continue;
@@ -110,60 +194,9 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             haveFile = true;
             continue;
         }
-        // "--name=value" is the same as "--name value".
-        std::optional<std::string> inlineValue;
-        if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
-        const auto value = [&]() -> std::string {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= args.size()) throw UsageError("option " + arg + " needs a value");
-            return args[++i];
-        };
-        const auto noValue = [&] {
-            if (inlineValue) throw UsageError("option " + arg + " takes no value");
-        };
-        if (arg == "--groups") {
-            ParseGroupList(value(), settings.Options);
-        } else if (arg == "--kana") {
-            settings.Kana = ParseKana(value());
-        } else if (arg == "--seed") {
-            settings.Seed = ParseSeed(value());
-        } else if (arg == "--answer-key") {
-            std::string path = value();
-            if (path.empty() || path == "-")
-                throw UsageError("option --answer-key needs a file name (standard output carries the text)");
-            settings.AnswerKeyFile = std::move(path);
-        } else if (arg == "--replace-e") {
-            noValue();
-            settings.Options.ReplaceE = true;
-        } else if (arg == "--replace-spaces") {
-            noValue();
-            settings.Options.ReplaceSpaces = true;
-        } else if (arg == "--snowball") {
-            noValue();
-            settings.Snowball = true;
-        } else if (arg == "--stats") {
-            noValue();
-            settings.Stats = true;
-        } else if (arg == "-o" || arg == "--output") {
-            settings.Output = value();
-            if (settings.Output.empty()) throw UsageError("option " + arg + " needs a file name");
-        } else if (arg == "--format") {
-            const std::string name = value();
-            settings.Format = ParseOutputFormat(name);
-            if (!settings.Format)
-                throw UsageError("bad format \"" + name + "\": expected txt, rtf, epub, fb2, pdf or html");
-        } else if (arg == "--help" || arg == "-h") {
-            noValue();
-            settings.Help = true;
-        } else if (arg == "--version") {
-            noValue();
-            settings.Version = true;
-        } else {
-            throw UsageError("unknown option " + arg);
-        }
+        Option option(args, i);
+        if (!TakeValueOption(option, settings) && !TakeFlag(option, settings))
+            throw UsageError("unknown option " + option.Name());
     }
     if (settings.Output.empty() && settings.EffectiveFormat() != OutputFormat::Txt)
         throw UsageError("only txt goes to standard output: give the file with --output FILE");

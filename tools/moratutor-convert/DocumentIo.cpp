@@ -2,9 +2,11 @@
 
 #include "moratutor/books/BookWriters.h"
 #include "moratutor/books/DocumentLoader.h"
+#include "moratutor/books/HtmlReader.h"
 #include "moratutor/books/PagedOutput.h"
 #include "moratutor/rtf/RtfWriter.h"
 #include "SafeFile.h"
+#include "moratutor/books/ZipArchive.h"
 
 #include "moratutor/Utf8.h"
 
@@ -20,11 +22,12 @@ namespace moratutor::convert {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, OutputFormat>, 6> kFormats{{
+constexpr std::array<std::pair<const char*, OutputFormat>, 7> kFormats{{
     {"txt", OutputFormat::Txt},
     {"rtf", OutputFormat::Rtf},
     {"epub", OutputFormat::Epub},
     {"fb2", OutputFormat::Fb2},
+    {"fb2.zip", OutputFormat::ZippedFb2},
     {"pdf", OutputFormat::Pdf},
     {"html", OutputFormat::Html},
 }};
@@ -55,25 +58,26 @@ std::optional<OutputFormat> ParseOutputFormat(const std::string& name) {
 OutputFormat FormatFromFileName(const std::string& path) {
     const QString suffix = QFileInfo(QString::fromLocal8Bit(path)).suffix().toLower();
     if (suffix == u"htm") return OutputFormat::Html;
+    if (suffix == u"zip") return OutputFormat::ZippedFb2;
     return ParseOutputFormat(suffix.toStdString()).value_or(OutputFormat::Txt);
 }
 
 bool IsPlainText(std::string_view bytes) {
-    return books::DetectDocumentType(bytes) == books::DocumentType::PlainText;
+    return books::DetectDocumentType(bytes) == books::DocumentType::PlainText && books::BinaryContent(bytes).isEmpty();
 }
 
-std::u16string LoadDocumentText(std::string_view bytes, std::string* title, books::BookInfo* info,
-                                std::shared_ptr<const QTextDocument>* read) {
+std::u16string LoadDocumentText(std::string_view bytes, std::string* title, converted::SourceFormats* formats,
+                                bool* damaged, books::BookInfo* details) {
     EnsureApplication();
-    auto shared = std::make_shared<QTextDocument>();
-    QTextDocument& document = *shared;
+    books::SealedDocument document;
     document.setUndoRedoEnabled(false);
     books::LoadedDocument loaded;
-    if (books::LoadDocument(bytes, document, &loaded) != books::BookReadStatus::Ok)
-        throw DocumentError(books::LoadErrorMessage().toStdString());
+    const books::BookReadStatus status = books::LoadDocument(bytes, document, &loaded);
+    if (status != books::BookReadStatus::Ok) throw DocumentError(books::LoadErrorMessage(status, loaded).toStdString());
     if (title) *title = loaded.Title.toStdString();
-    if (info) *info = loaded.Book;
-    if (read) *read = shared;
+    if (damaged) *damaged = loaded.Damaged;
+    if (formats) *formats = converted::TakeFormats(document);
+    if (details) *details = loaded.Book;
     // The raw text keeps no-break spaces, which the syllable table must see as they are.
     QString text = document.toRawText();
     for (QChar& c : text) {
@@ -83,20 +87,40 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title, book
     return text.toStdU16String();
 }
 
-std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title) {
+std::string DamagedWarning() { return "moratutor-convert: " + books::DamagedBookWarning().toStdString(); }
+
+std::string ZippedEntryName(const std::string& path) {
+    QString name = QFileInfo(QString::fromLocal8Bit(path)).fileName();
+    if (name.endsWith(u".zip", Qt::CaseInsensitive)) name.chop(4);
+    if (!name.endsWith(u".fb2", Qt::CaseInsensitive)) name += u".fb2";
+    return name == u".fb2" ? std::string("book.fb2") : name.toStdString();
+}
+
+std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title,
+                           const converted::SourceFormats& formats, const std::string& entryName,
+                           const books::BookInfo& details) {
     if (format == OutputFormat::Txt) return codecs::EncodeUtf8(text);
     EnsureApplication();
     QTextDocument document;
     document.setUndoRedoEnabled(false);
     document.setDefaultFont(books::HandoutFont());
-    document.setPlainText(QString::fromStdU16String(text));
-    const QString bookTitle = QString::fromStdString(title);
+    if (formats.Plain())
+        document.setPlainText(QString::fromStdU16String(text));
+    else
+        converted::FillFormatted(document, text, formats);
+    books::BookInfo book = details;
+    book.Title = QString::fromStdString(title);
+    const QString& bookTitle = book.Title;
     switch (format) {
         case OutputFormat::Rtf: return rtf::WriteRtf(document);
-        case OutputFormat::Fb2: return books::WriteFb2(document, bookTitle);
+        case OutputFormat::Fb2: return books::WriteFb2Book(document, book);
+        case OutputFormat::ZippedFb2:
+            if (auto zipped = books::BuildZip({{entryName, books::WriteFb2Book(document, book), true}}))
+                return std::move(*zipped);
+            break;
         case OutputFormat::Html: return books::WriteHtml(document, bookTitle);
         case OutputFormat::Epub:
-            if (auto epub = books::WriteEpub(document, bookTitle)) return std::move(*epub);
+            if (auto epub = books::WriteEpubBook(document, book)) return std::move(*epub);
             break;
         case OutputFormat::Pdf:
             if (auto pdf = books::RenderPdf(document, bookTitle)) return pdf->toStdString();
@@ -109,8 +133,10 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
 void WriteDocumentFile(const std::string& path, const std::string& bytes) {
     const QString file = QString::fromLocal8Bit(path);
     const SaveOutcome saved = SaveFileSafely(file, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (!saved.Saved())
-        throw DocumentError(SaveFailureMessage(file, saved, QStringLiteral("Failed to Save Stream")).toStdString());
+    // The window says only "Failed to Save Stream"; a script's log is better off with the
+    // system's reason as well (a full disk, the size limit).
+    const QString failed = QStringLiteral("Failed to Save Stream. ") + saved.reason;
+    if (!saved.Saved()) throw DocumentError(SaveFailureMessage(file, saved, failed).toLocal8Bit().toStdString());
 }
 
 std::string TitleFromFileName(const std::string& path) {

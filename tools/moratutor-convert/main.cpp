@@ -1,7 +1,7 @@
 // moratutor-convert: the conversion engine for batch work and scripts.
-#include "AnswerKeyFile.h"
-#include "BookOutput.h"
 #include "CommandLine.h"
+#include "ConvertedOutput.h"
+#include "FileSizeSignal.h"
 
 #include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
@@ -17,6 +17,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -27,6 +28,9 @@ constexpr const char* kNoGroup = "Перед преобразованием вы
 constexpr const char* kTooLarge = "слишком велик: текст читается не больше 64 МиБ.";
 
 enum class ReadResult { Done, Failed, TooLarge };
+
+// The work was done, on the part of a damaged book that could be read.
+constexpr int kDamagedBook = 3;
 
 // Reads everything from the descriptor, but no more than the plain-text limit, so that an
 // endless source (/dev/zero, a pipe) is refused instead of filling the memory. Failed with
@@ -46,17 +50,100 @@ ReadResult ReadAll(int fd, std::string& out) {
     }
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+// A run that stops short: what standard error says and the exit code.
+struct Stop {
+    int code;
+    std::string message;
+};
+
+// The whole input, within the plain-text limit.
+std::string ReadInput(const std::string& file) {
+    std::string bytes;
+    if (file == "-") {
+        const ReadResult read = ReadAll(STDIN_FILENO, bytes);
+        if (read == ReadResult::Failed)
+            throw Stop{1, std::string("Cannot read standard input. ") + std::strerror(errno)};
+        if (read == ReadResult::TooLarge)
+            throw Stop{1, std::string("moratutor-convert: стандартный ввод ") + kTooLarge};
+        return bytes;
     }
-    return true;
+    // Pipes and other special files are read as they come, as cat reads them.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const ReadResult read = fd >= 0 ? ReadAll(fd, bytes) : ReadResult::Failed;
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    if (read == ReadResult::Failed) throw Stop{1, "Cannot open file \"" + file + "\". " + std::strerror(error)};
+    if (read == ReadResult::TooLarge) throw Stop{1, "moratutor-convert: файл \"" + file + "\" " + kTooLarge};
+    return bytes;
+}
+
+// Books, pages and RTF come through the same reader as in the window; the title names the
+// book written, from the input or else from a file name. A book's chapters and notes are in
+// its formats, its other details wait in `details` for the output.
+std::u16string DecodeInput(std::string bytes, const convert::Settings& settings, std::string& title,
+                           converted::SourceFormats& formats, bool& damaged, books::BookInfo& details) {
+    std::u16string text;
+    try {
+        text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes)
+                                           : convert::LoadDocumentText(bytes, &title, &formats, &damaged, &details);
+    } catch (const convert::DocumentError& e) {
+        throw Stop{1, e.what()};
+    }
+    // Said before the work, so that it is seen even if the output fails.
+    if (damaged) std::cerr << convert::DamagedWarning() << "\n";
+    if (title.empty()) title = convert::TitleFromFileName(settings.File);
+    if (title.empty()) title = convert::TitleFromFileName(settings.Output);
+    return text;
+}
+
+// Converts the text in place; with a key file asked for, returns the key as well. A
+// formatted book written as one keeps its formatting, carried through the answer key;
+// otherwise `formats` is emptied.
+std::optional<AnswerKey> Convert(const convert::Settings& settings, StepEnvironment& env, std::u16string& text,
+                                 converted::SourceFormats& formats) {
+    const bool carryFormats =
+        !settings.Output.empty() && settings.EffectiveFormat() != convert::OutputFormat::Txt && !formats.Plain();
+    if (!carryFormats) formats = {};
+    if (!settings.AnswerKeyFile && !carryFormats) {
+        ReplaceWithKanaUnicode(env, settings.Options, text);
+        return std::nullopt;
+    }
+    AnswerKey key;
+    ReplaceWithKanaUnicode(env, settings.Options, text, key);
+    if (carryFormats) converted::MapToConverted(formats, key);
+    if (!settings.AnswerKeyFile) return std::nullopt;
+    return key;
+}
+
+// The run after the command line is read: input, conversion, key and output. The exit
+// status: 0, or kDamagedBook for the part of a damaged book that could be read.
+int ConvertAndWrite(const convert::Settings& settings) {
+    std::string title;
+    converted::SourceFormats formats;
+    bool damaged = false;
+    books::BookInfo details;
+    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title, formats, damaged, details);
+    if (settings.Seed)
+        SeedRandom(*settings.Seed);
+    else
+        SeedRandomFromClock();
+
+    std::int32_t replacements = 0;
+    std::int64_t steps = 0;
+    StepEnvironment env;
+    env.SnowballMode = settings.Snowball;
+    env.CurrentKanaMode = settings.Kana;
+    env.ReplacementCount = &replacements;
+    env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
+    env.StepProgress = [&steps] { ++steps; };
+    std::optional<AnswerKey> key = Convert(settings, env, text, formats);
+    try {
+        convert::WriteConverted(settings, text, std::move(key), title, formats, details);
+    } catch (const convert::DocumentError& e) {
+        throw Stop{1, e.what()};
+    }
+    if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
+    return damaged ? kDamagedBook : 0;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -70,7 +157,7 @@ int Run(const std::vector<std::string>& args) {
     if (settings.Help || settings.Version) {
         const std::string text =
             settings.Help ? std::string(convert::kUsage) + convert::kHelpExample : std::string(convert::kVersion);
-        if (!WriteAll(STDOUT_FILENO, text)) {
+        if (!convert::WriteAll(STDOUT_FILENO, text)) {
             std::cerr << "moratutor-convert: не удалось вывести " << (settings.Help ? "справку" : "версию") << ". "
                       << std::strerror(errno) << "\n";
             return 1;
@@ -81,115 +168,19 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << kNoGroup << "\n";
         return 2;
     }
-
-    std::string bytes;
-    if (settings.File == "-") {
-        const ReadResult read = ReadAll(STDIN_FILENO, bytes);
-        if (read == ReadResult::Failed) {
-            std::cerr << "Cannot read standard input. " << std::strerror(errno) << "\n";
-            return 1;
-        }
-        if (read == ReadResult::TooLarge) {
-            std::cerr << "moratutor-convert: стандартный ввод " << kTooLarge << "\n";
-            return 1;
-        }
-    } else {
-        const int fd = ::open(settings.File.c_str(), O_RDONLY | O_CLOEXEC);
-        const ReadResult read = fd >= 0 ? ReadAll(fd, bytes) : ReadResult::Failed;
-        const int error = errno;
-        if (fd >= 0) ::close(fd);
-        if (read == ReadResult::Failed) {
-            std::cerr << "Cannot open file \"" << settings.File << "\". " << std::strerror(error) << "\n";
-            return 1;
-        }
-        if (read == ReadResult::TooLarge) {
-            std::cerr << "moratutor-convert: файл \"" << settings.File << "\" " << kTooLarge << "\n";
-            return 1;
-        }
-    }
-
-    if (settings.Seed)
-        SeedRandom(*settings.Seed);
-    else
-        SeedRandomFromClock();
-
-    // Books, pages and RTF come through the same reader as in the window.
-    // A book's chapters, notes and details wait beside the text for the output.
-    std::string title;
-    std::u16string text;
-    std::optional<convert::LoadedBook> book;
     try {
-        if (convert::IsPlainText(bytes)) {
-            text = codecs::DecodeText(bytes);
-        } else {
-            book = convert::LoadBook(bytes);
-            text = std::move(book->Text);
-            title = book->Info.Title.toStdString();
-        }
-    } catch (const convert::DocumentError& e) {
-        std::cerr << e.what() << "\n";
-        return 1;
+        return ConvertAndWrite(settings);
+    } catch (const Stop& stop) {
+        std::cerr << stop.message << "\n";
+        return stop.code;
     }
-    if (title.empty()) title = convert::TitleFromFileName(settings.File);
-    if (title.empty()) title = convert::TitleFromFileName(settings.Output);
-    bytes.clear();
-    bytes.shrink_to_fit();
-
-    std::int32_t replacements = 0;
-    std::int64_t steps = 0;
-    StepEnvironment env;
-    env.SnowballMode = settings.Snowball;
-    env.CurrentKanaMode = settings.Kana;
-    env.ReplacementCount = &replacements;
-    env.RandomBelow = [](std::uint32_t n) { return RandomBelow(n); };
-    env.StepProgress = [&steps] { ++steps; };
-    std::optional<convert::PendingFile> keyFile;
-    if (settings.AnswerKeyFile) {
-        AnswerKey key;
-        ReplaceWithKanaUnicode(env, settings.Options, text, key);
-        // The key is complete on disk before the text goes out, and takes its name only
-        // once the text is written too.
-        keyFile.emplace(*settings.AnswerKeyFile);
-        if (!keyFile->Write(convert::FormatAnswerKey(text, key))) {
-            std::cerr << "Cannot write the answer key \"" << *settings.AnswerKeyFile << "\". "
-                      << std::strerror(errno) << "\n";
-            return 1;
-        }
-    } else {
-        ReplaceWithKanaUnicode(env, settings.Options, text);
-    }
-
-    if (!settings.Output.empty()) {
-        try {
-            convert::WriteDocumentFile(settings.Output, convert::RenderBook(settings.EffectiveFormat(), text, title,
-                                                                            book ? &*book : nullptr));
-        } catch (const convert::DocumentError& e) {
-            std::cerr << e.what() << "\n";
-            return 1;
-        }
-        if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
-        return 0;
-    }
-
-    // Nothing is written before the whole text is converted.
-    const std::string output = moratutor::codecs::EncodeUtf8(text);
-    text.clear();
-    if (!WriteAll(STDOUT_FILENO, output)) {
-        std::cerr << "Cannot write the converted text. " << std::strerror(errno) << "\n";
-        return 1;
-    }
-    if (keyFile && !keyFile->Commit()) {
-        std::cerr << "Cannot write the answer key \"" << *settings.AnswerKeyFile << "\". "
-                  << std::strerror(errno) << "\n";
-        return 1;
-    }
-    if (settings.Stats) std::cerr << "replacements=" << replacements << " steps=" << steps << "\n";
-    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write past `ulimit -f` fails with EFBIG and is reported; the old file is kept.
+    moratutor::IgnoreFileSizeSignal();
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {

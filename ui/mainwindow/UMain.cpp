@@ -21,10 +21,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 #include "AnswerKeyPane.h"
 #include "MessageBoxes.h"
@@ -366,14 +369,35 @@ void TFMain::showEvent(QShowEvent* event) {
     ScheduleUpdateActions();
 }
 
+QRect TFMain::PlaceOnScreen(const QSize& frame, const QRect& available) {
+    // Centred; where the window is larger than the free area, as large as that and at its
+    // top-left corner, so that the title bar is never off the screen.
+    const QSize size = frame.boundedTo(available.size());
+    const QPoint centred = available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                                       (available.height() - size.height()) / 2);
+    return {centred, size};
+}
+
 void TFMain::CentreOnScreen() {
     QScreen* screen = this->screen();
     if (!screen) return;
     // The frame is known only once a window manager has framed the shown window; until
     // then it is the client area alone.
     const QRect frame = frameGeometry();
-    const QRect available = screen->availableGeometry();
-    move(available.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    const QRect place = PlaceOnScreen(frame.size(), screen->availableGeometry());
+    if (place.size() != frame.size()) {
+        // A screen smaller than the window (a large scale factor): the controls scroll.
+        if (!qobject_cast<QScrollArea*>(centralWidget())) {
+            auto* scroll = new QScrollArea;
+            scroll->setObjectName(QStringLiteral("ClientScroll"));
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidgetResizable(true);
+            scroll->setWidget(takeCentralWidget());
+            setCentralWidget(scroll);
+        }
+        resize(size() - (frame.size() - place.size()));
+    }
+    move(place.topLeft());
 }
 
 void TFMain::moveEvent(QMoveEvent* event) {

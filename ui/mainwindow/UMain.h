@@ -16,6 +16,9 @@
 #include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
+namespace moratutor::converted {
+struct SourceFormats;
+}
 class QAction;
 class QCheckBox;
 class QDragEnterEvent;
@@ -56,8 +59,14 @@ public:
     static QIcon imgsToLLicons(int index);
     // The help page's path for an executable path: extension replaced by ".htm".
     static QString HelpPagePath(const QString& executablePath);
+    // Where a window of frame size `frame` opens on a screen's free area: centred, fitted to
+    // it, never starting off it.
+    static QRect PlaceOnScreen(const QSize& frame, const QRect& available);
     // Where the kana chart first opens: beside the window, on the screen.
     static QPoint KanaChartPlace(const QRect& window, const QSize& chart, const QRect& screen);
+    // Where the window moves (its frame's top-left) as the chart first opens: aside, where
+    // that makes room for the chart beside it.
+    static QPoint WindowPlaceBesideChart(const QRect& window, const QSize& chart, const QRect& screen);
     // Path of the preferences file for this user and this program's folder.
     static QString FormPreferencesPath();
     // Tests point the window at a file of their own; empty means the normal rule.
@@ -95,6 +104,7 @@ private:
     QAction* actWordWrapChange = nullptr;
     QAction* actHighlightReplacements = nullptr;
     QAction* actKanaChart = nullptr;
+    QAction* actKeyAtCaret = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuEdit = nullptr;
@@ -129,6 +139,9 @@ private:
     QPointer<QFileDialog> OpenDialog;
     QPointer<QFileDialog> SaveDialog;
     QPointer<QFileDialog> PdfDialog;
+    // The folder of the file last loaded or saved, and the type last saved, for the next save.
+    QString LastFolder;
+    QString LastSaveType;
 
     // The loaded book's own title, authors, language, annotation and cover, which books
     // saved from the window carry; empty when the loaded file has none of them.
@@ -172,6 +185,7 @@ private:
     void actWordWrapChangeExecute();
     void actHighlightReplacementsExecute();
     void actKanaChartExecute();
+    void actKeyAtCaretExecute();
 
     // The conversion run.
     void ReplaceActionExecute(moratutor::KanaMode mode);
@@ -200,6 +214,8 @@ private:
     std::u16string SourceTextUnicode() const;
     // Replaces the converted pane's content; default attributes, caret at the start.
     void SetConvertedText(const std::u16string& text);
+    // The same, formatted as `formats` says (already mapped to `text`); plain when they are.
+    void SetConvertedText(const std::u16string& text, const moratutor::converted::SourceFormats& formats);
 
     // The engine's callbacks.
     void ShowProgressText(const std::u16string& text);
@@ -240,9 +256,11 @@ private:
     void CreateLearnersAids();
     // The chart highlights what the ticks would replace.
     void ShowOptionsInKanaChart();
-    // A run's result `text` in the converted pane, with its key for the tool tips and the
-    // highlight, and its counts for the chart.
-    void ShowConversion(moratutor::AnswerKey key, const std::u16string& text);
+    // A run's result `text` in the converted pane, formatted as the source's `formats`
+    // (taken before the pass) say, with its key for the tool tips and the highlight, and
+    // its counts for the chart.
+    void ShowConversion(moratutor::AnswerKey key, const std::u16string& text,
+                        moratutor::converted::SourceFormats formats);
     void CreateToolBar();
     void CreateRunControls();  // the replace buttons, the progress label and bar
     void SetTabOrderAndPaneFonts();

@@ -76,6 +76,8 @@ std::span<const TFMain::ActionRow> TFMain::ActionTable() {
         {.member = &TFMain::actHighlightReplacements, .name = "actHighlightReplacements",
          .caption = "Подсвечивать заменённые слоги", .handler = &TFMain::actHighlightReplacementsExecute,
          .menus = kEditMenu, .separatorBefore = true, .checkable = true},
+        {.member = &TFMain::actKeyAtCaret, .name = "actKeyAtCaret", .caption = "Подсказка к слогу у курсора",
+         .key = Qt::Key_F3, .handler = &TFMain::actKeyAtCaretExecute, .menus = kEditMenu},
         {.member = &TFMain::actHelp, .name = "actHelp", .caption = "Справка", .key = Qt::Key_F1, .image = 5,
          .handler = &TFMain::actHelpExecute, .menus = kHelpMenu, .toolBarOrder = 8},
         {.member = &TFMain::actKanaChart, .name = "actKanaChart", .caption = "Таблица каны", .key = Qt::Key_F2,

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include "moratutor/converted/ConvertedFormats.h"
 #include "MessageBoxes.h"
 #include "PaneDocument.h"
 #include "PaneText.h"
@@ -58,14 +59,22 @@ std::u16string TFMain::SourceTextUnicode() const {
     return moratutor::ui::DocumentText(*richSourceText->document());
 }
 
-void TFMain::SetConvertedText(const std::u16string& text) {
+void TFMain::SetConvertedText(const std::u16string& text) { SetConvertedText(text, moratutor::converted::SourceFormats()); }
+
+void TFMain::SetConvertedText(const std::u16string& text, const moratutor::converted::SourceFormats& formats) {
     // A fresh document, built aside: no character format of earlier content or of the caret
     // survives, and the pane lays out only what it shows.
     // The document copies the text in; a second copy of a book alongside would only raise
     // the program's peak.
     const QString converted = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
-    auto built = moratutor::ui::BuildDocumentAside(*richConvertedText, {this, nullptr, nullptr},
-                                                   [&converted](QTextDocument& document) { document.setPlainText(converted); });
+    const bool plain = formats.Plain();
+    auto built = moratutor::ui::BuildDocumentAside(
+        *richConvertedText, {this, nullptr, nullptr}, [&converted, &text, &formats, plain](QTextDocument& document) {
+            if (plain)
+                document.setPlainText(converted);
+            else
+                moratutor::converted::FillFormatted(document, text, formats);
+        });
     // Installing puts the caret at the start; the caret's format is the pane's default.
     moratutor::ui::InstallDocument(*richConvertedText, std::move(built));
     richConvertedText->setCurrentCharFormat(QTextCharFormat());
@@ -124,6 +133,9 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
         ReplacementCount = 0;
         CurrentKanaMode = mode;
         std::u16string text = SourceTextUnicode();
+        // Taken before the pass makes its key, the formats do not keep the key's memory from
+        // going back when the key is compacted; the source pane is locked for the run.
+        moratutor::converted::SourceFormats formats = moratutor::converted::TakeFormats(*richSourceText->document());
 
         moratutor::StepEnvironment env;
         env.SnowballMode = chkbxSnowball->isChecked();
@@ -140,7 +152,7 @@ void TFMain::ReplaceActionExecute(KanaMode mode) {
 
         lblProgress->setText(QStringLiteral("Загрузка…"));
         QCoreApplication::processEvents();
-        ShowConversion(std::move(key), text);
+        ShowConversion(std::move(key), text, std::move(formats));
         lblProgress->setText(QString());
 
         moratutor::ui::ShowMessageBox(

@@ -24,12 +24,14 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "moratutor/books/BookWriters.h"
 #include "moratutor/books/DocumentLoader.h"
+#include "FileKind.h"
 #include "MessageBoxes.h"
 #include "moratutor/books/PagedOutput.h"
 #include "PaneDocument.h"
@@ -128,19 +130,48 @@ void ClearFileName(QFileDialog* dialog) {
 
 QString DisplayPath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
 
+// What a path that is not a regular file names, for the user.
+QString KindName(moratutor::FileKind kind) {
+    switch (kind) {
+        case moratutor::FileKind::Directory: return QStringLiteral("папка");
+        case moratutor::FileKind::Pipe: return QStringLiteral("именованный канал");
+        case moratutor::FileKind::Socket: return QStringLiteral("сокет");
+        default: return QStringLiteral("устройство");
+    }
+}
+
+// The most any type may have (a book, an RTF file).
+qint64 LargestLoad() {
+    return qint64(std::max({moratutor::codecs::kMaxPlainTextBytes, moratutor::rtf::RtfReadLimits{}.MaxBytes,
+                            moratutor::books::BookReadLimits{}.MaxHtmlBytes, moratutor::books::BookReadLimits{}.MaxBytes}));
+}
+
 // Each type up to its reader's limit, plain text up to its own: an endless or enormous
-// file is refused, never read until memory runs out.
+// file is refused, never read until memory runs out. Only a regular file is opened at all:
+// opening a named pipe waits for a writer, and the window would stand frozen meanwhile. A
+// regular file is refused by its size, before it is read (past the first bytes that tell
+// its type).
 QByteArray ReadWholeFile(const QString& path) {
     using moratutor::ReadOutcome;
     using moratutor::books::DocumentType;
-    const ReadOutcome read = moratutor::ReadFileBounded(path, [](QByteArrayView head) {
+    const moratutor::PathCheck file = moratutor::CheckPath(path);
+    if (file.kind == moratutor::FileKind::Missing)
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(DisplayPath(path), file.reason));
+    if (file.kind != moratutor::FileKind::Regular)
+        throw Error(QStringLiteral("Не удалось загрузить «%1»: это не обычный файл, а %2").arg(DisplayPath(path), KindName(file.kind)));
+    if (file.size > LargestLoad()) throw Error(moratutor::books::LoadErrorMessage());
+    const ReadOutcome read = moratutor::ReadFileBounded(path, [&file](QByteArrayView head) {
         const moratutor::books::BookReadLimits limits;
+        qint64 limit = qint64(limits.MaxBytes);  // books, and zips whose end is not read yet
         switch (moratutor::books::DetectDocumentType(std::string_view(head.data(), std::size_t(head.size())))) {
-            case DocumentType::PlainText: return qint64(moratutor::codecs::kMaxPlainTextBytes);
-            case DocumentType::Rtf: return qint64(moratutor::rtf::RtfReadLimits{}.MaxBytes);
-            case DocumentType::Html: return qint64(limits.MaxHtmlBytes);
-            default: return qint64(limits.MaxBytes);  // books, and zips whose end is not read yet
+            case DocumentType::PlainText: limit = qint64(moratutor::codecs::kMaxPlainTextBytes); break;
+            case DocumentType::Rtf: limit = qint64(moratutor::rtf::RtfReadLimits{}.MaxBytes); break;
+            case DocumentType::Html: limit = qint64(limits.MaxHtmlBytes); break;
+            default: break;
         }
+        // Stops the read here rather than at the limit.
+        if (file.size > limit) throw Error(moratutor::books::LoadErrorMessage());
+        return limit;
     });
     if (read.status == ReadOutcome::Status::CannotOpen)
         throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(DisplayPath(path), read.reason));
@@ -157,10 +188,14 @@ moratutor::books::BookInfo LoadIntoPane(QTextEdit& pane, const QByteArray& bytes
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     moratutor::books::LoadedDocument loaded;
     auto document = moratutor::ui::BuildDocumentAside(pane, wait, [view, &loaded](QTextDocument& target) {
-        if (moratutor::books::LoadDocument(view, target, &loaded) != moratutor::books::BookReadStatus::Ok)
-            throw Error(moratutor::books::LoadErrorMessage());
+        const moratutor::books::BookReadStatus status = moratutor::books::LoadDocument(view, target, &loaded);
+        if (status != moratutor::books::BookReadStatus::Ok)
+            throw Error(moratutor::books::LoadErrorMessage(status, loaded));
     });
     moratutor::ui::InstallDocument(pane, std::move(document));
+    // Told once the text is in view, so that the user sees what was kept.
+    if (loaded.Damaged)
+        moratutor::ui::ShowMessageBox(pane.window(), QMessageBox::Warning, moratutor::books::DamagedBookWarning());
     return loaded.Book;
 }
 
@@ -203,6 +238,7 @@ void TFMain::LoadFile(const QString& path) {
     richSourceText->clear();
     LoadedBook = {};
     const QByteArray bytes = ReadWholeFile(path);
+    LastFolder = QFileInfo(path).absolutePath();
     LoadedBook = LoadIntoPane(*richSourceText, bytes, {this, lblProgress, ProgressBar});
     ProgressBar->setValue(0);
 }
@@ -240,8 +276,11 @@ void TFMain::actSaveTextToFileExecute() {
         connect(SaveDialog, &QFileDialog::filterSelected, this,
                 [this](const QString& filter) { moratutor::ui::RunGuarded([&] { SaveDialogTypeChange(filter); }); });
     }
-    SaveDialog->selectNameFilter(SaveFilters().first());
-    SaveDialogTypeChange(SaveFilters().first());
+    // Where the user last loaded or saved, with the type last saved.
+    const QString lastType = SaveFilters().contains(LastSaveType) ? LastSaveType : SaveFilters().first();
+    SaveDialog->selectNameFilter(lastType);
+    SaveDialogTypeChange(lastType);
+    if (!LastFolder.isEmpty()) SaveDialog->setDirectory(LastFolder);
     std::optional<QString> chosen;
     while (!chosen) {
         if (!RunFileDialog(SaveDialog)) return;
@@ -268,6 +307,8 @@ void TFMain::actSaveTextToFileExecute() {
         WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(moratutor::ui::DocumentText(*richConvertedText->document())),
                        QStringLiteral("Stream write error"));
     }
+    LastSaveType = SaveDialog->selectedNameFilter();
+    LastFolder = QFileInfo(path).absolutePath();
     ClearFileName(SaveDialog);
 }
 

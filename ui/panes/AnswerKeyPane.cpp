@@ -13,8 +13,10 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
+#include "MarkingColours.h"
 #include "PaneLayout.h"
 #include "moratutor/SyllableTable.h"
 
@@ -57,18 +59,17 @@ QTextBlock BlockAt(QTextDocument* document, qreal y) {
     return document->findBlockByNumber(low);
 }
 
-// A background that leaves the kana easy to read on a light pane.
-QColor HighlightColor() { return QColor(0xFF, 0xF1, 0xB8); }
 
 }  // namespace
 
-AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane) {
-    pane_->viewport()->installEventFilter(this);
+AnswerKeyPane::AnswerKeyPane(QTextEdit* pane) : QObject(pane), pane_(pane), viewport_(pane->viewport()) {
+    viewport_->installEventFilter(this);
     const auto update = [this] {
         if (highlight_) UpdateHighlight();
     };
     connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, update);
     connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, this, update);
+    connect(pane_, &QTextEdit::cursorPositionChanged, this, [this] { pane_->setAccessibleDescription(ToolTipAtCaret()); });
 }
 
 AnswerKeyPane::CompactKey AnswerKeyPane::Compact(moratutor::AnswerKey key) {
@@ -124,14 +125,28 @@ void AnswerKeyPane::SetKey(CompactKey key, std::u16string_view text) {
             if (text[scanned] == u'\r' && scanned + 1 < text.size() && text[scanned + 1] == u'\n') ++pairs;
         entry.Offset -= pairs;
     }
+    keyState_ = undoState_ = document_->availableUndoSteps();
     connect(document_, &QTextDocument::contentsChange, this, &AnswerKeyPane::ContentsChanged);
-    // The layout fills in step by step after a new document: the visible part changes.
-    connect(document_->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this, [this] {
-        if (highlight_) UpdateHighlight();
-    });
+    connect(document_, &QTextDocument::undoCommandAdded, this, [this] { commandAdded_ = true; });
+    // A rich paste gives the document Qt's layout in place of the pane's own.
+    connect(document_, &QTextDocument::documentLayoutChanged, this, &AnswerKeyPane::FollowLayout);
+    FollowLayout();
     // The pane itself may be going when its document goes: only the key is dropped then.
-    connect(document_, &QObject::destroyed, this, [this] { key_ = {}; });
+    connect(document_, &QObject::destroyed, this, [this] {
+        key_ = {};
+        steps_.clear();
+    });
     UpdateHighlight();
+}
+
+void AnswerKeyPane::FollowLayout() {
+    // The layout fills in step by step after a new document: the visible part changes.
+    connect(document_->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &AnswerKeyPane::LayoutGrew, Qt::UniqueConnection);
+}
+
+void AnswerKeyPane::LayoutGrew() {
+    if (highlight_) UpdateHighlight();
 }
 
 void AnswerKeyPane::ForgetDocument() {
@@ -141,6 +156,8 @@ void AnswerKeyPane::ForgetDocument() {
     }
     document_ = nullptr;
     key_ = {};
+    steps_.clear();
+    commandAdded_ = false;
     pane_->setExtraSelections({});
 }
 
@@ -152,31 +169,108 @@ void AnswerKeyPane::SetHighlight(bool on) {
 }
 
 void AnswerKeyPane::ContentsChanged(int position, int charsRemoved, int charsAdded) {
-    std::vector<Entry>& entries = key_.Entries;
-    if (entries.empty() || !HasKeyForCurrentDocument()) return;
+    if (!HasKeyForCurrentDocument()) return;
+    // An undo or redo lowers or raises the document's count of undo steps without adding
+    // one; the key follows it step by step, as the edits went (Qt reports the whole undo as
+    // one change spanning them all).
+    const int state = document_->availableUndoSteps();
+    const bool newStep = std::exchange(commandAdded_, false);
+    if (newStep || state == undoState_ || !Replay(undoState_, state)) Record(position, charsRemoved, charsAdded, state, newStep);
+    undoState_ = state;
+    if (highlight_) UpdateHighlight();
+}
+
+void AnswerKeyPane::Record(int position, int charsRemoved, int charsAdded, int state, bool newStep) {
+    std::vector<Entry> gone = Apply(position, charsRemoved, charsAdded);
+    if (!document_->isUndoRedoEnabled()) {
+        steps_.clear();
+        return;
+    }
+    // What could be redone is gone once the user edits; a new step takes its number's place.
+    const auto stale = std::find_if(steps_.begin(), steps_.end(),
+                                    [&](const UndoStep& step) { return newStep ? step.state >= state : step.state > state; });
+    steps_.erase(stale, steps_.end());
+    if (steps_.empty() || steps_.back().state != state) steps_.push_back({state, {}});
+    steps_.back().edits.push_back({position, charsRemoved, charsAdded, std::move(gone)});
+}
+
+bool AnswerKeyPane::Replay(int from, int to) {
+    const int low = std::min(from, to), high = std::max(from, to);
+    if (low < keyState_ || steps_.empty() || steps_.back().state < high) return false;
+    const auto first = std::find_if(steps_.begin(), steps_.end(), [low](const UndoStep& step) { return step.state > low; });
+    const auto last = std::find_if(first, steps_.end(), [high](const UndoStep& step) { return step.state > high; });
+    if (to < from) {
+        for (auto step = std::make_reverse_iterator(last); step != std::make_reverse_iterator(first); ++step)
+            for (auto edit = step->edits.rbegin(); edit != step->edits.rend(); ++edit) Unapply(*edit);
+    } else {
+        for (auto step = first; step != last; ++step)
+            for (const KeyEdit& edit : step->edits) Reapply(edit);
+    }
+    return true;
+}
+
+namespace {
+
+using Entries = std::vector<AnswerKeyPane::Entry>;
+
+// The entries an edit at `position` takes in: those overlapping the removed text, or for a
+// mere insertion the one it splits.
+std::pair<Entries::iterator, Entries::iterator> Touched(Entries& entries, int position, int charsRemoved) {
     const auto at = static_cast<std::size_t>(position);
     const std::size_t removedEnd = at + static_cast<std::size_t>(charsRemoved);
-    // The entries the change touches: those overlapping the removed text, or for a mere
-    // insertion the one it splits.
-    const auto first =
-        std::lower_bound(entries.begin(), entries.end(), at + 1, [](const Entry& e, std::size_t p) { return e.End() < p; });
+    const auto first = std::lower_bound(entries.begin(), entries.end(), at + 1,
+                                        [](const AnswerKeyPane::Entry& e, std::size_t p) { return e.End() < p; });
     auto last = first;
     while (last != entries.end() && last->Offset < removedEnd) ++last;
+    return {first, last};
+}
+
+void Shift(Entries::iterator from, Entries::iterator to, std::int64_t by) {
+    if (by != 0)
+        for (auto it = from; it != to; ++it) it->Offset = static_cast<std::uint32_t>(it->Offset + by);
+}
+
+}  // namespace
+
+std::vector<AnswerKeyPane::Entry> AnswerKeyPane::Apply(int position, int charsRemoved, int charsAdded) {
+    std::vector<Entry>& entries = key_.Entries;
+    const auto [first, last] = Touched(entries, position, charsRemoved);
     auto kept = first;
     if (charsRemoved == charsAdded) {
         // Format changes come this way too: a kana still standing where it stood keeps its key.
         const QTextDocument* document = pane_->document();
-        kept = std::remove_if(first, last, [this, document](const Entry& e) {
+        kept = std::stable_partition(first, last, [this, document](const Entry& e) {
             const std::u16string_view kana = Expand(e).Kana();
             for (std::size_t i = 0; i < kana.size(); ++i)
-                if (document->characterAt(static_cast<int>(e.Offset + i)) != QChar(kana[i])) return true;
-            return false;
+                if (document->characterAt(static_cast<int>(e.Offset + i)) != QChar(kana[i])) return false;
+            return true;
         });
     }
+    std::vector<Entry> gone(kept, last);
     const auto rest = entries.erase(kept, last);
-    if (const std::int64_t shift = std::int64_t{charsAdded} - charsRemoved; shift != 0)
-        for (auto it = rest; it != entries.end(); ++it) it->Offset = static_cast<std::uint32_t>(it->Offset + shift);
-    if (highlight_) UpdateHighlight();
+    Shift(rest, entries.end(), std::int64_t{charsAdded} - charsRemoved);
+    return gone;
+}
+
+void AnswerKeyPane::Unapply(const KeyEdit& edit) {
+    std::vector<Entry>& entries = key_.Entries;
+    const auto after = std::lower_bound(entries.begin(), entries.end(), static_cast<std::uint32_t>(edit.position + edit.added),
+                                        [](const Entry& e, std::uint32_t at) { return e.Offset < at; });
+    Shift(after, entries.end(), std::int64_t{edit.removed} - edit.added);
+    if (edit.gone.empty()) return;
+    const auto middle = entries.insert(entries.end(), edit.gone.begin(), edit.gone.end());
+    std::inplace_merge(entries.begin(), middle, entries.end(), [](const Entry& a, const Entry& b) { return a.Offset < b.Offset; });
+}
+
+void AnswerKeyPane::Reapply(const KeyEdit& edit) {
+    std::vector<Entry>& entries = key_.Entries;
+    const auto [first, last] = Touched(entries, edit.position, edit.removed);
+    const auto taken = std::stable_partition(first, last, [&edit](const Entry& e) {
+        return !std::binary_search(edit.gone.begin(), edit.gone.end(), e,
+                                   [](const Entry& a, const Entry& b) { return a.Offset < b.Offset; });
+    });
+    const auto rest = entries.erase(taken, last);
+    Shift(rest, entries.end(), std::int64_t{edit.added} - edit.removed);
 }
 
 std::optional<moratutor::KeyEntry> AnswerKeyPane::EntryAt(int position) const {
@@ -197,6 +291,19 @@ QString AnswerKeyPane::ToolTipText(const moratutor::KeyEntry& entry) {
 QString AnswerKeyPane::ToolTipAt(int position) const {
     const std::optional<moratutor::KeyEntry> entry = EntryAt(position);
     return entry ? ToolTipText(*entry) : QString();
+}
+
+QString AnswerKeyPane::ToolTipAtCaret() const {
+    const int caret = pane_->textCursor().position();
+    const QString after = ToolTipAt(caret);
+    return after.isEmpty() ? ToolTipAt(caret - 1) : after;
+}
+
+void AnswerKeyPane::ShowToolTipAtCaret() const {
+    QString tip = ToolTipAtCaret();
+    if (tip.isEmpty()) tip = QStringLiteral("У курсора нет слога, заменённого программой");
+    const QRect caret = pane_->cursorRect();
+    QToolTip::showText(pane_->viewport()->mapToGlobal(caret.bottomLeft()), tip, pane_->viewport(), caret);
 }
 
 int AnswerKeyPane::CharacterAt(const QPoint& point) const {
@@ -221,7 +328,9 @@ int AnswerKeyPane::CharacterAt(const QPoint& point) const {
 }
 
 bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pane_->viewport()) {
+    // Compared with the viewport as it was made: while the pane is being destroyed, its
+    // viewport still has events, and the pane can no longer be asked for it.
+    if (watched == viewport_) {
         if (event->type() == QEvent::ToolTip) {
             auto* help = static_cast<QHelpEvent*>(event);
             const int position = CharacterAt(help->pos());
@@ -238,7 +347,7 @@ bool AnswerKeyPane::eventFilter(QObject* watched, QEvent* event) {
             QToolTip::showText(help->globalPos(), ToolTipText(*entry), pane_->viewport(), area);
             return true;
         }
-        if (event->type() == QEvent::Resize && highlight_) UpdateHighlight();
+        if ((event->type() == QEvent::Resize || event->type() == QEvent::PaletteChange) && highlight_) UpdateHighlight();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -273,8 +382,12 @@ void AnswerKeyPane::UpdateHighlight() {
     }
     QTextDocument* document = pane_->document();
     const auto [first, stop] = VisibleRange();
+    // A soft background that leaves the kana easy to read, in a light palette or a dark one.
+    const moratutor::ui::Marking marking = moratutor::ui::MarkingOn(pane_->palette());
     QTextCharFormat format;
-    format.setBackground(HighlightColor());
+    format.setBackground(marking.background);
+    // The pane's own text colour where it reads there, so that a disabled pane greys it too.
+    if (marking.text != pane_->palette().color(QPalette::Text)) format.setForeground(marking.text);
     QList<QTextEdit::ExtraSelection> selections;
     auto it = std::lower_bound(entries.begin(), entries.end(), static_cast<std::size_t>(first),
                                [](const Entry& e, std::size_t at) { return e.End() <= at; });

@@ -62,6 +62,13 @@ public:
     // The tool tip for the character at document position `position`; empty where the
     // program wrote nothing.
     QString ToolTipAt(int position) const;
+    // The tool tip for the kana at the caret (after it, else before it); empty where the
+    // program wrote neither. The pane's accessible description follows it as the caret
+    // moves, so that a screen reader can tell what a kana stands for.
+    QString ToolTipAtCaret() const;
+    // Shows that tool tip below the caret, or says that the caret is at no kana of the program's.
+    void ShowToolTipAtCaret() const;
+
     // The document position of the character under `point` (viewport coordinates), or -1.
     int CharacterAt(const QPoint& point) const;
 
@@ -72,7 +79,29 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What one edit of the pane took from the key, kept while the edit can be undone: the
+    // document's undo brings the text back, this the key of its kana.
+    struct KeyEdit {
+        int position = 0, removed = 0, added = 0;
+        std::vector<Entry> gone;  // offsets as they were before the edit
+    };
+    // The edits of one undo step of the document, by its number of undo steps after it.
+    struct UndoStep {
+        int state = 0;
+        std::vector<KeyEdit> edits;
+    };
+
     void ContentsChanged(int position, int charsRemoved, int charsAdded);
+    void Record(int position, int charsRemoved, int charsAdded, int state, bool newStep);
+    // Undoes or redoes the key's side of the steps between the two states; false where the
+    // steps were not all seen (the key came after them).
+    bool Replay(int from, int to);
+    // The entries the edit touches, as an edit of the user's takes them away.
+    std::vector<Entry> Apply(int position, int charsRemoved, int charsAdded);
+    void Unapply(const KeyEdit& edit);
+    void Reapply(const KeyEdit& edit);
+    void FollowLayout();
+    void LayoutGrew();
     void ForgetDocument();
     std::optional<moratutor::KeyEntry> EntryAt(int position) const;
     moratutor::KeyEntry Expand(const Entry& entry) const;
@@ -84,8 +113,13 @@ private:
     std::pair<int, int> VisibleRange() const;
 
     QTextEdit* pane_;
+    QObject* viewport_;  // the pane's own, which it keeps for its life
     QPointer<QTextDocument> document_;  // the document the key belongs to
     CompactKey key_;
+    std::vector<UndoStep> steps_;
+    int keyState_ = 0;     // the document's undo steps when the key was set
+    int undoState_ = 0;    // and at the last change seen
+    bool commandAdded_ = false;  // a new undo step came since the last change
     bool highlight_ = false;
 };
 

@@ -21,6 +21,7 @@
 #include <exception>
 
 #include "HeapUse.h"
+#include "moratutor/books/HtmlReader.h"
 #include "HugeParagraphCaret.h"
 #include "PaneLayout.h"
 #include "WindowTrace.h"
@@ -222,8 +223,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto& pane = *static_cast<QTextEdit*>(watched);
+        // The pane is not asked what it is before a key: while it is being destroyed, events
+        // still come this way from its base classes.
         if (event->type() != QEvent::KeyPress) return false;
+        auto& pane = *static_cast<QTextEdit*>(watched);
         const auto& key = *static_cast<QKeyEvent*>(event);
         if (!MayTakeLong(pane, key) || (pane.isReadOnly() && !key.matches(QKeySequence::SelectAll) && !key.matches(QKeySequence::Copy)))
             return false;
@@ -242,6 +245,12 @@ public:
 }  // namespace
 
 void GuardPane(QTextEdit& pane, bool pasteAside) {
+    // Pasted HTML names files and URLs too: the pane's document reads none of them.
+    QTextDocument* const made = pane.document();
+    auto* sealed = new books::SealedDocument(&pane);
+    sealed->setDefaultFont(made->defaultFont());
+    sealed->setDefaultTextOption(made->defaultTextOption());
+    pane.setDocument(sealed);
     PaneLayout::Install(*pane.document(), pane);
     new TallTextGuard(pane);
     (new LongKeyBusyCursor(pane))->pasteAside_ = pasteAside;
@@ -290,7 +299,7 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const W
     std::exception_ptr error;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
-            auto document = std::make_unique<QTextDocument>();
+            auto document = std::make_unique<books::SealedDocument>();
             document->setUndoRedoEnabled(false);
             document->setDefaultFont(font);
             document->setDefaultTextOption(option);
@@ -337,6 +346,9 @@ void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document) {
     installed->setParent(&pane);
     PaneLayout::Install(*installed, pane);
     QPointer<QTextDocument> previous = pane.document();
+    // The pane keeps its extra selections over a new document (Qt drops them only in clear()),
+    // and their cursors would point into the old one after it is freed.
+    pane.setExtraSelections({});
     pane.setDocument(installed);
     // The pane frees only the document it made itself; one of ours goes here.
     if (previous && previous->parent() == &pane) delete previous.data();

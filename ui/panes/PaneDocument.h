@@ -77,7 +77,8 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const QTextEdit& pane, const W
                                                   const std::function<void(QTextDocument&)>& fill);
 
 // Puts `document` in place of the pane's content: undo history starts afresh, the caret
-// is at the start with the pane's default character format. A very tall text is laid out
+// is at the start with the pane's default character format, and the pane's extra
+// selections (of the old document) are gone. A very tall text is laid out
 // whole at once (a few seconds under the busy cursor) rather than in background steps.
 void InstallDocument(QTextEdit& pane, std::unique_ptr<QTextDocument> document);
 

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "HugeParagraph.h"
+#include "moratutor/books/WholeWords.h"
 #include "PaneDocument.h"
 
 namespace moratutor::ui {
@@ -62,8 +63,16 @@ qreal RightInset(const QTextBlockFormat& format, Qt::LayoutDirection direction, 
 
 }  // namespace
 
+void WidenUnwrapped(QTextLine& line, const QTextOption& option) {
+    // As in Qt's layout: an unwrapped line wider than the pane is as wide as its text, so
+    // that centring or right alignment does not push its start out of the pane.
+    const bool wraps = option.wrapMode() != QTextOption::NoWrap && option.wrapMode() != QTextOption::ManualWrap;
+    if (!wraps && line.naturalTextWidth() > line.width()) line.setLineWidth(line.naturalTextWidth());
+}
+
 PaneLayout::PaneLayout(QTextDocument* document, QTextEdit* pane) : QAbstractTextDocumentLayout(document), pane_(pane) {
     settings_ = CurrentSettings();
+    formatsChecked_ = document->allFormats().size();
     ResetAll();
 }
 
@@ -74,7 +83,8 @@ bool PaneLayout::Suits(const QTextDocument& document) {
     const QList<QTextFormat> formats = document.allFormats();
     return std::none_of(formats.begin(), formats.end(), [](const QTextFormat& format) {
         return format.isListFormat() || format.isTableFormat() || format.isTableCellFormat() ||
-               (format.isCharFormat() && format.objectType() != QTextFormat::NoObject);
+               (format.isCharFormat() && format.objectType() != QTextFormat::NoObject) ||
+               (format.isBlockFormat() && format.hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth));
     });
 }
 
@@ -217,6 +227,15 @@ std::pair<int, int> PaneLayout::HugeLineAt(int position) const {
     return {block.position() + start, block.position() + end};
 }
 
+int PaneLayout::HugeStep(int position, bool right) const {
+    const QTextBlock block = document()->findBlock(position);
+    const int number = block.blockNumber();
+    EnsureLines(block, number);
+    const auto huge = huge_.find(number);
+    if (huge == huge_.end()) return position;
+    return block.position() + huge->second->VisualStep(position - block.position(), right);
+}
+
 QTextBlock PaneLayout::BlockAt(qreal y) const {
     InStep();
     return document()->findBlockByNumber(NumberAt(y));
@@ -236,77 +255,97 @@ void PaneLayout::InStep() const {
 bool PaneLayout::EnsureLines(const QTextBlock& block, int number) const {
     if (number < 0 || static_cast<std::size_t>(number) >= paragraphs_.size()) return false;
     QTextLayout* lines = block.layout();
-    Paragraph& known = paragraphs_[static_cast<std::size_t>(number)];
+    const Paragraph& known = paragraphs_[static_cast<std::size_t>(number)];
     const bool huge = block.length() > kHugeParagraph;
-    if (!block.isVisible() || (known.measured && (huge ? huge_.count(number) > 0 : lines->lineCount() > 0))) return false;
+    if (!block.isVisible()) return false;
+    if (known.measured && (huge ? huge_.count(number) > 0 : lines->lineCount() > 0)) {
+        // Where the paragraph stands now: screen readers and magnifiers read a character's
+        // place from its layout's position.
+        if (!huge) lines->setPosition(Origin(number));
+        return false;
+    }
     // A document just given to its pane has no width yet; the pane sets it at once, and
     // lines made before would be made again.
     if (pane_ && settings_.pageWidth < 0) return false;
-    // A paragraph of a million characters takes seconds: not inside a paint, where the
-    // window could show nothing of it, but just after, under the busy cursor.
-    std::optional<BusyCursor> busy;
     if (huge) {
+        // A paragraph of a million characters takes seconds: not inside a paint, where the
+        // window could show nothing of it, but just after, under the busy cursor.
         if (drawing_) {
             hugeWaiting_ = true;
             return false;
         }
-        // Asked from within the pane's own handling of a key or the caret: the busy cursor
-        // without letting other events in.
-        busy.emplace(false);
+        return MakeHuge(block, number, FrameOf(block));
     }
+    return LayOutLines(block, number, FrameOf(block));
+}
 
+PaneLayout::LineFrame PaneLayout::FrameOf(const QTextBlock& block) const {
     const QTextBlockFormat format = block.blockFormat();
-    const Qt::LayoutDirection direction = block.textDirection();
-    QTextOption option = document()->defaultTextOption();
-    option.setTextDirection(direction);
-    option.setTabs(format.tabPositions());
-    Qt::Alignment alignment = option.alignment();
+    LineFrame frame;
+    frame.direction = block.textDirection();
+    frame.option = document()->defaultTextOption();
+    frame.option.setTextDirection(frame.direction);
+    frame.option.setTabs(format.tabPositions());
+    Qt::Alignment alignment = frame.option.alignment();
     if (format.hasProperty(QTextFormat::BlockAlignment)) alignment = format.alignment();
-    option.setAlignment(QStyle::visualAlignment(direction, alignment));
-    if (format.nonBreakableLines() || settings_.pageWidth < 0) option.setWrapMode(QTextOption::ManualWrap);
-    const qreal left = LeftInset(format, direction, settings_.indentWidth);
-    const qreal available = std::max<qreal>(0, ContentWidth() - left - RightInset(format, direction, settings_.indentWidth));
-    if (huge) {
-        std::optional<ProgressDisplay> shown;
-        if (pane_) shown.emplace(WaitDisplayOf(*pane_));
-        auto paragraph = std::make_unique<HugeParagraph>(block, document()->defaultFont(), option, left, available,
-                                                         [&shown](int done, int total) {
-                                                             if (shown) shown->Step(done, total);
-                                                         });
-        widest_ = std::max(widest_, 2 * settings_.margin + paragraph->NaturalWidth() + format.rightMargin());
-        Paragraph measured = known;
-        measured.height = static_cast<float>(paragraph->Height());
-        measured.measured = true;
-        const bool changed = measured.height != known.height;
-        huge_[number] = std::move(paragraph);
-        SetHeight(number, measured);
-        return changed;
-    }
-    lines->setTextOption(option);
+    frame.option.setAlignment(QStyle::visualAlignment(frame.direction, alignment));
+    if (format.nonBreakableLines() || settings_.pageWidth < 0) frame.option.setWrapMode(QTextOption::ManualWrap);
+    frame.left = LeftInset(format, frame.direction, settings_.indentWidth);
+    frame.available =
+        std::max<qreal>(0, ContentWidth() - frame.left - RightInset(format, frame.direction, settings_.indentWidth));
+    return frame;
+}
 
+bool PaneLayout::MakeHuge(const QTextBlock& block, int number, const LineFrame& frame) const {
+    // Asked from within the pane's own handling of a key or the caret: the busy cursor
+    // without letting other events in.
+    const BusyCursor busy(false);
+    std::optional<ProgressDisplay> shown;
+    if (pane_) shown.emplace(WaitDisplayOf(*pane_));
+    auto paragraph = std::make_unique<HugeParagraph>(block, document()->defaultFont(), frame.option, frame.left,
+                                                     frame.available, [&shown](int done, int total) {
+                                                         if (shown) shown->Step(done, total);
+                                                     });
+    widest_ = std::max(widest_, 2 * settings_.margin + paragraph->NaturalWidth() + block.blockFormat().rightMargin());
+    Paragraph measured = paragraphs_[static_cast<std::size_t>(number)];
+    const bool changed = static_cast<float>(paragraph->Height()) != measured.height;
+    measured.height = static_cast<float>(paragraph->Height());
+    measured.measured = true;
+    huge_[number] = std::move(paragraph);
+    SetHeight(number, measured);
+    return changed;
+}
+
+bool PaneLayout::LayOutLines(const QTextBlock& block, int number, const LineFrame& frame) const {
+    const QTextBlockFormat format = block.blockFormat();
+    QTextLayout* lines = block.layout();
+    lines->setTextOption(frame.option);
     // Without its shaped glyphs kept, a long paragraph is shaped anew, whole, at every paint.
     const bool longParagraph = block.length() > kLongParagraph;
     lines->setCacheEnabled(longParagraph);
 
     qreal y = 0;
+    const QString text = block.text();
     lines->beginLayout();
     for (bool first = true;; first = false) {
         QTextLine line = lines->createLine();
         if (!line.isValid()) break;
         line.setLeadingIncluded(true);
         const qreal indent = first ? format.textIndent() : 0;
-        line.setLineWidth(std::max<qreal>(0, available - indent));
-        line.setPosition(QPointF(left + (direction == Qt::RightToLeft ? 0 : indent), y));
+        books::SetLineWidthKeepingWords(text, line, std::max<qreal>(0, frame.available - indent));
+        WidenUnwrapped(line, frame.option);
+        line.setPosition(QPointF(frame.left + (frame.direction == Qt::RightToLeft ? 0 : indent), y));
         y += LineAdvance(format, line);
-        widest_ = std::max(widest_, 2 * settings_.margin + left + indent + line.naturalTextWidth() + format.rightMargin());
+        widest_ = std::max(widest_, 2 * settings_.margin + frame.left + indent + line.naturalTextWidth() + format.rightMargin());
     }
     lines->endLayout();
 
-    Paragraph measured = known;
+    Paragraph measured = paragraphs_[static_cast<std::size_t>(number)];
+    const bool changed = static_cast<float>(y) != measured.height;
     measured.height = static_cast<float>(y);
     measured.measured = true;
-    const bool changed = measured.height != known.height;
     SetHeight(number, measured);
+    lines->setPosition(Origin(number));
     withLines_.push_back(number);
     if (longParagraph) KeepGlyphsOf(number);
     return changed;
@@ -354,96 +393,6 @@ qreal PaneLayout::ViewTop() const { return pane_ ? pane_->verticalScrollBar()->v
 
 qreal PaneLayout::ViewHeight() const { return pane_ ? std::max(1, pane_->viewport()->height()) : 600; }
 
-void PaneLayout::draw(QPainter* painter, const PaintContext& context) {
-    InStep();
-    if (paragraphs_.empty()) return;
-    const QRectF clip = context.clip.isValid() ? context.clip : QRectF(0, 0, documentSize().width(), Bottom());
-    const QVariant cursorProperty = property("cursorWidth");
-    const int cursorWidth = cursorProperty.isValid() ? cursorProperty.toInt() : 1;
-
-    drawing_ = true;
-    paintedSinceReset_ = true;
-    int number = NumberAt(clip.top());
-    for (QTextBlock block = document()->findBlockByNumber(number); block.isValid(); block = block.next(), ++number) {
-        if (!block.isVisible()) continue;
-        // Top to bottom, so that a height found while painting moves only what is painted later.
-        EnsureLines(block, number);
-        const QPointF origin = Origin(number);
-        if (origin.y() > clip.bottom()) break;
-        const Paragraph& paragraph = paragraphs_[static_cast<std::size_t>(number)];
-        if (origin.y() + paragraph.height < clip.top()) continue;
-
-        const QTextLayout* lines = block.layout();
-        const auto hugeParagraph = huge_.find(number);
-        const bool huge = hugeParagraph != huge_.end();
-        if (!huge && lines->lineCount() == 0) continue;  // a huge paragraph not laid out yet
-        const int position = block.position(), length = block.length();
-        QList<QTextLayout::FormatRange> selections;
-        for (const Selection& selection : context.selections) {
-            const int start = selection.cursor.selectionStart() - position;
-            const int end = selection.cursor.selectionEnd() - position;
-            if (start < length && end > 0 && end > start) {
-                selections.append({start, end - start, selection.format});
-            } else if (!huge && !selection.cursor.hasSelection() && selection.format.hasProperty(QTextFormat::FullWidthSelection) &&
-                       block.contains(selection.cursor.position())) {
-                const QTextLine line = lines->lineForTextPosition(selection.cursor.position() - position);
-                QTextLayout::FormatRange range{line.textStart(), line.textLength(), selection.format};
-                if (range.start + range.length == length - 1) ++range.length;  // the paragraph's end too
-                selections.append(range);
-            }
-        }
-
-        painter->save();
-        painter->translate(origin);
-        const QBrush background = block.blockFormat().background();
-        if (background.style() != Qt::NoBrush)
-            painter->fillRect(QRectF(0, 0, ContentWidth(), paragraph.height), background);
-        painter->setPen(context.palette.color(QPalette::Text));
-        if (huge) {
-            const int cursor = context.cursorPosition >= position && context.cursorPosition < position + length
-                                   ? context.cursorPosition - position
-                                   : -1;
-            hugeParagraph->second->Draw(*painter, selections, cursor, cursorWidth, clip.translated(-origin));
-            painter->restore();
-            continue;
-        }
-        lines->draw(painter, QPointF(), selections, clip.translated(-origin));
-        int cursor = context.cursorPosition;
-        if (cursor < -1 && !lines->preeditAreaText().isEmpty()) cursor = position + lines->preeditAreaPosition() - (cursor + 2);
-        if (cursor >= position && cursor < position + length) lines->drawCursor(painter, QPointF(), cursor - position, cursorWidth);
-        painter->restore();
-    }
-    drawing_ = false;
-    ScheduleSettle();
-}
-
-int PaneLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
-    InStep();
-    if (paragraphs_.empty()) return -1;
-    int number = NumberAt(point.y());
-    QTextBlock block = document()->findBlockByNumber(number);
-    while (block.isValid() && !block.isVisible() && number > 0) {
-        block = block.previous();
-        --number;
-    }
-    if (!block.isValid()) return -1;
-    EnsureLines(block, number);
-    if (const auto huge = huge_.find(number); huge != huge_.end())
-        return block.position() + huge->second->HitTest(point - Origin(number));
-    const QTextLayout* lines = block.layout();
-    if (lines->lineCount() == 0) return accuracy == Qt::ExactHit ? -1 : block.position();
-    const QPointF at = point - Origin(number);
-    for (int i = 0; i < lines->lineCount(); ++i) {
-        const QTextLine line = lines->lineAt(i);
-        if (at.y() >= line.y() + line.height() && i + 1 < lines->lineCount()) continue;
-        if (accuracy == Qt::ExactHit &&
-            (at.y() < line.y() || at.y() >= line.y() + line.height() || at.x() < line.x() || at.x() > line.x() + line.naturalTextWidth()))
-            return -1;
-        return block.position() + line.xToCursor(at.x());
-    }
-    return -1;
-}
-
 QSizeF PaneLayout::documentSize() const {
     InStep();
     const bool wraps = settings_.wrap != QTextOption::NoWrap && settings_.wrap != QTextOption::ManualWrap && settings_.pageWidth > 0;
@@ -473,8 +422,10 @@ QRectF PaneLayout::blockBoundingRect(const QTextBlock& block) const {
     // A huge paragraph has no lines of Qt's: asked about the caret's paragraph, as the pane
     // asks to show the caret, the answer is the caret's line, the only place it can use.
     if (const auto huge = huge_.find(number); huge != huge_.end() && pane_ && pane_->textCursor().block() == block) {
-        const QRectF line = huge->second->CaretRect(pane_->textCursor().position() - block.position());
-        return {Origin(number) + QPointF(0, line.top()), QSizeF(ContentWidth(), line.height())};
+        // From the caret's x, so that the pane scrolls sideways to it and an input method
+        // opens its window there.
+        const QRectF caret = huge->second->CaretRect(pane_->textCursor().position() - block.position());
+        return {Origin(number) + caret.topLeft(), QSizeF(ContentWidth(), caret.height())};
     }
     return {Origin(number), QSizeF(ContentWidth(), paragraphs_[static_cast<std::size_t>(number)].height)};
 }
@@ -491,27 +442,22 @@ void PaneLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
         // Only asked to lay out again, with nothing changed it depends on.
         return;
     }
-    if (charsAdded > 1 && !Suits(*document)) {
-        // A rich paste: Qt's own layout draws what this one does not.
-        QMetaObject::invokeMethod(
-            document, [document] { document->setDocumentLayout(nullptr); }, Qt::QueuedConnection);
+    // A format new to the document may be a picture, a rule, a list or a table, even when
+    // it came with a single character: then Qt's own layout draws what this one does not.
+    if (const qsizetype formats = document->allFormats().size(); charsAdded > 0 && formats != formatsChecked_) {
+        formatsChecked_ = formats;
+        if (!Suits(*document))
+            QMetaObject::invokeMethod(
+                document, [document] { document->setDocumentLayout(nullptr); }, Qt::QueuedConnection);
     }
 
     const QTextBlock first = document->findBlock(from);
     QTextBlock last = document->findBlock(from + charsAdded);
     if (!last.isValid()) last = document->lastBlock();
     const int firstNumber = first.blockNumber(), lastNumber = last.blockNumber();
-    // An edit within a huge paragraph lays out again only the pieces about it.
-    if (const auto huge = huge_.find(firstNumber); sameSettings && huge != huge_.end() && first == last &&
-                                                  count == static_cast<int>(paragraphs_.size()) && IsHuge(first)) {
-        huge->second->Update(first, from - first.position(), charsRemoved, charsAdded);
-        Paragraph& paragraph = paragraphs_[static_cast<std::size_t>(firstNumber)];
-        paragraph.height = static_cast<float>(huge->second->Height());
-        topsValid_ = std::min(topsValid_, static_cast<std::size_t>(firstNumber) + 1);
-        emit update(QRectF(0, Top(firstNumber), 1e9, 1e9));
-        EmitSizeIfChanged();
+    if (sameSettings && first == last && count == static_cast<int>(paragraphs_.size()) &&
+        UpdateHuge(first, from, charsRemoved, charsAdded))
         return;
-    }
     const int oldLast = lastNumber - (count - static_cast<int>(paragraphs_.size()));
     if (!sameSettings || !first.isValid() || oldLast < firstNumber - 1 || oldLast >= static_cast<int>(paragraphs_.size())) {
         ResetAll();
@@ -519,7 +465,32 @@ void PaneLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
         EmitSizeIfChanged();
         return;
     }
+    Reestimate(first, last, oldLast);
+    emit update(QRectF(0, Top(firstNumber), 1e9, 1e9));
+    EmitSizeIfChanged();
+}
 
+bool PaneLayout::UpdateHuge(const QTextBlock& first, int from, int charsRemoved, int charsAdded) {
+    // An edit within a huge paragraph lays out again only the pieces about it.
+    const int number = first.blockNumber();
+    const auto huge = huge_.find(number);
+    if (huge == huge_.end() || !IsHuge(first)) return false;
+    const QTextLayout* lines = first.layout();
+    // Text being composed is announced as a change of the whole paragraph: only the piece
+    // holding it is laid out again.
+    if (!(charsRemoved == charsAdded && from == first.position() &&
+          huge->second->SetPreedit(lines->preeditAreaPosition(), lines->preeditAreaText())))
+        huge->second->Update(first, from - first.position(), charsRemoved, charsAdded);
+    Paragraph& paragraph = paragraphs_[static_cast<std::size_t>(number)];
+    paragraph.height = static_cast<float>(huge->second->Height());
+    topsValid_ = std::min(topsValid_, static_cast<std::size_t>(number) + 1);
+    emit update(QRectF(0, Top(number), 1e9, 1e9));
+    EmitSizeIfChanged();
+    return true;
+}
+
+void PaneLayout::Reestimate(const QTextBlock& first, const QTextBlock& last, int oldLast) {
+    const int firstNumber = first.blockNumber(), lastNumber = last.blockNumber();
     std::vector<Paragraph> changed;
     qreal previousBottom = first.previous().isValid() ? first.previous().blockFormat().bottomMargin() : -1;
     for (QTextBlock block = first;; block = block.next()) {
@@ -538,8 +509,6 @@ void PaneLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     }
     tops_.resize(paragraphs_.size() + 1);
     topsValid_ = std::min(topsValid_, static_cast<std::size_t>(firstNumber) + 1);
-    emit update(QRectF(0, Top(firstNumber), 1e9, 1e9));
-    EmitSizeIfChanged();
 }
 
 void PaneLayout::EmitSizeIfChanged() const {

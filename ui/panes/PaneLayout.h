@@ -29,6 +29,9 @@ namespace moratutor::ui {
 
 class HugeParagraph;
 
+// Widens `line`, laid out with `option`, as Qt's layout does a line that does not wrap.
+void WidenUnwrapped(QTextLine& line, const QTextOption& option);
+
 class PaneLayout : public QAbstractTextDocumentLayout {
 public:
     PaneLayout(QTextDocument* document, QTextEdit* pane);
@@ -49,6 +52,9 @@ public:
     QRectF CaretRect(int position) const;
     // The line's start and end about `position` in a huge paragraph.
     std::pair<int, int> HugeLineAt(int position) const;
+    // The caret's place one character to the left or right of `position` on the screen, in
+    // a huge paragraph.
+    int HugeStep(int position, bool right) const;
 
     void draw(QPainter* painter, const PaintContext& context) override;
     int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
@@ -59,6 +65,16 @@ public:
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
+private:
+    // Parts of documentChanged: whether an edit within a huge paragraph was handled there,
+    // and the paragraphs from `first` to `last` estimated afresh.
+    bool UpdateHuge(const QTextBlock& first, int from, int charsRemoved, int charsAdded);
+    void Reestimate(const QTextBlock& first, const QTextBlock& last, int oldLast);
+    // Parts of draw: the selections that fall in a paragraph, and one paragraph drawn.
+    QList<QTextLayout::FormatRange> SelectionsIn(const QTextBlock& block, const PaintContext& context, bool huge) const;
+    void DrawParagraph(QPainter& painter, const QTextBlock& block, int number, const PaintContext& context,
+                       const QRectF& clip, int cursorWidth);
 
 private:
     // What the whole layout depends on besides the text: a change of any of it is a change
@@ -88,6 +104,15 @@ private:
     qreal Bottom() const;
     // Lays out the paragraph's lines if it has none; returns whether its height changed.
     bool EnsureLines(const QTextBlock& block, int number) const;
+    // Where a paragraph's lines go: its options, indent from the left and width.
+    struct LineFrame {
+        QTextOption option;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        qreal left = 0, available = 0;
+    };
+    LineFrame FrameOf(const QTextBlock& block) const;
+    bool MakeHuge(const QTextBlock& block, int number, const LineFrame& frame) const;
+    bool LayOutLines(const QTextBlock& block, int number, const LineFrame& frame) const;
     // Lines for the paragraphs within `reach` pixels above and below `block`.
     void EnsureAround(const QTextBlock& block, int number, qreal reach) const;
     void SetHeight(int number, const Paragraph& paragraph) const;
@@ -116,7 +141,8 @@ private:
     mutable bool hugeWaiting_ = false;  // a paint passed over a huge paragraph without lines
     mutable std::vector<int> withLines_;  // paragraphs given lines, oldest first
     mutable std::map<int, std::unique_ptr<HugeParagraph>> huge_;  // by paragraph number
-    mutable std::vector<int> longWithGlyphs_;  // long paragraphs keeping their glyphs, oldest first
+    mutable std::vector<int> longWithGlyphs_;
+    qsizetype formatsChecked_ = 0;  // the document's formats when it was last found to suit  // long paragraphs keeping their glyphs, oldest first
     qreal lineHeight_ = 16, characterWidth_ = 7;
 };
 

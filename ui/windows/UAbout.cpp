@@ -164,6 +164,22 @@ QLabel* MakeLink(QWidget* parent, const char* name, const QString& text, int lef
 }  // namespace
 
 TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
+    SetUpFrame();
+    grpbxAbout = new QGroupBox(this);
+    grpbxAbout->setObjectName(QStringLiteral("grpbxAbout"));
+    grpbxAbout->setGeometry(8, 8, 385, 177);
+    grpbxAbout->setLayoutDirection(Qt::LeftToRight);
+    CreateNameAndPicture();
+    CreateMailLines();
+    CreateHaiku();
+    CreateWebLine();
+    CreateToolBar();
+    lblSendEMail->installEventFilter(this);
+    lblGoToURL->installEventFilter(this);
+    FormCreate();
+}
+
+void TFAbout::SetUpFrame() {
     setObjectName(QStringLiteral("FAbout"));
     setWindowTitle(QStringLiteral("О программе"));
     // A dialog frame: fixed size, a close box, no minimise, maximise or help box.
@@ -177,12 +193,9 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
         background.setColor(group, QPalette::Window, background.color(group, QPalette::Button));
     setPalette(background);
     setAutoFillBackground(true);
+}
 
-    grpbxAbout = new QGroupBox(this);
-    grpbxAbout->setObjectName(QStringLiteral("grpbxAbout"));
-    grpbxAbout->setGeometry(8, 8, 385, 177);
-    grpbxAbout->setLayoutDirection(Qt::LeftToRight);
-
+void TFAbout::CreateNameAndPicture() {
     lblCaption = MakeLabel(grpbxAbout, "lblCaption", QString(), 72, 24);
     lblCaption->setFont(DialogFont(10, true));
 
@@ -197,12 +210,24 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
     Bevel1 = new Bevel(grpbxAbout);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setGeometry(8, 64, 369, 9);
+}
 
+void TFAbout::CreateMailLines() {
     lblCopyright = MakeLabel(grpbxAbout, "lblCopyright", moratutor::about::CopyrightLine(), 24, 72);
     lblEMail = MakeLabel(grpbxAbout, "lblEMail", QStringLiteral("e-mail:"), 24, 88);
     lblSendEMail = MakeLink(grpbxAbout, "lblSendEMail", moratutor::about::AuthorMailAddress(), 58, 88,
                             QStringLiteral("Пишите письма мелким шрифтом"));
+    KeepRightOf(lblEMail, lblSendEMail);
+}
 
+void TFAbout::CreateWebLine() {
+    lblGoToURL = MakeLink(grpbxAbout, "lblGoToURL", moratutor::about::WebAddress(), 111, 104,
+                          QStringLiteral("Самоучитель Японского языка"));
+    lblMadeFor = MakeLabel(grpbxAbout, "lblMadeFor", QStringLiteral("специально для:"), 24, 104);
+    KeepRightOf(lblMadeFor, lblGoToURL);
+}
+
+void TFAbout::CreateHaiku() {
     lblHaiku = new EngravedLabel(grpbxAbout);
     lblHaiku->setObjectName(QStringLiteral("lblHaiku"));
     lblHaiku->setTextFormat(Qt::PlainText);
@@ -210,13 +235,9 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
     lblHaiku->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lblHaiku->setEnabled(false);
     lblHaiku->setGeometry(338, moratutor::about::kHaikuTop, 38, 39);
+}
 
-    lblGoToURL = MakeLink(grpbxAbout, "lblGoToURL", moratutor::about::WebAddress(), 111, 104,
-                          QStringLiteral("Самоучитель Японского языка"));
-    lblMadeFor = MakeLabel(grpbxAbout, "lblMadeFor", QStringLiteral("специально для:"), 24, 104);
-    KeepRightOf(lblEMail, lblSendEMail);
-    KeepRightOf(lblMadeFor, lblGoToURL);
-
+void TFAbout::CreateToolBar() {
     ToolBar = new QToolBar(this);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     ToolBar->setMovable(false);
@@ -236,12 +257,7 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
     tbtnClose->setToolTip(QStringLiteral("Закрыть (Esc)"));
     ToolBar->addWidget(tbtnClose);
     ToolBar->setGeometry(8, 189, 23, 22);
-
     connect(tbtnClose, &QToolButton::clicked, this, [this] { moratutor::ui::RunGuarded([this] { tbtnCloseClick(); }); });
-    lblSendEMail->installEventFilter(this);
-    lblGoToURL->installEventFilter(this);
-
-    FormCreate();
 }
 
 TFAbout::~TFAbout() = default;
@@ -253,7 +269,7 @@ void TFAbout::FormCreate() {
     else
         imgMainIcon->setPixmap(QPixmap(QStringLiteral(":/about/icon32.png")));
 
-    grpbxAbout->setTitle(QStringLiteral(" Версия ") + GetFileVersionString(QCoreApplication::applicationFilePath()) +
+    grpbxAbout->setTitle(QStringLiteral(" Версия ") + GetFileVersionString(RunningImagePath()) +
                          QStringLiteral(" "));
 
     lblCaption->setText(moratutor::ui::ApplicationTitle());

@@ -48,6 +48,14 @@ private:
     QToolBar* ToolBar = nullptr;
     QToolButton* tbtnClose = nullptr;
 
+    // The window's parts, made in the order their controls are declared.
+    void SetUpFrame();
+    void CreateNameAndPicture();
+    void CreateMailLines();
+    void CreateHaiku();
+    void CreateWebLine();
+    void CreateToolBar();
+
     // Handlers.
     void FormCreate();
     void FormKeyDown(QKeyEvent* event);

@@ -1,5 +1,6 @@
 #include "UKanaChart.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
@@ -8,11 +9,13 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include <map>
 
+#include "MarkingColours.h"
 #include "moratutor/SyllableTable.h"
 
 namespace moratutor::ui {
@@ -36,8 +39,6 @@ constexpr int kSpacing = 3;
 int Span(int rowNumber) {
     return static_cast<int>(FromView(moratutor::SyllableTable()[static_cast<std::size_t>(rowNumber - 1)].Hiragana).size());
 }
-
-const QColor kTicked(0xFF, 0xF1, 0xB8);  // the same soft background as the highlighted kana
 
 bool IsYoon(const SyllableRow& row) { return row.Guard & moratutor::gGroup11; }
 bool IsE(const SyllableRow& row) { return row.Guard & moratutor::gReplaceE; }
@@ -95,7 +96,7 @@ QLabel* MakeLabel(const QString& text, int pointSize, bool bold = false) {
 
 }  // namespace
 
-TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(moratutor::kSyllableRowCount) {
+TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Tool), cells_(moratutor::kSyllableRowCount) {
     setObjectName(QStringLiteral("FKanaChart"));
     setWindowTitle(QStringLiteral("Таблица каны"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -109,6 +110,9 @@ TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(mo
     auto* sheet = new QWidget;
     auto* grid = new QVBoxLayout(sheet);
     grid->setSpacing(kSpacing);
+    // No margins of its own beside the window's: narrow enough to stand beside the main
+    // window on a screen 1280 pixels wide.
+    grid->setContentsMargins(0, 0, 0, 0);
 
     // The nine groups, one line each, plain rows in the order of their captions.
     std::vector<std::vector<int>> groups(9);
@@ -122,19 +126,34 @@ TFKanaChart::TFKanaChart(QWidget* owner) : QWidget(owner, Qt::Window), cells_(mo
     AddSection(grid, QStringLiteral("Замена «Э» и «Е»"), Lines(RowsWhere(IsE), 1));
     grid->addStretch();
 
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(sheet);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
+    scroll_ = new QScrollArea;
+    scroll_->setWidget(sheet);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    AddKeys();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblSummary);
-    layout->addWidget(scroll, 1);
+    layout->addWidget(scroll_, 1);
     // As wide as six cells, as tall as fits beside the main window.
     const QMargins sheetMargins = grid->contentsMargins(), margins = layout->contentsMargins();
     const int width = kCellsPerLine * (kCellWidth + kSpacing) + sheetMargins.left() + sheetMargins.right() +
-                      margins.left() + margins.right() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+                      margins.left() + margins.right() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
     resize(width, std::min(sheet->sizeHint().height() + lblSummary->sizeHint().height() + 40, 760));
+}
+
+void TFKanaChart::AddKeys() {
+    // Esc closes it as it closes a dialog; Ctrl+Home and Ctrl+End go to its start and end
+    // wherever the focus is in it.
+    const auto key = [this](QKeySequence sequence, auto action) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    key(QKeySequence(Qt::Key_Escape), [this] { close(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { scroll_->verticalScrollBar()->setValue(0); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_End),
+        [this] { scroll_->verticalScrollBar()->setValue(scroll_->verticalScrollBar()->maximum()); });
 }
 
 void TFKanaChart::AddSection(QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows) {
@@ -183,9 +202,21 @@ QWidget* TFKanaChart::MakeCell(int rowNumber) {
 
 void TFKanaChart::ShowHighlight(CellWidgets& cell, bool on) {
     cell.Highlighted = on;
-    QPalette palette = cell.Frame->palette();
-    palette.setColor(QPalette::Window, on ? kTicked : this->palette().color(QPalette::Base));
-    cell.Frame->setPalette(palette);
+    // The same soft background as the highlighted kana, its texts readable on it.
+    const moratutor::ui::Marking colours = on ? moratutor::ui::MarkingOn(palette()) : moratutor::ui::PlainOn(palette());
+    QPalette cellPalette = cell.Frame->palette();
+    cellPalette.setColor(QPalette::Window, colours.background);
+    cellPalette.setColor(QPalette::WindowText, colours.text);
+    cellPalette.setColor(QPalette::PlaceholderText, colours.muted);
+    cell.Frame->setPalette(cellPalette);
+}
+
+void TFKanaChart::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A palette of the desktop's, changed from light to dark or back: the cells follow.
+    if (event->type() == QEvent::PaletteChange)
+        for (CellWidgets& cell : cells_)
+            if (cell.Frame) ShowHighlight(cell, cell.Highlighted);
 }
 
 void TFKanaChart::SetOptions(const moratutor::OptionSet& options) {
@@ -198,10 +229,14 @@ void TFKanaChart::SetOptions(const moratutor::OptionSet& options) {
 void TFKanaChart::SetCounts(const moratutor::AnswerKey& key) {
     for (CellWidgets& cell : cells_) cell.Hiragana = cell.Katakana = 0;
     QSet<QString> different;
+    int spaces = 0;
     for (const moratutor::KeyEntry& entry : key) {
         CellWidgets& cell = cells_[static_cast<std::size_t>(entry.Row - 1)];
         ++(entry.Script == moratutor::kmKatakana ? cell.Katakana : cell.Hiragana);
-        if (moratutor::LearningGroup(entry.TableRow()) != 0) different.insert(FromView(entry.Kana()));
+        if (moratutor::LearningGroup(entry.TableRow()) != 0)
+            different.insert(FromView(entry.Kana()));
+        else
+            ++spaces;  // a widened space, which has no cell
     }
     const auto show = [](QLabel* label, int count) {
         label->setText(QString::number(count));
@@ -212,9 +247,15 @@ void TFKanaChart::SetCounts(const moratutor::AnswerKey& key) {
         show(cell.HiraganaCount, cell.Hiragana);
         show(cell.KatakanaCount, cell.Katakana);
     }
-    lblSummary->setText(QStringLiteral("Последнее преобразование: замен — %1, разных знаков каны — %2. "
+    // The widened spaces are replacements too, but no cell counts them: said, so that the
+    // cells' sum does not look wrong.
+    const QString widened = spaces == 0 ? QString()
+                                        : QStringLiteral(" (из них широких пробелов — %1; в ячейках они не считаются)")
+                                              .arg(spaces);
+    lblSummary->setText(QStringLiteral("Последнее преобразование: замен — %1%2, разных знаков каны — %3. "
                                        "Под каждым знаком — сколько раз он написан.")
                             .arg(key.size())
+                            .arg(widened)
                             .arg(different.size()));
 }
 

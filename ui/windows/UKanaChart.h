@@ -11,6 +11,7 @@
 #include "moratutor/Engine.h"
 
 class QLabel;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace moratutor::ui {
@@ -18,7 +19,7 @@ namespace moratutor::ui {
 class TFKanaChart : public QWidget {
     Q_OBJECT
 public:
-    // A window of its own beside `owner`, not modal.
+    // A window of its own beside `owner`, not modal, kept above it.
     explicit TFKanaChart(QWidget* owner = nullptr);
 
     // Highlights the cells whose rows these ticks apply.
@@ -34,6 +35,7 @@ public:
     QString Summary() const;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -47,11 +49,13 @@ private:
         bool Highlighted = false;
     };
 
+    void AddKeys();
     void AddSection(QVBoxLayout* sheet, const QString& heading, const std::vector<std::vector<int>>& rows);
     QWidget* MakeCell(int row);
     void ShowHighlight(CellWidgets& cell, bool on);
 
     QLabel* lblSummary = nullptr;
+    QScrollArea* scroll_ = nullptr;
     std::vector<CellWidgets> cells_;  // by table row - 1
     QRect lastGeometry_;
     bool placed_ = false;

@@ -29,7 +29,9 @@ const QString kProgram = QStringLiteral("Moratutor");
 constexpr qsizetype kChapterBytes = 256 * 1024;
 
 QString StyleSheet() {
-    return QStringLiteral("body { font-family: %1; }\n"
+    // Unicode lets a line end beside every kana; a reader asked to keep words whole breaks
+    // a converted word only where a Russian one breaks.
+    return QStringLiteral("body { font-family: %1; word-break: keep-all; }\n"
                           "p { margin: 0 0 0.5em 0; }\n"
                           ".noteref { vertical-align: super; font-size: smaller; }\n")
         .arg(QString::fromLatin1(kBookFontFamilies));

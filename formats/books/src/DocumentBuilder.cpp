@@ -8,9 +8,16 @@
 #include <QTextDocumentFragment>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace moratutor::books {
 
 namespace {
+
+// What a paragraph (its block, layout and format) and a formatted run (its fragment) cost a
+// QTextDocument besides their characters, as measured.
+constexpr std::size_t kParagraphCost = 800;
+constexpr std::size_t kRunCost = 160;
 
 bool IsMarkupSpace(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
@@ -36,7 +43,7 @@ void DocumentBuilder::EndParagraph() {
         return;
     }
     hasText_ = false;
-    if (++paragraphs_ > limits_.MaxParagraphs) {
+    if (++paragraphs_ > limits_.MaxParagraphs || OverBudget()) {
         overflowed_ = true;
         runs_.clear();
         return;
@@ -111,10 +118,22 @@ void DocumentBuilder::Append(QStringView text, bool bold, bool italic) {
         overflowed_ = true;
         return;
     }
-    if (runs_.empty() || runs_.back().Bold != bold || runs_.back().Italic != italic || runs_.back().Href != href_)
+    if (runs_.empty() || runs_.back().Bold != bold || runs_.back().Italic != italic || runs_.back().Href != href_) {
+        ++runCount_;
+        if (OverBudget()) {
+            overflowed_ = true;
+            runs_.clear();
+            return;
+        }
         runs_.push_back({QString(), bold, italic, href_});
+    }
     runs_.back().Text.append(text);
     if (!href_.isEmpty() && referenceText_.size() < 64) referenceText_.append(text);
+}
+
+bool DocumentBuilder::OverBudget() const {
+    const std::size_t cost = paragraphs_ * kParagraphCost + runCount_ * kRunCost;
+    return cost > std::max(limits_.CostFloor, limits_.MaxCostPerTextByte * 2 * characters_);
 }
 
 void AppendDocument(QTextDocument& target, const QTextDocument& source) {
@@ -123,6 +142,19 @@ void AppendDocument(QTextDocument& target, const QTextDocument& source) {
     cursor.movePosition(QTextCursor::End);
     if (!target.isEmpty()) cursor.insertBlock();
     cursor.insertFragment(QTextDocumentFragment(&source));
+}
+
+DocumentAside::DocumentAside(QTextDocument& document) : document_(document), direct_(document.isEmpty()) {
+    if (!direct_) scratch_ = std::make_unique<QTextDocument>();
+}
+
+DocumentAside::~DocumentAside() {
+    if (direct_ && !committed_) document_.clear();
+}
+
+void DocumentAside::Commit() {
+    committed_ = true;
+    if (!direct_) AppendDocument(document_, *scratch_);
 }
 
 }  // namespace moratutor::books

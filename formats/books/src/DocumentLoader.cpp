@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,33 @@ namespace moratutor::books {
 namespace {
 
 bool LooksLikeZip(std::string_view bytes) { return bytes.rfind("PK\x03\x04", 0) == 0; }
+
+}  // namespace
+
+// NUL bytes: no text in Windows-1251 or UTF-8 holds them, and UTF-16 comes with a byte-order mark.
+QString BinaryContent(std::string_view bytes) {
+    static const std::pair<std::string_view, const char*> kSignatures[] = {
+        {"\x89PNG\r\n\x1A\n", "изображение PNG"},
+        {"\xFF\xD8\xFF", "изображение JPEG"},
+        {"GIF87a", "изображение GIF"},
+        {"GIF89a", "изображение GIF"},
+        {"%PDF-", "документ PDF"},
+        {"PK\x03\x04", "архив ZIP"},
+        {"Rar!\x1A\x07", "архив RAR"},
+        {std::string_view("7z\xBC\xAF\x27\x1C", 6), "архив 7z"},
+        {"\x1F\x8B", "архив gzip"},
+        {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", "документ Microsoft Office"},
+    };
+    for (const auto& [signature, kind] : kSignatures) {
+        if (bytes.rfind(signature, 0) == 0) return QString::fromUtf8(kind);
+    }
+    const codecs::TextEncoding encoding = codecs::DetectEncoding(bytes.substr(0, 4));
+    if (encoding == codecs::TextEncoding::Utf16LE || encoding == codecs::TextEncoding::Utf16BE) return {};
+    if (bytes.substr(0, 64 * 1024).find('\0') != std::string_view::npos) return QStringLiteral("двоичные данные");
+    return {};
+}
+
+namespace {
 
 bool LooksLikeXml(std::string_view bytes) {
     std::size_t start = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
@@ -62,20 +90,23 @@ BookReadStatus FromRtf(rtf::RtfReadStatus status) {
     return BookReadStatus::Damaged;
 }
 
-BookReadStatus LoadZip(std::string_view bytes, QTextDocument& document, LoadedDocument& loaded,
+BookReadStatus LoadZip(std::string_view bytes, QTextDocument& document, LoadedDocument& loaded, BookInfo& info,
                        const BookReadLimits& limits) {
     const std::optional<ZipReader> archive = ZipReader::Open(bytes);
     if (!archive) return BookReadStatus::Damaged;
     if (LooksLikeEpub(*archive)) {
         loaded.Type = DocumentType::Epub;
-        return ReadEpub(*archive, document, limits, &loaded.Title, &loaded.Book);
+        return ReadEpub(*archive, document, limits, &info);
     }
     bool complete = false;
     const std::optional<std::string> book = ZippedFb2(*archive, limits, &complete);
-    if (!book) return BookReadStatus::Damaged;
+    if (!book) {
+        loaded.LooksLike = BinaryContent(bytes);
+        return BookReadStatus::Binary;
+    }
     if (!complete && book->size() >= limits.MaxUnpackedBytes) return BookReadStatus::TooLarge;
     loaded.Type = DocumentType::ZippedFb2;
-    return ReadFb2(*book, document, limits, &loaded.Title, &loaded.Book);
+    return ReadFb2(*book, document, limits, &info);
 }
 
 }  // namespace
@@ -95,6 +126,27 @@ DocumentType DetectDocumentType(std::string_view bytes) {
     return DocumentType::PlainText;
 }
 
+// Books and pages by their reader; the document is unchanged unless Ok.
+BookReadStatus LoadBook(std::string_view bytes, QTextDocument& document, LoadedDocument& result,
+                        const BookReadLimits& limits) {
+    BookInfo info;
+    BookReadStatus status = BookReadStatus::Ok;
+    if (LooksLikeZip(bytes)) {
+        result.Type = DocumentType::UnknownZip;
+        status = LoadZip(bytes, document, result, info, limits);
+    } else if (LooksLikeXml(bytes) && LooksLikeFb2(bytes)) {
+        result.Type = DocumentType::Fb2;
+        status = ReadFb2(bytes, document, limits, &info);
+    } else {
+        result.Type = DocumentType::Html;
+        status = ReadHtml(bytes, document, limits, &info);
+    }
+    result.Title = info.Title;
+    result.Damaged = info.Damaged;
+    result.Book = std::move(info);
+    return status;
+}
+
 BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, LoadedDocument* loaded,
                             const BookReadLimits& limits) {
     LoadedDocument result;
@@ -108,15 +160,12 @@ BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, Loa
         rtfLimits.MaxBytes = limits.MaxBytes;
         rtfLimits.MaxParagraphs = limits.MaxParagraphs;
         status = FromRtf(rtf::ReadRtf(bytes, document, rtfLimits));
-    } else if (LooksLikeZip(bytes)) {
-        result.Type = DocumentType::UnknownZip;
-        status = LoadZip(bytes, document, result, limits);
-    } else if (LooksLikeXml(bytes) && LooksLikeFb2(bytes)) {
-        result.Type = DocumentType::Fb2;
-        status = ReadFb2(bytes, document, limits, &result.Title, &result.Book);
-    } else if (LooksLikeHtml(bytes)) {
-        result.Type = DocumentType::Html;
-        status = ReadHtml(bytes, document, limits, &result.Title);
+    } else if (const DocumentType type = DetectDocumentType(bytes); type != DocumentType::PlainText) {
+        status = LoadBook(bytes, document, result, limits);
+    } else if (const QString kind = BinaryContent(bytes); !kind.isEmpty()) {
+        result.Type = DocumentType::Binary;
+        result.LooksLike = kind;
+        status = BookReadStatus::Binary;
     } else {
         const std::u16string text = codecs::DecodeText(bytes);
         QTextCursor cursor(&document);
@@ -131,5 +180,19 @@ BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, Loa
 }
 
 QString LoadErrorMessage() { return QStringLiteral("Failed to Load Stream"); }
+
+QString LoadErrorMessage(BookReadStatus status, const LoadedDocument& loaded) {
+    if (status == BookReadStatus::Encrypted)
+        return QStringLiteral("Книга зашифрована (защищена DRM): прочитать её текст нельзя.");
+    if (status == BookReadStatus::Binary) {
+        const QString kind = loaded.LooksLike.isEmpty() ? QStringLiteral("двоичные данные") : loaded.LooksLike;
+        return QStringLiteral("Файл не текст и не книга: похоже, это %1.").arg(kind);
+    }
+    return LoadErrorMessage();
+}
+
+QString DamagedBookWarning() {
+    return QStringLiteral("Книга повреждена: показан текст, который удалось прочитать.");
+}
 
 }  // namespace moratutor::books

@@ -2,6 +2,7 @@
 
 #include "moratutor/books/DocumentBuilder.h"
 #include "BookInfoReaders.h"
+#include "ResumingXmlReader.h"
 #include "XmlSupport.h"
 
 #include <QTextDocument>
@@ -35,13 +36,13 @@ bool IsNotesBody(const QXmlStreamReader& reader) {
 
 class Fb2Walker {
 public:
-    Fb2Walker(QXmlStreamReader& reader, QTextDocument& document, const BookReadLimits& limits, QString& title)
-        : reader_(reader), limits_(limits), out_(document, limits), title_(title) {}
+    Fb2Walker(ResumingXmlReader& xml, QTextDocument& document, const BookReadLimits& limits, QString& title)
+        : xml_(xml), reader_(xml.Reader()), limits_(limits), out_(document, limits), title_(title) {}
 
     BookReadStatus Run() {
         bool seenRoot = false;
-        while (!reader_.atEnd()) {
-            switch (reader_.readNext()) {
+        while (!xml_.AtEnd()) {
+            switch (xml_.Next()) {
                 case QXmlStreamReader::DTD:
                     if (DeclaresHostileEntities(reader_)) return BookReadStatus::TooLarge;
                     break;
@@ -67,8 +68,8 @@ public:
         }
         out_.AppendNotes();
         if (out_.Overflowed()) return BookReadStatus::TooLarge;
-        if (!seenRoot) return reader_.hasError() ? BookReadStatus::Damaged : BookReadStatus::NotBook;
-        if (reader_.hasError() && out_.Paragraphs() == 0 && title_.isEmpty()) return BookReadStatus::Damaged;
+        if (!seenRoot) return xml_.Stopped() ? BookReadStatus::Damaged : BookReadStatus::NotBook;
+        if (xml_.Damaged() && out_.Paragraphs() == 0 && title_.isEmpty()) return BookReadStatus::Damaged;
         title_ = title_.simplified();
         return BookReadStatus::Ok;
     }
@@ -180,7 +181,8 @@ private:
         return false;
     }
 
-    QXmlStreamReader& reader_;
+    ResumingXmlReader& xml_;
+    const QXmlStreamReader& reader_;
     const BookReadLimits& limits_;
     DocumentBuilder out_;
     QString& title_;
@@ -199,21 +201,19 @@ private:
 
 bool LooksLikeFb2(std::string_view bytes) { return RootElementName(bytes) == u"FictionBook"; }
 
-BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, QString* title,
-                       BookInfo* info) {
+BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, BookInfo* info) {
     if (bytes.size() > limits.MaxBytes) return BookReadStatus::TooLarge;
-    const QString xml = DeclareHtmlEntities(DecodeXml(bytes));
-    QXmlStreamReader reader(xml);
-    LimitEntityExpansion(reader);
-    QTextDocument scratch;
+    const QString text = DecodeXml(bytes);
+    ResumingXmlReader xml(text, limits.MaxResumptions);
+    DocumentAside aside(document);
     QString bookTitle;
-    const BookReadStatus status = Fb2Walker(reader, scratch, limits, bookTitle).Run();
+    const BookReadStatus status = Fb2Walker(xml, aside.Target(), limits, bookTitle).Run();
     if (status != BookReadStatus::Ok) return status;
-    AppendDocument(document, scratch);
-    if (title) *title = bookTitle;
+    aside.Commit();
     if (info) {
-        *info = ReadFb2Info(xml);
+        *info = ReadFb2Info(DeclareHtmlEntities(text));
         if (info->Title.isEmpty()) info->Title = bookTitle;
+        info->Damaged = xml.Damaged();
     }
     return BookReadStatus::Ok;
 }

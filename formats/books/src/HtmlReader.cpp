@@ -5,6 +5,7 @@
 
 #include "moratutor/TextDecoder.h"
 
+#include <QImage>
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -64,49 +65,16 @@ bool NestsTooDeep(std::string_view bytes, int maxDepth) {
     return false;
 }
 
-}  // namespace
-
-bool LooksLikeHtml(std::string_view bytes) {
-    const QString head = Head(bytes);
-    qsizetype start = 0;
-    if (head.startsWith(QStringLiteral("\u00ef\u00bb\u00bf"))) start = 3;  // UTF-8 byte-order mark
-    while (start < head.size() && head[start].isSpace()) ++start;
-    if (start >= head.size() || head[start] != u'<') return false;
-    return head.contains(QStringLiteral("<!doctype html")) || head.contains(QStringLiteral("<html")) ||
-           head.contains(QStringLiteral("<head")) || head.contains(QStringLiteral("<body"));
-}
-
-BookReadStatus ReadHtml(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, QString* title) {
-    if (bytes.size() > limits.MaxHtmlBytes) return BookReadStatus::TooLarge;
-    if (NestsTooDeep(bytes, limits.MaxDepth)) return BookReadStatus::TooDeep;
-    const QString html = DecodeHtml(bytes);
-
-    // A well-formed page (XHTML, most converters' HTML) goes through the same reader as an
-    // EPUB's chapters, which knows notes from text; only tag soup needs Qt's HTML parser.
-    {
-        QTextDocument scratch;
-        DocumentBuilder out(scratch, limits);
-        QString pageTitle;
-        bool wellFormed = false;
-        const BookReadStatus status = ReadXhtml(html, out, limits, &pageTitle, &wellFormed);
-        if (status == BookReadStatus::TooDeep || status == BookReadStatus::TooLarge) return status;
-        if (status == BookReadStatus::Ok && wellFormed) {
-            out.AppendNotes();
-            if (out.Overflowed()) return BookReadStatus::TooLarge;
-            AppendDocument(document, scratch);
-            if (title) *title = pageTitle;
-            return BookReadStatus::Ok;
-        }
-    }
-
-    QTextDocument page;
+// Tag soup through Qt's HTML parser. Only the text, its paragraphs and emphasis come
+// across: fonts, colours, sizes and the style sheet's other effects stay behind with the
+// images, and the page's document loads nothing the page names.
+BookReadStatus ReadTagSoup(const QString& html, QTextDocument& document, const BookReadLimits& limits, BookInfo* info) {
+    SealedDocument page;
     page.setUndoRedoEnabled(false);
     page.setHtml(html);
 
-    // Only the text, its paragraphs and emphasis come across: fonts, colours, sizes and
-    // the style sheet's other effects stay behind with the images.
-    QTextDocument scratch;
-    DocumentBuilder out(scratch, limits);
+    DocumentAside aside(document);
+    DocumentBuilder out(aside.Target(), limits);
     for (QTextBlock block = page.begin(); block.isValid(); block = block.next()) {
         out.StartParagraph(block.blockFormat().headingLevel());
         for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -127,9 +95,62 @@ BookReadStatus ReadHtml(std::string_view bytes, QTextDocument& document, const B
     }
     out.EndParagraph();
     if (out.Overflowed()) return BookReadStatus::TooLarge;
-    AppendDocument(document, scratch);
-    if (title) *title = page.metaInformation(QTextDocument::DocumentTitle).simplified();
+    aside.Commit();
+    if (info) {
+        *info = {};
+        info->Title = page.metaInformation(QTextDocument::DocumentTitle).simplified();
+    }
     return BookReadStatus::Ok;
+}
+
+}  // namespace
+
+bool LooksLikeHtml(std::string_view bytes) {
+    const QString head = Head(bytes);
+    qsizetype start = 0;
+    if (head.startsWith(QStringLiteral("\u00ef\u00bb\u00bf"))) start = 3;  // UTF-8 byte-order mark
+    while (start < head.size() && head[start].isSpace()) ++start;
+    if (start >= head.size() || head[start] != u'<') return false;
+    return head.contains(QStringLiteral("<!doctype html")) || head.contains(QStringLiteral("<html")) ||
+           head.contains(QStringLiteral("<head")) || head.contains(QStringLiteral("<body"));
+}
+
+QVariant SealedDocument::loadResource(int type, const QUrl& name) {
+    if (name.scheme() == u"qrc" || name.scheme() == u"data" || name.toString().startsWith(u":/"))
+        return QTextDocument::loadResource(type, name);
+    static const QImage blank = [] {
+        QImage image(1, 1, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        return image;
+    }();
+    return blank;
+}
+
+BookReadStatus ReadHtml(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, BookInfo* info) {
+    if (bytes.size() > limits.MaxHtmlBytes) return BookReadStatus::TooLarge;
+    if (NestsTooDeep(bytes, limits.MaxDepth)) return BookReadStatus::TooDeep;
+    const QString html = DecodeHtml(bytes);
+
+    // A well-formed page (XHTML, most converters' HTML) goes through the same reader as an
+    // EPUB's chapters, which knows notes from text; only tag soup needs Qt's HTML parser.
+    {
+        DocumentAside aside(document);
+        DocumentBuilder out(aside.Target(), limits);
+        BookInfo page;
+        const BookReadStatus status = ReadXhtml(html, out, limits, XmlDamage::Stop, &page);
+        if (status == BookReadStatus::TooDeep || status == BookReadStatus::TooLarge) return status;
+        if (status == BookReadStatus::Ok && !page.Damaged) {
+            out.AppendNotes();
+            if (out.Overflowed()) return BookReadStatus::TooLarge;
+            aside.Commit();
+            if (info) {
+                *info = {};
+                info->Title = page.Title;
+            }
+            return BookReadStatus::Ok;
+        }
+    }
+    return ReadTagSoup(html, document, limits, info);
 }
 
 }  // namespace moratutor::books

@@ -2,6 +2,7 @@
 
 #include "SafeFile.h"
 #include "moratutor/books/BookStructure.h"
+#include "moratutor/books/WholeWords.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -37,10 +38,14 @@ namespace {
 // Draws the lines that lie on the page, line by line: the document layout would draw every
 // paragraph that touches the page whole, and a PDF would then carry the lines of a
 // paragraph running on to the next page twice, hidden by the clip but found by search,
-// copy and text extraction.
-void DrawLinesOnPage(const QTextDocument& document, QPainter& painter, qreal top, qreal bottom) {
+// copy and text extraction. Starts at `from` and returns where the next page starts (the
+// first paragraph with a line below this page), so a book costs each line once, not once
+// for every page before it.
+QTextBlock DrawLinesOnPage(QTextBlock from, QPainter& painter, qreal top, qreal bottom) {
     painter.setPen(Qt::black);
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    QTextBlock next;
+    QTextBlock block = from;
+    for (; block.isValid(); block = block.next()) {
         const QTextLayout* layout = block.layout();
         if (!layout) continue;
         const QPointF origin = layout->position();
@@ -49,8 +54,10 @@ void DrawLinesOnPage(const QTextDocument& document, QPainter& painter, qreal top
             const QTextLine line = layout->lineAt(i);
             const qreal middle = origin.y() + line.y() + line.height() / 2;
             if (middle >= top && middle < bottom) line.draw(&painter, origin);
+            if (middle >= bottom && !next.isValid()) next = block;
         }
     }
+    return next.isValid() ? next : block;
 }
 
 }  // namespace
@@ -72,13 +79,15 @@ bool PaintPages(const QTextDocument& source, QPagedPaintDevice& device) {
     const qreal footer = QFontMetricsF(footerFont, &device).height() * 2;
     const QSizeF page(paintable.width(), paintable.height() - footer);
     document->setPageSize(page);
+    PinWholeWordLines(*document);
 
     const int pages = document->pageCount();
+    QTextBlock pageStart = document->begin();
     for (int index = 0; index < pages; ++index) {
         if (index > 0 && !device.newPage()) return false;
         painter.save();
         painter.translate(0, -index * page.height());
-        DrawLinesOnPage(*document, painter, index * page.height(), (index + 1) * page.height());
+        pageStart = DrawLinesOnPage(pageStart, painter, index * page.height(), (index + 1) * page.height());
         painter.restore();
         painter.setFont(footerFont);
         painter.setPen(Qt::black);

@@ -2,6 +2,7 @@
 
 #include "moratutor/books/DocumentBuilder.h"
 #include "XhtmlNotes.h"
+#include "ResumingXmlReader.h"
 #include "XmlSupport.h"
 
 #include <QXmlStreamReader>
@@ -34,82 +35,115 @@ bool IsSkipped(const QXmlStreamReader& reader) {
            IsNoteBacklink(reader);
 }
 
+class XhtmlWalker {
+public:
+    XhtmlWalker(ResumingXmlReader& xml, DocumentBuilder& out, const BookReadLimits& limits, QString* title)
+        : xml_(xml), reader_(xml.Reader()), out_(out), limits_(limits), title_(title) {}
+
+    BookReadStatus Run() {
+        bool seenRoot = false;
+        while (!xml_.AtEnd()) {
+            switch (xml_.Next()) {
+                case QXmlStreamReader::DTD:
+                    if (DeclaresHostileEntities(reader_)) return BookReadStatus::TooLarge;
+                    break;
+                case QXmlStreamReader::StartElement:
+                    seenRoot = true;
+                    if (static_cast<int>(path_.size()) >= limits_.MaxDepth) return BookReadStatus::TooDeep;
+                    Start();
+                    break;
+                case QXmlStreamReader::EndElement:
+                    End();
+                    break;
+                case QXmlStreamReader::Characters:
+                    Characters(reader_.text());
+                    break;
+                case QXmlStreamReader::EntityReference:
+                    if (skipFrom_ < 0 && !path_.empty() && !notes_.DropsText(out_))
+                        out_.AddText(HtmlEntityText(reader_.name()));
+                    break;
+                default:
+                    break;
+            }
+            if (out_.Overflowed()) return BookReadStatus::TooLarge;
+        }
+        out_.EndNote();  // a note ends with its chapter's file
+        out_.EndParagraph();
+        if (out_.Overflowed()) return BookReadStatus::TooLarge;
+        if (title_) *title_ = title_->simplified();
+        return seenRoot ? BookReadStatus::Ok : BookReadStatus::Damaged;
+    }
+
+private:
+    void Start() {
+        const QString name = reader_.name().toString().toLower();
+        path_.push_back(name);
+        if (skipFrom_ >= 0) return;
+        if (IsSkipped(reader_)) {
+            skipFrom_ = static_cast<int>(path_.size());
+        } else if (notes_.Start(reader_, name, static_cast<int>(path_.size()), out_)) {
+        } else if (const int level = HeadingLevel(name)) {
+            out_.StartParagraph(level);
+        } else if (IsBlock(name)) {
+            out_.StartParagraph();
+        } else if (name == u"br") {
+            out_.AddLineBreak();
+        } else if (IsBold(name)) {
+            out_.SetBold(true);
+        } else if (IsItalic(name)) {
+            out_.SetItalic(true);
+        }
+    }
+
+    void End() {
+        if (path_.empty()) return;
+        const QString name = path_.back();
+        const bool skipped = skipFrom_ >= 0;
+        if (skipped && static_cast<int>(path_.size()) == skipFrom_) skipFrom_ = -1;
+        const int depth = static_cast<int>(path_.size());
+        path_.pop_back();
+        if (skipped) return;
+        if (notes_.End(depth, out_)) {
+        } else if (HeadingLevel(name) || IsBlock(name)) {
+            out_.EndParagraph();
+        } else if (IsBold(name)) {
+            out_.SetBold(false);
+        } else if (IsItalic(name)) {
+            out_.SetItalic(false);
+        }
+    }
+
+    void Characters(QStringView text) {
+        if (skipFrom_ < 0 && !path_.empty()) {
+            if (!notes_.DropsText(out_)) out_.AddText(text);
+        } else if (title_ && path_.size() == 3 && path_[1] == u"head" && path_[2] == u"title" && title_->size() < 4096) {
+            *title_ += text;
+        }
+    }
+
+    ResumingXmlReader& xml_;
+    const QXmlStreamReader& reader_;
+    DocumentBuilder& out_;
+    const BookReadLimits& limits_;
+    QString* title_;
+    std::vector<QString> path_;
+    XhtmlNotes notes_;
+    int skipFrom_ = -1;  // depth of the skipped element, -1 outside one
+};
+
 }  // namespace
 
-BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookReadLimits& limits, QString* title,
-                         bool* wellFormed) {
-    QXmlStreamReader reader(DeclareHtmlEntities(text));
-    LimitEntityExpansion(reader);
-    std::vector<QString> path;
-    XhtmlNotes notes;
-    int skipFrom = -1;
-    bool seenRoot = false;
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-            case QXmlStreamReader::DTD:
-                if (DeclaresHostileEntities(reader)) return BookReadStatus::TooLarge;
-                break;
-            case QXmlStreamReader::StartElement: {
-                seenRoot = true;
-                if (static_cast<int>(path.size()) >= limits.MaxDepth) return BookReadStatus::TooDeep;
-                const QString name = reader.name().toString().toLower();
-                path.push_back(name);
-                if (skipFrom >= 0) break;
-                if (IsSkipped(reader)) {
-                    skipFrom = static_cast<int>(path.size());
-                } else if (notes.Start(reader, name, static_cast<int>(path.size()), out)) {
-                } else if (const int level = HeadingLevel(name)) {
-                    out.StartParagraph(level);
-                } else if (IsBlock(name)) {
-                    out.StartParagraph();
-                } else if (name == u"br") {
-                    out.AddLineBreak();
-                } else if (IsBold(name)) {
-                    out.SetBold(true);
-                } else if (IsItalic(name)) {
-                    out.SetItalic(true);
-                }
-                break;
-            }
-            case QXmlStreamReader::EndElement: {
-                if (path.empty()) break;
-                const QString name = path.back();
-                const bool skipped = skipFrom >= 0;
-                if (skipped && static_cast<int>(path.size()) == skipFrom) skipFrom = -1;
-                const int depth = static_cast<int>(path.size());
-                path.pop_back();
-                if (skipped) break;
-                if (notes.End(depth, out)) {
-                } else if (HeadingLevel(name) || IsBlock(name)) {
-                    out.EndParagraph();
-                } else if (IsBold(name)) {
-                    out.SetBold(false);
-                } else if (IsItalic(name)) {
-                    out.SetItalic(false);
-                }
-                break;
-            }
-            case QXmlStreamReader::Characters:
-                if (skipFrom < 0 && !path.empty()) {
-                    if (!notes.DropsText(out)) out.AddText(reader.text());
-                } else if (title && path.size() == 3 && path[1] == u"head" && path[2] == u"title" && title->size() < 4096) {
-                    *title += reader.text();
-                }
-                break;
-            case QXmlStreamReader::EntityReference:
-                if (skipFrom < 0 && !path.empty() && !notes.DropsText(out)) out.AddText(HtmlEntityText(reader.name()));
-                break;
-            default:
-                break;
-        }
-        if (out.Overflowed()) return BookReadStatus::TooLarge;
+BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookReadLimits& limits, XmlDamage onDamage,
+                         BookInfo* info) {
+    ResumingXmlReader xml(text, onDamage == XmlDamage::ReadOn ? limits.MaxResumptions : 0);
+    QString title;
+    const BookReadStatus status = XhtmlWalker(xml, out, limits, info ? &title : nullptr).Run();
+    if (info) {
+        *info = {};
+        info->Title = title;
+        info->Damaged = xml.Damaged();
     }
-    out.EndNote();  // a note ends with its chapter's file
-    out.EndParagraph();
-    if (out.Overflowed()) return BookReadStatus::TooLarge;
-    if (wellFormed) *wellFormed = !reader.hasError();
-    if (title) *title = title->simplified();
-    return seenRoot ? BookReadStatus::Ok : BookReadStatus::Damaged;
+    return status;
 }
 
 }  // namespace moratutor::books

@@ -9,13 +9,18 @@ namespace moratutor::books {
 
 class DocumentBuilder;
 
+enum class XmlDamage {
+    Stop,    // the text ends where the damage begins
+    ReadOn,  // read on past it (ResumingXmlReader)
+};
+
 // Paragraphs, headings (h1 to h6 as heading paragraphs), list items and table cells as
-// paragraphs, b/strong bold, i/em/cite italic, br a line break. The head, scripts, style
-// sheets, images, navigation and notes (epub:type footnote, endnote, rearnote) are left
-// out; the head's <title> goes to *title when given. A document cut off or malformed part
-// way gives what came before: Ok, or Damaged when not even its root element could be
-// read; *wellFormed (when given) says whether all of it was well-formed XML.
-BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookReadLimits& limits,
-                         QString* title = nullptr, bool* wellFormed = nullptr);
+// paragraphs, b/strong bold, i/em/cite italic, br a line break. Notes and references to
+// them go to the builder's notes (XhtmlNotes.h). The head, scripts, style sheets, images
+// and navigation are left out; the head's <title> goes to info->Title when given. A document that is not
+// well-formed is read as onDamage says, info->Damaged telling so: Ok, or Damaged when not
+// even its root element could be read.
+BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookReadLimits& limits, XmlDamage onDamage,
+                         BookInfo* info = nullptr);
 
 }  // namespace moratutor::books

@@ -7,7 +7,6 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace moratutor::books {
@@ -40,6 +39,11 @@ QString DecodeXml(std::string_view bytes) {
     if (encoding == u"windows-1251" || encoding == u"cp1251" || encoding == u"x-cp1251") {
         return QString::fromStdU16String(codecs::DecodeWindows1251(bytes));
     }
+    // Older Russian libraries leave the encoding out of Windows-1251 books: as with plain
+    // text, bytes that are not UTF-8 are read as Windows-1251.
+    if (encoding.isEmpty() && codecs::DetectEncoding(bytes) == codecs::TextEncoding::Windows1251) {
+        return QString::fromStdU16String(codecs::DecodeWindows1251(bytes));
+    }
     if (!encoding.isEmpty() && encoding != u"utf-8" && encoding != u"utf8") {
         QStringDecoder decoder(encoding.toLatin1().constData());
         if (decoder.isValid()) return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
@@ -66,27 +70,46 @@ bool DeclaresHostileEntities(const QXmlStreamReader& reader) {
 
 namespace {
 
-struct Entity {
-    const char16_t* Name;
-    char16_t Character;
-};
+// Where the document type declaration begins, when one comes before the root element; -1
+// when there is none.
+qsizetype DoctypeStart(const QString& xml, qsizetype from) {
+    for (qsizetype at = xml.indexOf(u'<', from); at >= 0; at = xml.indexOf(u'<', at + 1)) {
+        const QStringView rest = QStringView(xml).mid(at);
+        if (rest.startsWith(u"<!DOCTYPE", Qt::CaseInsensitive)) return at;
+        if (rest.startsWith(u"<!--")) {
+            at = xml.indexOf(u"-->", at);
+            if (at < 0) return -1;
+        } else if (!rest.startsWith(u"<?")) {
+            return -1;  // the root element
+        }
+    }
+    return -1;
+}
 
-const std::array<Entity, 24> kEntities{{
-    {u"nbsp", 0x00A0},  {u"mdash", 0x2014}, {u"ndash", 0x2013}, {u"laquo", 0x00AB}, {u"raquo", 0x00BB},
-    {u"hellip", 0x2026}, {u"copy", 0x00A9}, {u"shy", 0x00AD},   {u"bdquo", 0x201E}, {u"ldquo", 0x201C},
-    {u"rdquo", 0x201D}, {u"lsquo", 0x2018}, {u"rsquo", 0x2019}, {u"sbquo", 0x201A}, {u"thinsp", 0x2009},
-    {u"ensp", 0x2002},  {u"emsp", 0x2003},  {u"middot", 0x00B7}, {u"bull", 0x2022}, {u"deg", 0x00B0},
-    {u"times", 0x00D7}, {u"numero", 0x2116}, {u"sect", 0x00A7}, {u"para", 0x00B6},
-}};
+// Where the declaration's internal subset ends (its ']') or, without one, its closing '>'.
+qsizetype DoctypeInsertionPoint(const QString& xml, qsizetype doctype, bool* hasSubset) {
+    QChar quote;
+    for (qsizetype at = doctype + 9; at < xml.size(); ++at) {
+        const QChar c = xml[at];
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+        } else if (c == u'>') {
+            *hasSubset = false;
+            return at;
+        } else if (c == u'[') {
+            // The subset's own declarations come first, so that they win over ours.
+            static const QRegularExpression end(QStringLiteral(R"(\]\s*>)"));
+            const QRegularExpressionMatch match = end.match(xml, at);
+            *hasSubset = true;
+            return match.hasMatch() ? match.capturedStart() : -1;
+        }
+    }
+    return -1;
+}
 
 }  // namespace
-
-QString HtmlEntityText(QStringView name) {
-    for (const auto& [entity, character] : kEntities) {
-        if (name == QStringView(entity)) return QString(QChar(character));
-    }
-    return {};
-}
 
 QString DeclareHtmlEntities(const QString& xml) {
     qsizetype start = 0;
@@ -95,16 +118,17 @@ QString DeclareHtmlEntities(const QString& xml) {
         if (start < 0) return xml;
         start += 2;
     }
-    const qsizetype root = xml.indexOf(u'<', start);
-    // Comments or processing instructions before the root: only a document type could be there.
-    if (root < 0 || xml.indexOf(u"<!DOCTYPE", start, Qt::CaseInsensitive) >= 0) return xml;
-    QString declarations = QStringLiteral("<!DOCTYPE book [");
-    for (const auto& [entity, character] : kEntities) {
-        declarations += QStringLiteral("<!ENTITY %1 \"%2\">").arg(QString::fromUtf16(entity), QChar(character));
-    }
-    declarations += QStringLiteral("]>");
     QString result = xml;
-    result.insert(start, declarations);
+    const qsizetype doctype = DoctypeStart(xml, start);
+    if (doctype < 0) {
+        result.insert(start, QStringLiteral("<!DOCTYPE book [") + HtmlEntityDeclarations() + QStringLiteral("]>"));
+        return result;
+    }
+    result.replace(doctype, 9, QStringLiteral("<!DOCTYPE"));  // HTML writes it in any case, XML only so
+    bool hasSubset = false;
+    const qsizetype at = DoctypeInsertionPoint(result, doctype, &hasSubset);
+    if (at < 0) return result;
+    result.insert(at, hasSubset ? HtmlEntityDeclarations() : QStringLiteral(" [") + HtmlEntityDeclarations() + u']');
     return result;
 }
 

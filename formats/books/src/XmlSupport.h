@@ -15,8 +15,8 @@ namespace moratutor::books {
 bool IsOneOf(QStringView name, std::initializer_list<const char16_t*> names);
 
 // The text of an XML document's bytes: a byte-order mark first, then the encoding its
-// declaration names (UTF-8, UTF-16, Windows-1251 and whatever else ICU knows through Qt),
-// UTF-8 when it names none.
+// declaration names (UTF-8, UTF-16, Windows-1251 and whatever else ICU knows through Qt);
+// when it names none, UTF-8 if the bytes are UTF-8, else Windows-1251.
 QString DecodeXml(std::string_view bytes);
 
 // The local name of the document's root element, read from its first 64 KiB; empty
@@ -27,12 +27,15 @@ QString RootElementName(std::string_view bytes);
 // the shapes of expansion bombs. No book needs either.
 bool DeclaresHostileEntities(const QXmlStreamReader& reader);
 
-// The characters of an HTML entity a book may use undeclared (&nbsp;, &mdash; …);
-// empty for one it does not know.
+// The character of an HTML named entity (&nbsp;, &mdash; …); empty for a name HTML does
+// not know.
 QString HtmlEntityText(QStringView name);
 
-// The document with the HTML entities books use undeclared (&nbsp;, &mdash; …) declared,
-// when it has no document type of its own that could declare them.
+// The <!ENTITY> declarations of every HTML named entity.
+const QString& HtmlEntityDeclarations();
+
+// The document with HTML's named entities declared: in a document type of its own when it
+// has none, else added to the one it has (after its own declarations, which win).
 QString DeclareHtmlEntities(const QString& xml);
 
 // A reader that stops any single entity from expanding beyond a few kilobytes.

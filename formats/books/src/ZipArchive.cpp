@@ -57,6 +57,13 @@ std::vector<std::string> ZipReader::EntryNames() const {
     return names;
 }
 
+std::optional<std::size_t> ZipReader::StatedSize(const std::string& name) const {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat(archive_, name.c_str(), ZIP_FL_ENC_GUESS, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return std::nullopt;
+    return static_cast<std::size_t>(stat.size);
+}
+
 std::optional<std::string> ZipReader::Read(const std::string& name, std::size_t maxBytes, bool* complete) const {
     if (complete) *complete = false;
     const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_ENC_GUESS);

@@ -1,6 +1,8 @@
 #include "moratutor/rtf/RtfReader.h"
 
 #include "CodePages.h"
+#include "RtfControlWords.h"
+#include "RtfReaderState.h"
 
 #include <QColor>
 #include <QFont>
@@ -21,146 +23,7 @@
 namespace moratutor::rtf {
 namespace {
 
-// Where the text of a group goes.
-enum class Destination { Text, FontTable, ColorTable, Skip };
-
-struct CharProps {
-    int font = -1;
-    int sizeHalfPoints = 0;  // 0: not given, the document's own size applies
-    int color = 0;
-    int highlight = 0;
-    int shading = 0;  // \chcbpatN, LibreOffice's character background; a highlight shows over it
-    bool bold = false;
-    bool italic = false;
-    // Double-byte (kana, kanji) runs may have their own weight, slant and size: \b sets both,
-    // \ab, \ai and \afs after \dbch only these (LibreOffice writes kana bold that way).
-    bool asianBold = false;
-    bool asianItalic = false;
-    int asianSizeHalfPoints = 0;
-    bool underline = false;
-    bool strike = false;
-    bool hidden = false;
-    int verticalShift = 0;  // -1 subscript, 1 superscript
-};
-
-struct GroupState {
-    Destination destination = Destination::Text;
-    CharProps chars;
-    Qt::Alignment alignment = Qt::AlignLeft;
-    int unicodeSkip = 1;  // \ucN: characters that stand in for each \uN
-    bool doubleByteRun = false;  // after \dbch, until \loch or \hich
-    bool rightToLeft = false;    // after \rtlch, until \ltrch: \a* words then describe complex scripts
-    bool listText = false;       // in \listtext, the list number as readers without lists show it
-};
-
-struct FontInfo {
-    std::u16string name;
-    int codePage = 0;  // 0: the document's code page
-};
-
-// Control words, grouped by the destination they act in.
-enum class Word {
-    Unknown,
-    // the document, wherever they stand
-    Rtf, Ansi, Mac, Pc, Pca, AnsiCpg, Deff, UnicodeSkip,
-    // words that open a destination
-    FontTable, ColorTable, SkipDestination, Field, FieldResult, ListText,
-    // the font table
-    Font, FontCharset, FontCodePage,
-    // the colour table
-    Red, Green, Blue,
-    // text
-    Par, Line, Tab, Cell, Row, Page, Unicode, Bin, Symbol,
-    // character formatting
-    Plain, Bold, Italic, Underline, UnderlineNone, Strike, FontSize, Color, Highlight, Shading, Hidden,
-    Sub, Super, NoSuperSub, Up, Down,
-    // runs of one script and their associated properties
-    SingleByteRun, DoubleByteRun, RightToLeftRun, LeftToRightRun, AssocBold, AssocItalic, AssocSize,
-    // paragraph formatting
-    Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify,
-};
-
-// A control word's number: formatting words without one, or with one other than 0, turn on.
-struct Parameter {
-    bool given = false;
-    std::int32_t value = 0;
-    bool On() const { return !given || value != 0; }
-};
-
-struct WordInfo {
-    Word word;
-    char16_t symbol = 0;  // for Word::Symbol
-};
-
-const std::unordered_map<std::string_view, WordInfo>& WordTable() {
-    static const std::unordered_map<std::string_view, WordInfo> table = [] {
-        std::unordered_map<std::string_view, WordInfo> t{
-            {"rtf", {Word::Rtf}}, {"ansi", {Word::Ansi}}, {"mac", {Word::Mac}}, {"pc", {Word::Pc}},
-            {"pca", {Word::Pca}}, {"ansicpg", {Word::AnsiCpg}}, {"deff", {Word::Deff}},
-            {"fonttbl", {Word::FontTable}}, {"colortbl", {Word::ColorTable}},
-            {"field", {Word::Field}}, {"fldrslt", {Word::FieldResult}}, {"listtext", {Word::ListText}},
-            {"f", {Word::Font}}, {"fcharset", {Word::FontCharset}}, {"cpg", {Word::FontCodePage}},
-            {"red", {Word::Red}}, {"green", {Word::Green}}, {"blue", {Word::Blue}},
-            {"par", {Word::Par}}, {"sect", {Word::Par}}, {"line", {Word::Line}}, {"tab", {Word::Tab}},
-            {"cell", {Word::Cell}}, {"nestcell", {Word::Cell}}, {"row", {Word::Row}},
-            {"nestrow", {Word::Row}}, {"page", {Word::Page}}, {"column", {Word::Page}},
-            {"u", {Word::Unicode}}, {"uc", {Word::UnicodeSkip}}, {"bin", {Word::Bin}},
-            {"plain", {Word::Plain}}, {"pard", {Word::Pard}}, {"b", {Word::Bold}}, {"i", {Word::Italic}},
-            {"ulnone", {Word::UnderlineNone}}, {"strike", {Word::Strike}}, {"striked", {Word::Strike}},
-            {"fs", {Word::FontSize}}, {"cf", {Word::Color}}, {"highlight", {Word::Highlight}},
-            {"chcbpat", {Word::Shading}},
-            {"v", {Word::Hidden}}, {"sub", {Word::Sub}}, {"super", {Word::Super}},
-            {"nosupersub", {Word::NoSuperSub}}, {"up", {Word::Up}}, {"dn", {Word::Down}},
-            {"ql", {Word::AlignLeft}}, {"qc", {Word::AlignCenter}},
-            {"qr", {Word::AlignRight}}, {"qj", {Word::AlignJustify}}, {"qd", {Word::AlignJustify}},
-            {"loch", {Word::SingleByteRun}}, {"hich", {Word::SingleByteRun}}, {"dbch", {Word::DoubleByteRun}},
-            {"rtlch", {Word::RightToLeftRun}}, {"ltrch", {Word::LeftToRightRun}}, {"ab", {Word::AssocBold}},
-            {"ai", {Word::AssocItalic}}, {"afs", {Word::AssocSize}},
-            // symbol words
-            {"emdash", {Word::Symbol, u'\u2014'}}, {"endash", {Word::Symbol, u'\u2013'}},
-            {"emspace", {Word::Symbol, u'\u2003'}}, {"enspace", {Word::Symbol, u'\u2002'}},
-            {"qmspace", {Word::Symbol, u'\u2005'}}, {"bullet", {Word::Symbol, u'\u2022'}},
-            {"lquote", {Word::Symbol, u'\u2018'}}, {"rquote", {Word::Symbol, u'\u2019'}},
-            {"ldblquote", {Word::Symbol, u'\u201C'}}, {"rdblquote", {Word::Symbol, u'\u201D'}},
-            {"zwj", {Word::Symbol, u'\u200D'}}, {"zwnj", {Word::Symbol, u'\u200C'}},
-            {"zwbo", {Word::Symbol, u'\u200B'}}, {"ltrmark", {Word::Symbol, u'\u200E'}},
-            {"rtlmark", {Word::Symbol, u'\u200F'}},
-        };
-        // Every kind of underline shows as one; \ulc (its colour) is not among them.
-        for (std::string_view ul : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash",
-                                    "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash",
-                                    "ululdbwave", "ulw", "ulwave"}) {
-            t.emplace(ul, WordInfo{Word::Underline});
-        }
-        // Destinations whose content is not part of the visible text.
-        for (std::string_view skip :
-             {"stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-              "footerr", "footerf", "footnote", "fldinst", "themedata", "colorschememapping", "latentstyles",
-              "datastore", "xmlnstbl", "listtable", "listoverridetable", "rsidtbl", "generator", "pgdsctbl",
-              "shp", "shpinst", "shppict", "nonshppict", "bkmkstart", "bkmkend", "ftnsep", "ftnsepc",
-              "aftnsep", "aftnsepc", "template", "userprops", "docvar", "revtbl", "filetbl", "mmathPr",
-              "objdata", "objclass", "objname", "objalias", "objsect", "objtime", "xe", "tc", "txe",
-              "annotation", "atnid", "atnauthor", "atndate", "atnref", "pn", "pntxta", "pntxtb", "defchp",
-              "defpap", "private", "upr", "wgrffmtfilter", "passwordhash", "fchars", "lchars", "panose",
-              "falt", "leveltext", "levelnumbers", "operator", "author", "title", "subject", "keywords",
-              "comment", "doccomm", "company", "category", "manager", "hlinkbase", "nesttableprops",
-              "sp", "sn", "sv", "blipuid", "mhtmltag", "htmltag", "ud", "ebcstart", "ebcend"}) {
-            t.emplace(skip, WordInfo{Word::SkipDestination});
-        }
-        return t;
-    }();
-    return table;
-}
-
-bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-
-int HexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+using namespace detail;
 
 class Reader {
 public:

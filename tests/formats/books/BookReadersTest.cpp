@@ -204,6 +204,7 @@ struct SampleCase {
     DocumentType type;
     bool headings = true;  // headings as elements, not as styled paragraphs
     bool emphasis = true;  // emphasis as elements, not only as style-sheet classes
+    bool damaged = false;  // read on past damage, and said so
 };
 
 void PrintTo(const SampleCase& c, std::ostream* os) { *os << c.file; }
@@ -217,6 +218,7 @@ TEST_P(InteropTest, ReadsTheBook) {
     const Loaded loaded = Load(bytes);
     ASSERT_EQ(loaded.Status, BookReadStatus::Ok);
     EXPECT_EQ(loaded.Type, GetParam().type);
+    EXPECT_EQ(loaded.Damaged, GetParam().damaged);
     EXPECT_EQ(loaded.Title, "Ёжик в тумане");
     const QString text = loaded.Paragraphs.join(u'\n');
     EXPECT_TRUE(text.contains("Тридцать комаров выбежали на поляну и заиграли на своих писклявых скрипках."));
@@ -240,6 +242,10 @@ const SampleCase kSamples[] = {
     {"libreoffice.epub", DocumentType::Epub, false, false},         {"pandoc.fb2", DocumentType::Fb2},
     {"pandoc-windows-1251.fb2", DocumentType::Fb2},   {"pandoc.fb2.zip", DocumentType::ZippedFb2},
     {"pandoc.html", DocumentType::Html},              {"libreoffice.xhtml", DocumentType::Html, true, false},
+    // Named entities under <!DOCTYPE html>; a Windows-1251 book that does not say so; a
+    // stray '&' in the text and an undeclared entity in the description.
+    {"doctype-entities.epub", DocumentType::Epub},    {"windows-1251-undeclared.fb2", DocumentType::Fb2},
+    {"damaged.fb2", DocumentType::Fb2, true, true, true},
 };
 INSTANTIATE_TEST_SUITE_P(Samples, InteropTest, ::testing::ValuesIn(kSamples));
 

@@ -39,6 +39,8 @@ struct Loaded {
     QStringList Paragraphs;  // as Marked() gives them
     QString Title;
     books::DocumentType Type;
+    bool Damaged;
+    QString Message;  // what the user would be told of a refusal
 };
 Loaded Load(const std::string& bytes, const books::BookReadLimits& limits = {});
 

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QHelpEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -106,6 +108,28 @@ private slots:
         QCOMPARE(ToolTipOver(converted, 1), QString());  // the Cyrillic that stayed
     }
 
+    void keyAtTheCaretReachesScreenReaders() {
+        // F3 shows the tool tip of the kana at the caret; the pane's accessible description
+        // says the same as the caret moves.
+        Run(QStringLiteral("Кот и КОшка"), {2});
+        converted->setFocus();
+        QTextCursor cursor(converted->document());
+        cursor.setPosition(5);
+        converted->setTextCursor(cursor);
+        QCOMPARE(converted->accessibleDescription(), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QToolTip::hideText();
+        QTest::keyClick(w.get(), Qt::Key_F3);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        cursor.setPosition(2);  // between т and the space: no kana either side
+        converted->setTextCursor(cursor);
+        QCOMPARE(converted->accessibleDescription(), QString());
+        QTest::keyClick(w.get(), Qt::Key_F3);
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("У курсора нет слога, заменённого программой"));
+        QToolTip::hideText();
+        QCOMPARE(Control<QAction>(*w, "actKeyAtCaret")->text(), QStringLiteral("Подсказка к слогу у курсора"));
+    }
+
     void keyFollowsTypingInTheWindow() {
         Run(QStringLiteral("ко ка"), {2});
         QCOMPARE(converted->toPlainText(), QStringLiteral("こ か"));
@@ -121,6 +145,30 @@ private slots:
         QTest::keyClick(converted, Qt::Key_Delete);
         QCOMPARE(converted->toPlainText(), QStringLiteral("ab か"));
         QCOMPARE(ToolTipOver(converted, 3), QStringLiteral("«ка» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+    }
+
+    // Ctrl+Z and the menu's undo bring back a deleted kana with its key and highlight.
+    void undoBringsBackTheKeyAndHighlight() {
+        Control<QAction>(*w, "actHighlightReplacements")->trigger();
+        Run(QStringLiteral("ко ка"), {2});
+        QCOMPARE(converted->extraSelections().size(), 2);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        converted->setFocus(Qt::OtherFocusReason);
+        converted->setTextCursor(QTextCursor(converted->document()));
+        QTest::keyClick(converted, Qt::Key_Delete);
+        QCOMPARE(converted->toPlainText(), QStringLiteral(" か"));
+        QCOMPARE(converted->extraSelections().size(), 1);
+        QTest::keyClick(converted, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(converted->toPlainText(), QStringLiteral("こ か"));
+        QCOMPARE(converted->extraSelections().size(), 2);
+        QCOMPARE(ToolTipOver(converted, 0), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        converted->redo();
+        QCOMPARE(converted->extraSelections().size(), 1);
+        QTRY_VERIFY(Control<QAction>(*w, "EditUndo")->isEnabled());
+        Control<QAction>(*w, "EditUndo")->trigger();
+        QCOMPARE(converted->toPlainText(), QStringLiteral("こ か"));
+        QCOMPARE(converted->extraSelections().size(), 2);
     }
 
     void highlightToggledAndRemembered() {
@@ -150,6 +198,23 @@ private slots:
         QCOMPARE(moratutor::IniFile(PreferencesFile()).ReadString(QStringLiteral("Main"),
                                                                   QStringLiteral("HighlightReplacements"), {}),
                  QStringLiteral("0"));
+    }
+
+    // The highlight of one run must not outlive its document: a second run with the
+    // highlight on replaced the document under it and crashed.
+    void highlightThroughRepeatedRuns() {
+        Control<QAction>(*w, "actHighlightReplacements")->trigger();
+        const QString source = QStringLiteral("Мама купила молоко и сметану.");
+        Run(source, {2, 3, 4, 5, 9, 10, 11});
+        QCOMPARE(converted->extraSelections().size(), 3);
+        for (int run = 0; run < 3; ++run) {
+            Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
+            QCoreApplication::processEvents();
+            QCOMPARE(converted->extraSelections().size(), 3);
+            for (const QTextEdit::ExtraSelection& selection : converted->extraSelections())
+                QCOMPARE(selection.cursor.document(), converted->document());
+        }
+        QCOMPARE(ToolTipOver(converted, 5), QStringLiteral("«ку» — группа «Ка, Ки, Ку, Кэ, Ко»"));
     }
 
     void chartFollowsTheTicksFromStartUp() {
@@ -213,6 +278,66 @@ private slots:
         QFETCH(QSize, chart);
         QFETCH(QPoint, place);
         QCOMPARE(TFMain::KanaChartPlace(window, chart, QRect(0, 0, 1280, 800)), place);
+    }
+
+    // Where neither side has room but the screen has, the window moves aside for the chart.
+    void windowMovesAsideForTheChart_data() {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<int>("screenWidth");
+        QTest::addColumn<QPoint>("place");
+        QTest::newRow("centred on 1280") << QRect(259, 230, 762, 570) << 1280 << QPoint(5, 230);
+        QTest::newRow("room on the right") << QRect(0, 30, 762, 570) << 1280 << QPoint(0, 30);
+        QTest::newRow("room on the left") << QRect(518, 30, 762, 570) << 1280 << QPoint(518, 30);
+        QTest::newRow("exactly room for both") << QRect(259, 0, 772, 570) << 1280 << QPoint(0, 0);
+        QTest::newRow("no room for both: least covered") << QRect(259, 0, 773, 570) << 1280 << QPoint(0, 0);
+        QTest::newRow("1024 wide") << QRect(131, 99, 762, 570) << 1024 << QPoint(0, 99);
+    }
+    void windowMovesAsideForTheChart() {
+        QFETCH(QRect, window);
+        QFETCH(int, screenWidth);
+        QFETCH(QPoint, place);
+        const QSize chart(508, 700);
+        const QRect screen(0, 0, screenWidth, 1024);
+        QCOMPARE(TFMain::WindowPlaceBesideChart(window, chart, screen), place);
+        // And the chart then opens beside it where the screen has room for both.
+        const QRect moved(place, window.size());
+        if (moved.width() + chart.width() <= screen.width())
+            QVERIFY(!moved.intersects(QRect(TFMain::KanaChartPlace(moved, chart, screen), chart)));
+    }
+
+    // A window never starts off its screen: larger than the free area, it is fitted to it.
+    void windowStartsOnTheScreen_data() {
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("place");
+        QTest::newRow("fits") << QSize(762, 570) << QRect(0, 0, 1280, 1024) << QRect(259, 227, 762, 570);
+        QTest::newRow("scale 2 on 1280x1024") << QSize(762, 570) << QRect(0, 0, 640, 512) << QRect(0, 0, 640, 512);
+        QTest::newRow("too tall only") << QSize(600, 570) << QRect(0, 24, 1024, 500) << QRect(212, 24, 600, 500);
+        QTest::newRow("panel on the left") << QSize(762, 570) << QRect(60, 0, 700, 1000) << QRect(60, 215, 700, 570);
+        QTest::newRow("exactly the screen") << QSize(640, 512) << QRect(0, 0, 640, 512) << QRect(0, 0, 640, 512);
+    }
+    void windowStartsOnTheScreen() {
+        QFETCH(QSize, frame);
+        QFETCH(QRect, available);
+        QFETCH(QRect, place);
+        QCOMPARE(TFMain::PlaceOnScreen(frame, available), place);
+    }
+
+    void chartStaysAboveItsWindowAndTakesKeys() {
+        QVERIFY(chart->windowFlags() & Qt::Tool);  // above its window, which owns it
+        QCOMPARE(chart->parentWidget(), w.get());
+        Control<QAction>(*w, "actKanaChart")->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(chart));
+        chart->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chart));
+        auto* bar = chart->findChild<QScrollArea*>()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QTest::keyClick(chart, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(bar->value(), bar->maximum());
+        QTest::keyClick(chart, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(bar->value(), 0);
+        QTest::keyClick(chart, Qt::Key_Escape);
+        QTRY_VERIFY(!chart->isVisible());
     }
 
     // Every button stands whole on the tool bar, however many the table gives it.

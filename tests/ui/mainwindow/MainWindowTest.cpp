@@ -203,6 +203,7 @@ private slots:
             {"EditSelectAll", "Выделить всё", -1},
             {"actWordWrapChange", "Перенос по словам", -1},
             {"actHighlightReplacements", "Подсвечивать заменённые слоги", -1},
+            {"actKeyAtCaret", "Подсказка к слогу у курсора", -1},
             {"actKanaChart", "Таблица каны", 13},
         };
         const auto pixels = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage(); };
@@ -286,7 +287,7 @@ private slots:
                  (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete", "-",
                               "actSelectAllCharacters", "actDeselectAllCharacters", "-", "actReplaceWithHiragana",
                               "actReplaceWithKatakana", "actReplaceWithRandomKana", "-", "EditSelectAll", "-",
-                              "actHighlightReplacements"}));
+                              "actHighlightReplacements", "actKeyAtCaret"}));
         QCOMPARE(contents(Control<QMenu>(*w, "menuHelp")), (QStringList{"actHelp", "actKanaChart", "-", "actAbout"}));
         QCOMPARE(contents(Control<QMenu>(*w, "PopupMenu")), (QStringList{"EditUndo", "-", "EditCut", "EditCopy", "EditPaste", "EditDelete",
                                                       "-", "EditSelectAll", "-", "actWordWrapChange"}));
@@ -309,7 +310,8 @@ private slots:
             {Control<QAction>(*w, "actPrint"), QKeySequence(Qt::CTRL | Qt::Key_P)},
             {Control<QAction>(*w, "actQuit"), QKeySequence(Qt::CTRL | Qt::Key_Q)},
             {Control<QAction>(*w, "actHelp"), QKeySequence(Qt::Key_F1)},
-            {Control<QAction>(*w, "actKanaChart"), QKeySequence(Qt::Key_F2)}};
+            {Control<QAction>(*w, "actKanaChart"), QKeySequence(Qt::Key_F2)},
+            {Control<QAction>(*w, "actKeyAtCaret"), QKeySequence(Qt::Key_F3)}};
         for (QAction* a : w->findChildren<QAction*>()) {
             if (a->objectName().isEmpty()) continue;
             QKeySequence expected;

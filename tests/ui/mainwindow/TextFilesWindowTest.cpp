@@ -28,10 +28,16 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <thread>
 #include <memory>
 #include <vector>
 
@@ -129,6 +135,15 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 }
 
 QString RawText(const QTextEdit* pane) { return pane->document()->toRawText(); }
+
+// How many bytes this process has read from files and pipes since it started.
+qint64 BytesReadSoFar() {
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:")) return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
 
 // A drag entering the target and dropped there, as the desktop delivers it; true when the
 // drop was taken.
@@ -247,19 +262,42 @@ private slots:
         QVERIFY(rtf.startsWith("{\\rtf1"));
         QVERIFY(rtf.contains("\\u12363 ?\\u12394 ? \\u1071 ?"));
 
-        // The next opening starts again from the first type, with no name.
+        // The next opening is where the file went, with its type, and no name.
         QString typeAtOpening;
         QString suffixAtOpening;
         QString nameAtOpening = QStringLiteral("unset");
+        QString folderAtOpening;
         Save([&](QFileDialog* d) {
             typeAtOpening = d->selectedNameFilter();
             suffixAtOpening = d->defaultSuffix();
             nameAtOpening = FileNameEdit(d)->text();
+            folderAtOpening = d->directory().absolutePath();
             d->reject();
         });
-        QCOMPARE(typeAtOpening, kTxtType);
-        QCOMPARE(suffixAtOpening, QStringLiteral("txt"));
+        QCOMPARE(typeAtOpening, kRtfType);
+        QCOMPARE(suffixAtOpening, QStringLiteral("rtf"));
         QCOMPARE(nameAtOpening, QString());
+        QCOMPARE(folderAtOpening, QDir(dir.path()).absolutePath());
+    }
+
+    void saveOpensWhereTheTextWasLoaded() {
+        // A cancelled save changes nothing; a load elsewhere moves the next save there.
+        QDir(dir.path()).mkpath(QStringLiteral("books"));
+        const QString book = QDir(dir.path()).filePath(QStringLiteral("books/tale.txt"));
+        QFile file(book);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("kot");
+        file.close();
+        w->LoadFile(book);
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("こ"));
+        QString folderAtOpening, typeAtOpening;
+        Save([&](QFileDialog* d) {
+            folderAtOpening = d->directory().absolutePath();
+            typeAtOpening = d->selectedNameFilter();
+            d->reject();
+        });
+        QCOMPARE(folderAtOpening, QFileInfo(book).absolutePath());
+        QCOMPARE(typeAtOpening, kTxtType);  // nothing saved yet: the first type
     }
 
     void formatFollowsTypeNotExtension() {
@@ -568,7 +606,7 @@ private slots:
         QFile big(Path("big.txt"));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(64 * 1024 * 1024 + 1));
         big.close();
-        for (const QString& path : {Path("big.txt"), QStringLiteral("/dev/zero")}) {
+        for (const QString& path : {Path("big.txt")}) {
             boxes.clear();
             Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(QStringLiteral("before"));
             Load([&](QFileDialog* d) {
@@ -581,7 +619,106 @@ private slots:
         QFile::remove(Path("big.txt"));
     }
 
+    // A file that is not a regular one is refused before it is opened: opening a named pipe
+    // no one writes to would freeze the window for good. Before, a helper unblocks such an
+    // open by writing, and the pipe's text is loaded.
+    void specialFilesAreRefusedUnopened_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe by the dialog") << QStringLiteral("pipe") << QStringLiteral("dialog") << QStringLiteral("именованный канал");
+        QTest::newRow("pipe on the command line") << QStringLiteral("pipe") << QStringLiteral("command line") << QStringLiteral("именованный канал");
+        QTest::newRow("pipe dropped") << QStringLiteral("pipe") << QStringLiteral("drop") << QStringLiteral("именованный канал");
+        QTest::newRow("device") << QStringLiteral("/dev/zero") << QStringLiteral("dialog") << QStringLiteral("устройство");
+        QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("command line") << QStringLiteral("папка");
+        QTest::newRow("link to a pipe") << QStringLiteral("link") << QStringLiteral("dialog") << QStringLiteral("именованный канал");
+    }
+    void specialFilesAreRefusedUnopened() {
+        QFETCH(QString, name);
+        QFETCH(QString, how);
+        QFETCH(QString, kind);
+        const QString pipe = Path("pipe");
+        QFile::remove(pipe);
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QDir(dir.path()).mkpath(QStringLiteral("folder"));
+        QFile::link(pipe, Path("link"));
+        const QString path = name.startsWith(u'/') ? name : Path(name);
+        std::atomic<bool> loaded{false};
+        std::thread writer([&] {
+            // Succeeds only while someone has the pipe open for reading.
+            while (!loaded) {
+                const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    [[maybe_unused]] const ssize_t n = ::write(fd, "pipe text", 9);
+                    ::close(fd);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+        auto* source = Control<QTextEdit>(*w, "richSourceTextAnsi");
+        source->setPlainText(QStringLiteral("before"));
+        if (how == QStringLiteral("dialog")) {
+            Load([&](QFileDialog* d) {
+                FileNameEdit(d)->setText(path);
+                static_cast<QDialog*>(d)->done(QDialog::Accepted);
+            });
+        } else if (how == QStringLiteral("drop")) {
+            QMimeData files;
+            OfferFiles(files, {path});
+            QVERIFY(DropOn(w.get(), files));
+        } else {
+            moratutor::ui::RunGuarded([&] { w->LoadFile(path); });
+        }
+        loaded = true;
+        writer.join();
+        QCOMPARE(boxes, QStringList{QStringLiteral("Не удалось загрузить «%1»: это не обычный файл, а %2.").arg(path, kind)});
+        QVERIFY(source->document()->isEmpty());
+    }
+
+    // A regular file larger than its type may be is refused by its size: only its first
+    // bytes, which tell the type, are read.
+    void enormousFilesAreRefusedByTheirSize_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<qint64>("size");
+        constexpr qint64 kMiB = 1 << 20;
+        QTest::newRow("text a byte over") << QStringLiteral("over.txt") << QByteArray("x") << 64 * kMiB + 1;
+        QTest::newRow("RTF a byte over") << QStringLiteral("over.rtf") << QByteArray("{\\rtf1 x") << 256 * kMiB + 1;
+        QTest::newRow("over any limit") << QStringLiteral("huge.epub") << QByteArray("PK") << 4096 * kMiB;
+    }
+    void enormousFilesAreRefusedByTheirSize() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, head);
+        QFETCH(qint64, size);
+        QFile file(Path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(size));  // sparse
+        file.close();
+        const qint64 before = BytesReadSoFar();
+        Load([&](QFileDialog* d) {
+            FileNameEdit(d)->setText(Path(name));
+            static_cast<QDialog*>(d)->done(QDialog::Accepted);
+        });
+        const qint64 read = BytesReadSoFar() - before;
+        QFile::remove(Path(name));
+        QCOMPARE(boxes, QStringList{QStringLiteral("Failed to Load Stream.")});
+        QVERIFY2(read < (1 << 20), qPrintable(QString::number(read)));
+    }
+
     // A book through the dialog's book type: read as a book, its title kept for saving.
+    // A damaged book is shown as far as it could be read, then the user is told; an image
+    // named as a book is refused by what it is.
+    void damagedBookIsShownThenTold() {
+        WriteFile(Path("damaged.fb2"), QByteArray(kTale).replace("Жил-был", "Жил & был"));
+        LoadFile(QStringLiteral("damaged.fb2"));
+        QCOMPARE(boxes, QStringList{QStringLiteral("Книга повреждена: показан текст, который удалось прочитать.")});
+        QVERIFY(Control<QTextEdit>(*w, "richSourceTextAnsi")->toPlainText().endsWith(QStringLiteral("Жил & был ёжик.\nКонец.")));
+        boxes.clear();
+        WriteFile(Path("image.epub"), QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+        LoadFile(QStringLiteral("image.epub"));
+        QCOMPARE(boxes, QStringList{QStringLiteral("Файл не текст и не книга: похоже, это изображение PNG.")});
+    }
+
     void opensABookAndSavesItsTitle() {
         WriteFile(Path("tale.fb2"), kTale);
         Load([&](QFileDialog* d) {

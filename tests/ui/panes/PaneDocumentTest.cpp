@@ -3,6 +3,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QClipboard>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QCursor>
 #include <QLabel>
 #include <QMimeData>
@@ -52,6 +55,22 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
     void cleanup() { qDeleteAll(window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)); }
+
+    // The pane's extra selections point into the document they were made for: kept over a
+    // new document, they would be read after that one is freed.
+    void installingDropsTheOldDocumentsExtraSelections() {
+        for (int round = 0; round < 2; ++round) {
+            InstallDocument(*pane, BuildDocumentAside(*pane, Wait(), [](QTextDocument& d) { d.setPlainText(QStringLiteral("ко ка")); }));
+            QTextEdit::ExtraSelection selection;
+            selection.cursor = QTextCursor(pane->document());
+            selection.cursor.setPosition(1, QTextCursor::KeepAnchor);
+            pane->setExtraSelections({selection});
+        }
+        InstallDocument(*pane, BuildDocumentAside(*pane, Wait(), [](QTextDocument& d) { d.setPlainText(QStringLiteral("новый")); }));
+        QVERIFY(pane->extraSelections().isEmpty());
+        pane->setExtraSelections({});  // read the old ones' places: freed memory, before the fix
+        pane->viewport()->repaint();
+    }
 
     void textAndFormattingComeThroughWithAFreshHistory_data() {
         QTest::addColumn<QString>("html");
@@ -179,6 +198,31 @@ private slots:
         QCOMPARE(caret, ordinary->document()->documentLayout()->blockBoundingRect(ordinary->textCursor().block()));
         pane->undo();
         QCOMPARE(pane->toPlainText(), QStringLiteral("[]"));
+    }
+
+    // Pasted HTML names a style sheet that would make the text bold, /dev/zero, which would
+    // never end, and a file as an image: the pane reads none of them, nor does a document
+    // built aside for it.
+    void pastedPageReadsNothingItNames() {
+        QTemporaryDir folder;
+        QFile css(folder.filePath(QStringLiteral("bold.css")));
+        QVERIFY(css.open(QIODevice::WriteOnly));
+        css.write("p { font-weight: bold }");
+        css.close();
+        const QString url = QUrl::fromLocalFile(css.fileName()).toString();
+        auto* data = new QMimeData;
+        data->setHtml(QStringLiteral("<html><head><style>@import url(/dev/zero); @import url(%1);</style>"
+                                     "<link rel=\"stylesheet\" href=\"%1\"></head><body><p>а<img src=\"%1\"></p></body></html>")
+                          .arg(url));
+        QGuiApplication::clipboard()->setMimeData(data);
+        moratutor::ui::PasteIntoPane(*pane);
+        QVERIFY(pane->toPlainText().startsWith(u'а'));
+        QCOMPARE(QTextCursor(pane->document()).charFormat().fontWeight(), QFont::Normal);
+        const auto aside = BuildDocumentAside(*pane, Wait(), [](QTextDocument&) {});
+        for (QTextDocument* document : {pane->document(), aside.get()}) {
+            QCOMPARE(document->resource(QTextDocument::StyleSheetResource, QUrl(url)).userType(), QMetaType::QImage);
+            QCOMPARE(document->resource(QTextDocument::ImageResource, QUrl(url)).userType(), QMetaType::QImage);
+        }
     }
 
     void tallTextDoesNotStopTheWindow() {

@@ -2,6 +2,11 @@
 // measured it stands where Qt's layout puts it, edits keep the two in step, the caret and
 // the mouse find the same characters, and the view keeps what it shows.
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QInputMethodQueryEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QRandomGenerator>
@@ -16,6 +21,7 @@
 #include "PaneDocument.h"
 #include "PaneLayout.h"
 #include "UiTests.h"
+#include "moratutor/rtf/RtfReader.h"
 
 using namespace moratutor::ui;  // the windows under test
 
@@ -73,6 +79,48 @@ class PaneLayoutTest : public QObject {
         QVERIFY(qAbs(ours->documentSize().height() - qt->documentSize().height()) <= 0.5);
     }
 
+    // Every line of every paragraph (its text, where it starts and how wide it is) where Qt's
+    // own layout puts it in a twin pane, and the same characters under the mouse.
+    void CompareLinesWithQtLayout() {
+        QTextEdit reference(&window);
+        reference.setGeometry(pane->geometry());
+        reference.setLineWrapMode(pane->lineWrapMode());
+        reference.setDocument(pane->document()->clone(&reference));
+        reference.show();
+        QAbstractTextDocumentLayout* ours = pane->document()->documentLayout();
+        QVERIFY(dynamic_cast<PaneLayout*>(ours));
+        QAbstractTextDocumentLayout* qt = reference.document()->documentLayout();
+        for (QTextBlock a = pane->document()->begin(), b = reference.document()->begin(); a.isValid(); a = a.next(), b = b.next()) {
+            ours->blockBoundingRect(a);
+            qt->blockBoundingRect(b);
+            const QTextLayout *mine = a.layout(), *theirs = b.layout();
+            const QString where = QStringLiteral("paragraph %1").arg(a.blockNumber());
+            QVERIFY2(mine->lineCount() == theirs->lineCount(), qPrintable(where));
+            for (int i = 0; i < mine->lineCount(); ++i) {
+                const QTextLine x = mine->lineAt(i), y = theirs->lineAt(i);
+                const QRectF m = x.naturalTextRect().translated(mine->position());
+                const QRectF t = y.naturalTextRect().translated(theirs->position());
+                const QString line = QStringLiteral("%1, line %2: %3+%4 at %5,%6 w %7 against %8+%9 at %10,%11 w %12")
+                                         .arg(where).arg(i).arg(x.textStart()).arg(x.textLength()).arg(m.x()).arg(m.y())
+                                         .arg(m.width()).arg(y.textStart()).arg(y.textLength()).arg(t.x()).arg(t.y())
+                                         .arg(t.width());
+                QVERIFY2(x.textStart() == y.textStart() && x.textLength() == y.textLength(), qPrintable(line));
+                QVERIFY2(qAbs(m.x() - t.x()) <= 0.5 && qAbs(m.y() - t.y()) <= 0.5 && qAbs(m.width() - t.width()) <= 0.5,
+                         qPrintable(line));
+                // Across the line and beyond its ends, exact and near hits alike.
+                for (qreal at = t.left() - 15; at < t.right() + 15; at += 6) {
+                    const QPointF point(at, t.center().y());
+                    for (const auto accuracy : {Qt::ExactHit, Qt::FuzzyHit})
+                        QVERIFY2(ours->hitTest(point, accuracy) == qt->hitTest(point, accuracy),
+                                 qPrintable(QStringLiteral("%1, x %2").arg(line).arg(at)));
+                }
+            }
+        }
+    }
+
+    // Whether the pane draws with its own layout or, for what that does not draw, with Qt's.
+    bool OwnLayout() const { return dynamic_cast<PaneLayout*>(pane->document()->documentLayout()) != nullptr; }
+
 private slots:
     void init() {
         pane = new QTextEdit(&window);
@@ -106,6 +154,86 @@ private slots:
         pane->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
         pane->setHtml(html);
         CompareWithQtLayout();
+    }
+
+    void everyLineIsWhereQtPutsIt_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("wrap");
+        const QString prose = Prose(4).replace(u'\n', u' ');
+        const QString aligned = QStringLiteral("<p align=center>%1</p><p align=right>%1</p><p align=center>середина</p>"
+                                               "<p align=right>край</p><p align=justify>%1</p>")
+                                    .arg(prose);
+        const QString rtl = QStringLiteral("<p dir=rtl>שלום עולם, זה טקסט ארוך מעט יותר כדי שיישבר לכמה שורות בחלון הצר "
+                                           "הזה, עם מילים רבות מאוד ועוד קצת</p><p>мир и שלום вместе</p>"
+                                           "<p dir=rtl align=left>مرحبا بالعالم</p><p dir=rtl style='text-indent:30px'>"
+                                           "שלום עולם, זה טקסט ארוך מעט יותר כדי שיישבר לכמה שורות בחלון</p>");
+        const QString indented = QStringLiteral("<p style='text-indent:40px'>%1</p><p style='text-indent:-20px;"
+                                                "margin-left:30px'>%1</p><p style='margin-right:60px' align=right>%1</p>")
+                                     .arg(prose);
+        QTest::newRow("centred and right") << aligned << true;
+        QTest::newRow("right to left") << rtl << true;
+        QTest::newRow("first line indent") << indented << true;
+        QTest::newRow("no wrap, aligned") << aligned << false;
+        QTest::newRow("no wrap, right to left") << rtl << false;
+        QTest::newRow("no wrap, indent") << indented << false;
+        QTest::newRow("prose") << QStringLiteral("<p>%1</p>").arg(Prose(60).replace(u'\n', QStringLiteral("</p><p>"))) << true;
+    }
+    void everyLineIsWhereQtPutsIt() {
+        QFETCH(QString, html);
+        QFETCH(bool, wrap);
+        pane->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+        pane->setHtml(html);
+        QTest::qWait(10);
+        CompareLinesWithQtLayout();
+    }
+
+    void rtfSamplesAreDrawnAsQtDraws_data() {
+        QTest::addColumn<QString>("path");
+        const QDir samples(QStringLiteral(MORATUTOR_RTF_INTEROP));
+        for (const QString& name : samples.entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name))
+            QTest::newRow(qPrintable(name)) << samples.filePath(name);
+    }
+    void rtfSamplesAreDrawnAsQtDraws() {
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        auto document = std::make_unique<QTextDocument>();
+        moratutor::rtf::ReadRtf(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), *document);
+        const bool flat = PaneLayout::Suits(*document);
+        moratutor::ui::InstallDocument(*pane, std::move(document));
+        QTest::qWait(10);
+        // Tables and lists are Qt's to draw; everything else the pane's own layout draws as Qt would.
+        QCOMPARE(OwnLayout(), flat);
+        if (flat) CompareLinesWithQtLayout();
+    }
+
+    void pastedRichTextGoesToQtLayout_data() {
+        QTest::addColumn<QString>("html");
+        QTest::newRow("table") << QStringLiteral("<table border=1><tr><td>а</td><td>б</td></tr></table>");
+        QTest::newRow("list") << QStringLiteral("<ul><li>один</li><li>два</li></ul>");
+        QTest::newRow("numbered list") << QStringLiteral("<ol><li>один</li></ol>");
+        QTest::newRow("image among text") << QStringLiteral("до <img src=':/nothing.png' width=20 height=20> после");
+        QTest::newRow("lone image") << QStringLiteral("<img src=':/nothing.png' width=20 height=20>");
+        QTest::newRow("rule") << QStringLiteral("<hr>");
+        QTest::newRow("rule among text") << QStringLiteral("<p>до</p><hr><p>после</p>");
+    }
+    void pastedRichTextGoesToQtLayout() {
+        QFETCH(QString, html);
+        pane->setPlainText(Prose(20));
+        pane->moveCursor(QTextCursor::End);
+        QVERIFY(OwnLayout());
+        pane->insertHtml(html);
+        QTRY_VERIFY(!OwnLayout());
+    }
+
+    void plainPasteKeepsTheOwnLayout() {
+        pane->setPlainText(Prose(20));
+        pane->moveCursor(QTextCursor::End);
+        pane->insertHtml(QStringLiteral("<p align=center><b>жирный</b> и <i>курсив</i></p>"));
+        QTest::keyClicks(pane, QStringLiteral("z"));
+        QTest::qWait(20);
+        QVERIFY(OwnLayout());
     }
 
     void editsKeepTheLayoutInStep() {
@@ -273,6 +401,24 @@ private slots:
         QCOMPARE(pane->document()->firstBlock().layout()->lineCount(), 0);
     }
 
+    // Up and Down keep their column through a run of line moves, but not into a new document.
+    void lineMovesStartAfreshInANewDocument() {
+        PaneLayout* layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        const int far = layout->HugeLineAt(500'000).first + 40;
+        QVERIFY(layout->CaretRect(far).left() > layout->CaretRect(0).left() + 100);
+        QTextCursor cursor(pane->document());
+        cursor.setPosition(far);
+        pane->setTextCursor(cursor);
+        QTest::keyClick(pane, Qt::Key_Down);
+        layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        QTest::keyClick(pane, Qt::Key_Down);
+        const int second = pane->textCursor().position();  // the second line's start
+        QVERIFY(second > 0);
+        QCOMPARE(layout->HugeLineAt(second).first, second);
+    }
+
     void hugeParagraphKeepsItsLinesThroughEdits() {
         // An edit lays out again only the pieces about it; the lines stay Qt's.
         PaneLayout* layout = InstallHugeParagraph();
@@ -287,6 +433,99 @@ private slots:
         cursor.setPosition(70'000, QTextCursor::KeepAnchor);  // across pieces
         cursor.removeSelectedText();
         CompareWithWholeLayout(*layout);
+    }
+
+    void hugeParagraphWithoutWrappingIsOneLine() {
+        pane->setLineWrapMode(QTextEdit::NoWrap);
+        PaneLayout* layout = InstallHugeParagraph();
+        QVERIFY(layout);
+        const int length = pane->document()->characterCount() - 1;
+        const QRectF first = layout->CaretRect(0);
+        QCOMPARE(layout->HugeLineAt(500'000), std::make_pair(0, length));
+        for (const int position : {40'000, 500'000, length}) {
+            const QRectF caret = layout->CaretRect(position);
+            QCOMPARE(caret.top(), first.top());
+            QVERIFY(caret.left() > layout->CaretRect(position - 1).left());
+            QCOMPARE(layout->hitTest(QPointF(caret.left(), caret.center().y()), Qt::FuzzyHit), position);
+        }
+        QVERIFY(pane->document()->documentLayout()->documentSize().height() < 3 * first.height() + 10);
+        // An edit in the middle moves the rest of the line along.
+        const qreal end = layout->CaretRect(length).left();
+        QTextCursor cursor(pane->document());
+        cursor.setPosition(300'000);
+        cursor.insertText(QStringLiteral("вставка "));
+        QVERIFY(layout->CaretRect(length + 8).left() > end);
+        QCOMPARE(layout->CaretRect(length + 8).top(), first.top());
+        QCOMPARE(layout->HugeLineAt(10).second, length + 8);
+        // The caret stays in view sideways.
+        pane->moveCursor(QTextCursor::Start);
+        cursor.setPosition(700'000);
+        pane->setTextCursor(cursor);
+        QTest::keyClick(pane, Qt::Key_Right);
+        QTRY_VERIFY(pane->viewport()->rect().contains(pane->cursorRect().topLeft()));
+    }
+
+    void hugeParagraphStepsByWholeCharactersOnScreen() {
+        // A surrogate pair and a letter with its combining mark are one step each; in
+        // right-to-left text Left goes forward in the text.
+        QString huge;
+        huge.reserve(1'100'000);
+        while (huge.size() < 1'050'000) huge += QStringLiteral("й\u0306 \U0001F600 мороз ");
+        auto document = std::make_unique<QTextDocument>();
+        document->setPlainText(huge);
+        moratutor::ui::InstallDocument(*pane, std::move(document));
+        auto* layout = dynamic_cast<PaneLayout*>(pane->document()->documentLayout());
+        QVERIFY(layout);
+        layout->CaretRect(0);
+        QTextCursor cursor(pane->document());
+        const int start = 700'000 - 700'000 % 12;  // at a "й"
+        cursor.setPosition(start);
+        pane->setTextCursor(cursor);
+        for (const int expected : {2, 3, 5, 6}) {
+            QTest::keyClick(pane, Qt::Key_Right);
+            QCOMPARE(pane->textCursor().position() - start, expected);
+        }
+        QTest::keyClick(pane, Qt::Key_Left);
+        QTest::keyClick(pane, Qt::Key_Left);
+        QCOMPARE(pane->textCursor().position() - start, 3);
+        // The input method is told where the caret is, a line high.
+        QInputMethodQueryEvent query(Qt::ImCursorRectangle);
+        QCoreApplication::sendEvent(pane, &query);
+        const QRect asked = query.value(Qt::ImCursorRectangle).toRect();
+        const QRectF caret = layout->CaretRect(pane->textCursor().position());
+        QCOMPARE(asked.height(), qRound(caret.height()));
+        QCOMPARE(asked.left() + pane->horizontalScrollBar()->value() - pane->viewport()->x(), qRound(caret.left()));
+        // Text being composed is drawn there, and goes when it is given up.
+        pane->setCursorWidth(0);  // the caret blinks: not in the pictures compared
+        const int scrolled = pane->verticalScrollBar()->value();
+        const QImage before = pane->viewport()->grab().toImage();
+        QInputMethodEvent compose(QStringLiteral("かな"), {});
+        QCoreApplication::sendEvent(pane, &compose);
+        QTest::qWait(20);
+        QCOMPARE(pane->document()->characterCount() - 1, huge.size());
+        QVERIFY(pane->viewport()->grab().toImage() != before);
+        QInputMethodEvent giveUp(QString(), {});
+        QCoreApplication::sendEvent(pane, &giveUp);
+        QTest::qWait(20);
+        pane->verticalScrollBar()->setValue(scrolled);  // the input method's events may scroll
+        QCOMPARE(pane->viewport()->grab().toImage(), before);
+        QCoreApplication::sendEvent(pane, &compose);
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("か"));
+        QCoreApplication::sendEvent(pane, &commit);
+        QCOMPARE(pane->document()->characterCount() - 1, huge.size() + 1);
+    }
+
+    void screenReadersFindEachParagraphsPlace() {
+        // A character's place is read from its paragraph's layout position.
+        pane->setPlainText(Prose(50));
+        QTest::qWait(20);
+        QAbstractTextDocumentLayout* layout = pane->document()->documentLayout();
+        for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next()) {
+            const QRectF box = layout->blockBoundingRect(block);
+            if (box.top() > 400) break;
+            QCOMPARE(block.layout()->position(), box.topLeft());
+        }
     }
 
     void richPasteGoesToQtLayout() {

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -18,10 +19,15 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include <stdio.h>
 
 #include "Controls.h"
 #include "UiTests.h"
@@ -38,6 +44,17 @@ using namespace moratutor::about;
 using namespace moratutor;
 
 using moratutor::test::Control;
+
+int ShowAboutVersionInChild(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    std::string line;
+    std::getline(std::cin, line);
+    TFAbout about;
+    std::printf("%s\n", Control<QGroupBox>(about, "grpbxAbout")->title().trimmed().toUtf8().constData());
+    return 0;
+}
 
 // Takes the URLs the program hands to the desktop instead of opening them.
 class UrlCatcher : public QObject {
@@ -119,6 +136,39 @@ private slots:
     }
 
     void init() { catcher.urls.clear(); }
+
+    // A program upgraded while it runs still names its own version: the one of the running
+    // image, not of the file that now has its name.
+    void versionIsTheRunningPrograms() {
+        QTemporaryDir temp;
+        const QString program = temp.filePath(QStringLiteral("moratutor"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(environment);
+        child.start(program, {QStringLiteral("AboutVersion")});
+        QVERIFY(child.waitForReadyRead(20000));
+        QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
+
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray upgraded = file.readAll();
+        file.close();
+        const QByteArray running("\x02\x00\x01\x00\x89\x00\x13\x00", 8), next("\x09\x00\x09\x00\x09\x00\x09\x00", 8);
+        QVERIFY(upgraded.contains(running));
+        upgraded.replace(running, next);
+        QFile fresh(temp.filePath(QStringLiteral("fresh")));
+        QVERIFY(fresh.open(QIODevice::WriteOnly) && fresh.write(upgraded) == upgraded.size());
+        fresh.close();
+        QCOMPARE(::rename(QFile::encodeName(fresh.fileName()).constData(), QFile::encodeName(program).constData()), 0);
+        QCOMPARE(GetFileVersionString(program), QStringLiteral("9.9.9.9"));
+
+        child.write("go\n");
+        child.closeWriteChannel();
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(), QStringLiteral("Версия 1.2.19.137"));
+    }
 
     void captionVersionAndTexts() {
         TFAbout about;

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "AnswerKeyPane.h"
+#include "MarkingColours.h"
 #include "UKanaChart.h"
 #include "moratutor/ConversionKey.h"
 #include "moratutor/SyllableTable.h"
@@ -49,6 +50,18 @@ QPoint CentreOf(QTextEdit& pane, int position) {
     b.setPosition(position + 1);
     const QRect left = pane.cursorRect(a), right = pane.cursorRect(b);
     return QPoint((left.x() + right.x()) / 2, left.center().y());
+}
+
+// Palettes of the desktops a learner may use: light, dark, and ones whose own text would
+// not read on the marking.
+QPalette MakePalette(QColor window, QColor windowText, QColor base, QColor text) {
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, windowText);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::PlaceholderText, text);
+    return palette;
 }
 
 }  // namespace
@@ -152,6 +165,97 @@ private slots:
         QVERIFY(keys->Key().empty());
     }
 
+    // Positions whose character has a key, as a string of '+' and '-'.
+    QString Keyed() const {
+        QString marks;
+        for (int i = 0; i < pane.document()->characterCount() - 1; ++i) marks += keys->ToolTipAt(i).isEmpty() ? u'-' : u'+';
+        return marks;
+    }
+
+    // Edits by key at a selection from `anchor` to `position`: `typed`, then Backspace and
+    // Delete as often as given.
+    void Edit(int anchor, int position, const QString& typed, int backspaces, int deletes) {
+        QTextCursor cursor(pane.document());
+        cursor.setPosition(anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        pane.setTextCursor(cursor);
+        if (!typed.isEmpty()) QTest::keyClicks(&pane, typed);
+        for (int i = 0; i < backspaces; ++i) QTest::keyClick(&pane, Qt::Key_Backspace);
+        for (int i = 0; i < deletes; ++i) QTest::keyClick(&pane, Qt::Key_Delete);
+    }
+
+    // Undo brings the kana back with their key, redo takes it again, as often as asked.
+    void undoAndRedoBringTheKeyWithTheText_data() {
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("backspaces");
+        QTest::addColumn<int>("deletes");
+        // "か こ く": kana at 0, 2 and 4.
+        QTest::newRow("one kana deleted") << 2 << 2 << QString() << 0 << 1;
+        QTest::newRow("all of it by Backspace") << 5 << 5 << QString() << 5 << 0;
+        QTest::newRow("typed over a selection") << 1 << 4 << QStringLiteral("ab") << 0 << 0;
+        QTest::newRow("typed into a kana") << 3 << 3 << QStringLiteral("xy") << 3 << 0;
+        QTest::newRow("all selected and deleted") << 0 << 5 << QString() << 0 << 1;
+        QTest::newRow("several steps") << 4 << 5 << QStringLiteral("z") << 4 << 1;
+    }
+    void undoAndRedoBringTheKeyWithTheText() {
+        QFETCH(int, anchor);
+        QFETCH(int, position);
+        QFETCH(QString, typed);
+        QFETCH(int, backspaces);
+        QFETCH(int, deletes);
+        Convert(pane, *keys, QStringLiteral("ка ко ку"), Groups({2}));
+        QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+        Edit(anchor, position, typed, backspaces, deletes);
+        const QString edited = pane.toPlainText(), editedKeys = Keyed();
+        QTextDocument* document = pane.document();
+        for (int round = 0; round < 2; ++round) {
+            while (document->isUndoAvailable()) document->undo();
+            QCOMPARE(pane.toPlainText(), QStringLiteral("か こ く"));
+            QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+            QCOMPARE(keys->ToolTipAt(2), QStringLiteral("«ко» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+            while (document->isRedoAvailable()) document->redo();
+            QCOMPARE(pane.toPlainText(), edited);
+            QCOMPARE(Keyed(), editedKeys);
+        }
+    }
+
+    // A new edit after an undo drops what could have been redone; undo still finds its kana.
+    void undoAfterAnEditAfterAnUndo() {
+        Convert(pane, *keys, QStringLiteral("ка ко ку"), Groups({2}));
+        Edit(0, 0, QString(), 0, 1);  // か deleted
+        pane.document()->undo();
+        QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+        Edit(4, 4, QString(), 0, 1);  // く deleted
+        QVERIFY(!pane.document()->isRedoAvailable());
+        QCOMPARE(Keyed(), QStringLiteral("+-+-"));
+        pane.document()->undo();
+        QCOMPARE(pane.toPlainText(), QStringLiteral("か こ く"));
+        QCOMPARE(Keyed(), QStringLiteral("+-+-+"));
+    }
+
+    // Typing or deleting beside a kana leaves that kana its key.
+    void editsBesideAKanaKeepItsKey_data() {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("keyed");
+        QTest::newRow("typed right after") << 3 << QStringLiteral("x") << 0 << QStringLiteral("+-+x-+");
+        QTest::newRow("typed right before") << 2 << QStringLiteral("x") << 0 << QStringLiteral("+-x+-+");
+        QTest::newRow("Delete right after") << 3 << QString() << int(Qt::Key_Delete) << QStringLiteral("+-++");
+        QTest::newRow("Backspace right before") << 2 << QString() << int(Qt::Key_Backspace) << QStringLiteral("++-+");
+    }
+    void editsBesideAKanaKeepItsKey() {
+        QFETCH(int, position);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, keyed);
+        Convert(pane, *keys, QStringLiteral("ка ко ку"), Groups({2}));
+        Edit(position, position, typed, key == Qt::Key_Backspace ? 1 : 0, key == Qt::Key_Delete ? 1 : 0);
+        QCOMPARE(Keyed(), QString(keyed).replace(u'x', u'-'));
+    }
+
     void formattingKeepsTheKey() {
         Convert(pane, *keys, QStringLiteral("ка ко"), Groups({2}));
         QTextCursor cursor(pane.document());
@@ -232,6 +336,73 @@ private slots:
         keys->SetHighlight(false);
     }
 
+    void contrastRatiosAreWcags_data() {
+        QTest::addColumn<QColor>("a");
+        QTest::addColumn<QColor>("b");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+        QTest::newRow("same") << QColor(0x80, 0x40, 0x20) << QColor(0x80, 0x40, 0x20) << 1.0;
+        QTest::newRow("grey 777 on white") << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << 4.478;
+        QTest::newRow("either way round") << QColor(Qt::white) << QColor(0x76, 0x76, 0x76) << 4.542;
+    }
+    void contrastRatiosAreWcags() {
+        QFETCH(QColor, a);
+        QFETCH(QColor, b);
+        QFETCH(double, ratio);
+        QVERIFY2(qAbs(moratutor::ui::ContrastRatio(a, b) - ratio) < 0.005, qPrintable(QString::number(moratutor::ui::ContrastRatio(a, b))));
+    }
+
+    void markingsReadInLightAndDarkPalettes_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << MakePalette(QColor(0xEF, 0xEF, 0xEF), Qt::black, Qt::white, Qt::black);
+        QTest::newRow("dark") << MakePalette(QColor(0x35, 0x35, 0x35), QColor(0xE0, 0xE0, 0xE0), QColor(0x1E, 0x1E, 0x1E),
+                                             QColor(0xE0, 0xE0, 0xE0));
+        QTest::newRow("dark, white text") << MakePalette(Qt::black, Qt::white, Qt::black, Qt::white);
+        QTest::newRow("dark, grey text") << MakePalette(QColor(0x30, 0x30, 0x30), QColor(0x90, 0x90, 0x90),
+                                                        QColor(0x20, 0x20, 0x20), QColor(0x90, 0x90, 0x90));
+        QTest::newRow("light, grey text") << MakePalette(Qt::white, QColor(0x70, 0x70, 0x70), Qt::white, QColor(0x70, 0x70, 0x70));
+        QTest::newRow("high contrast") << MakePalette(Qt::black, Qt::yellow, Qt::black, Qt::yellow);
+    }
+    void markingsReadInLightAndDarkPalettes() {
+        QFETCH(QPalette, palette);
+        for (const moratutor::ui::Marking& marking : {moratutor::ui::MarkingOn(palette), moratutor::ui::PlainOn(palette)}) {
+            QVERIFY(moratutor::ui::ContrastRatio(marking.text, marking.background) >= 4.5);
+            QVERIFY(moratutor::ui::ContrastRatio(marking.muted, marking.background) >= 4.5);
+        }
+        // The marking stands out from the plain background.
+        QVERIFY(moratutor::ui::MarkingOn(palette).background != palette.color(QPalette::Base));
+
+        // The highlighted kana of a pane in that palette.
+        pane.setPalette(palette);
+        Convert(pane, *keys, QStringLiteral("Кот и кошка"), Groups({1, 2}));
+        keys->SetHighlight(true);
+        const QList<QTextEdit::ExtraSelection> shown = pane.extraSelections();
+        QVERIFY(!shown.isEmpty());
+        for (const QTextEdit::ExtraSelection& selection : shown) {
+            // The text in the pane's colour unless the selection gives its own.
+            const QColor text = selection.format.hasProperty(QTextFormat::ForegroundBrush) ? selection.format.foreground().color()
+                                                                                          : palette.color(QPalette::Text);
+            QVERIFY(moratutor::ui::ContrastRatio(text, selection.format.background().color()) >= 4.5);
+        }
+        keys->SetHighlight(false);
+        pane.setPalette(QPalette());
+
+        // Every text of the chart's cells, ticked or not, counted or not.
+        TFKanaChart chart;
+        chart.setPalette(palette);
+        chart.SetOptions(Groups({2}));
+        Convert(pane, *keys, QStringLiteral("ка"), Groups({2}));
+        chart.SetCounts(keys->Key());
+        for (const int row : {46, 47, 1}) {
+            QWidget* cell = chart.Cell(row);
+            const QColor background = cell->palette().color(QPalette::Window);
+            for (QLabel* label : cell->findChildren<QLabel*>()) {
+                const double ratio = moratutor::ui::ContrastRatio(label->palette().color(label->foregroundRole()), background);
+                QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1 «%2»: %3").arg(row).arg(label->text()).arg(ratio)));
+            }
+        }
+    }
+
     void chartFollowsTheTicks() {
         TFKanaChart chart;
         QVERIFY(chart.Cell(121) == nullptr);  // a widened space is no syllable
@@ -269,6 +440,28 @@ private slots:
         QCOMPARE(chart.HiraganaCount(115), 1);
         // か, け, あ, カ: four different kana in five replacements.
         QVERIFY2(chart.Summary().contains(QStringLiteral("замен — 5, разных знаков каны — 4")), qPrintable(chart.Summary()));
+    }
+
+    void chartSummarySaysWidenedSpacesHaveNoCells() {
+        // With "Замена пробелов" on, the spaces between kana are widened: replacements that
+        // no cell counts.
+        TFKanaChart chart;
+        Convert(pane, *keys, QStringLiteral("ка ка ко"), Groups({2}, true));
+        const moratutor::AnswerKey key = keys->Key();
+        chart.SetCounts(key);
+        int cells = 0;
+        for (int row = 1; row <= 120; ++row) cells += chart.HiraganaCount(row) + chart.KatakanaCount(row);
+        QCOMPARE(cells, 3);
+        const int spaces = static_cast<int>(key.size()) - cells;
+        QVERIFY(spaces > 0);
+        QVERIFY2(chart.Summary().contains(QStringLiteral("замен — %1 (из них широких пробелов — %2; в ячейках они не считаются)")
+                                              .arg(key.size())
+                                              .arg(spaces)),
+                 qPrintable(chart.Summary()));
+        // Without widened spaces the summary says nothing of them.
+        Convert(pane, *keys, QStringLiteral("ка ка"), Groups({2}));
+        chart.SetCounts(keys->Key());
+        QVERIFY(!chart.Summary().contains(QStringLiteral("пробел")));
     }
 
     void chartKeepsItsPlaceForTheSession() {

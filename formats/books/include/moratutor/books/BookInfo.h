@@ -1,5 +1,6 @@
 // What a loaded book says about itself, kept from load to save: title, authors, language,
-// annotation and cover.
+// annotation and cover; and what a reader tells besides the text: whether it read on past
+// damage.
 #pragma once
 
 #include <QByteArray>
@@ -29,6 +30,7 @@ struct BookInfo {
     QByteArray Cover;          // the cover image's bytes; empty when the book has none
     QString CoverMediaType;    // "image/jpeg", "image/png" …
     QString CoverFileName;     // the name the book gave the image ("cover.jpg")
+    bool Damaged = false;      // not well-formed: read as far as it could be, on past the damage
 
     // True when anything but the title came from a book.
     bool HasBookDetails() const {

@@ -1,6 +1,8 @@
 // What the book readers refuse to handle, and how a read ended.
 #pragma once
 
+#include "moratutor/books/BookInfo.h"
+
 #include <cstddef>
 
 namespace moratutor::books {
@@ -15,14 +17,22 @@ struct BookReadLimits {
     std::size_t MaxParagraphs = 2'000'000;
     std::size_t MaxCharacters = std::size_t{64} << 20;
     std::size_t MaxSpineItems = 20'000;
+    // A paragraph and a formatted run cost a document hundreds of bytes whatever their text:
+    // a book of tiny ones is refused once they would cost more than this many times its
+    // text (in UTF-16) or, for a small book, than the floor.
+    std::size_t MaxCostPerTextByte = 16;
+    std::size_t CostFloor = std::size_t{64} << 20;
+    int MaxResumptions = 100;  // places of damage read past in one document (each copies the rest)
 };
 
 enum class BookReadStatus {
-    Ok,        // read; a damaged part ends the text where it begins
-    NotBook,   // the bytes are not of the reader's format
-    Damaged,   // nothing could be read
-    TooDeep,   // elements nested deeper than MaxDepth
-    TooLarge,  // a limit on bytes, paragraphs or characters was passed
+    Ok,         // read; see BookInfo::Damaged for a book read past damage
+    NotBook,    // the bytes are not of the reader's format
+    Damaged,    // nothing could be read
+    TooDeep,    // elements nested deeper than MaxDepth
+    TooLarge,   // a limit on bytes, paragraphs or characters was passed
+    Encrypted,  // an EPUB whose chapters are encrypted (DRM)
+    Binary,     // the bytes are an image, an archive or other data, not text
 };
 
 }  // namespace moratutor::books

@@ -10,6 +10,7 @@
 #include <QTextCharFormat>
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 class QTextDocument;
@@ -90,6 +91,8 @@ private:
     std::vector<PendingNote> notes_;
     std::size_t bodyParagraphs_ = 0;
 
+    bool OverBudget() const;
+
     QTextDocument& document_;
     const BookReadLimits& limits_;
     std::vector<Run> runs_;
@@ -103,9 +106,29 @@ private:
     bool overflowed_ = false;
     std::size_t paragraphs_ = 0;
     std::size_t characters_ = 0;
+    std::size_t runCount_ = 0;  // formatted runs of all paragraphs
 };
 
 // Puts the whole of source at the end of target, in a paragraph of its own.
 void AppendDocument(QTextDocument& target, const QTextDocument& source);
+
+// Where a reader builds its text so that a refused book leaves the document as it was: an
+// empty document is filled directly (a copy of a large book would double the memory it
+// takes), any other through a scratch document appended on Commit.
+class DocumentAside {
+public:
+    explicit DocumentAside(QTextDocument& document);
+    ~DocumentAside();  // without Commit: the document as it was
+    QTextDocument& Target() { return direct_ ? document_ : *scratch_; }
+    void Commit();
+    DocumentAside(const DocumentAside&) = delete;
+    DocumentAside& operator=(const DocumentAside&) = delete;
+
+private:
+    QTextDocument& document_;
+    std::unique_ptr<QTextDocument> scratch_;
+    bool direct_;
+    bool committed_ = false;
+};
 
 }  // namespace moratutor::books

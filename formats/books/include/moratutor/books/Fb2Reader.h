@@ -20,10 +20,11 @@ bool LooksLikeFb2(std::string_view bytes);
 // paragraphs, verses, epigraphs and citations as paragraphs, strong and emphasis as bold
 // and italic. The notes bodies' notes come after the text as notes and references to them
 // as anchors (BookStructure.h). Images, binaries and the style sheet are left out; the
-// description's book title goes to *title, the book's details to *info when given.
-// A document cut off or malformed part way keeps what came before; on any status but Ok
-// the document is left as it was.
+// description's book title and the book's details go to *info when given. A document cut
+// off keeps what came before, a malformed one is read on past the damage
+// (ResumingXmlReader), and info->Damaged says so; on any status but Ok the document is
+// left as it was.
 BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits = {},
-                       QString* title = nullptr, BookInfo* info = nullptr);
+                       BookInfo* info = nullptr);
 
 }  // namespace moratutor::books

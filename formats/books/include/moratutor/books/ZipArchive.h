@@ -25,6 +25,11 @@ public:
 
     std::vector<std::string> EntryNames() const;
 
+    // The entry's size unpacked as the archive's directory states it; empty when there is
+    // no such entry. A damaged or hostile archive may state less than it holds (Read is
+    // bounded all the same), but never makes a book that states too much be read.
+    std::optional<std::size_t> StatedSize(const std::string& name) const;
+
     // The entry's content, at most maxBytes of it whatever its header claims, so a
     // compressed bomb costs no more than the limit. Empty when there is no such entry
     // or it cannot be read; *complete (when given) says whether all of it was read.
