@@ -118,7 +118,7 @@ const std::string kRichBook =
     "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" xmlns:l=\"http://www.w3.org/1999/xlink\">"
     "<description><title-info><author><first-name>Анна</first-name><last-name>Лесная</last-name></author>"
     "<book-title>Кошки</book-title><annotation><p>О кошках.</p></annotation><lang>ru</lang></title-info></description>"
-    "<body><section><title><p>Глава кошек</p></title><p>Кака<a l:href=\"#n1\" type=\"note\">1</a> ока</p>"
+    "<body><section><title><p>Глава кошек</p></title><p>Кака<a l:href=\"#n1\" type=\"note\">1</a> <strong>ока</strong></p>"
     "<section><title><p>Часть</p></title><p><emphasis>Вся курсивом</emphasis></p></section></section>"
     "<section><title><p>Глава вторая</p></title><p>Конец</p></section></body>"
     "<body name=\"notes\"><section id=\"n1\"><title><p>1</p></title><p>Сноска о кошке</p></section></body></FictionBook>";
@@ -154,12 +154,13 @@ TEST_P(BookThroughConverterTest, KeepsChaptersNotesAndDetails) {
     EXPECT_EQ(loaded.Book.Annotation, "О кошках.");
 }
 
-const QStringList kRichConverted{"#1 Глава こшек", "かか1 оか", "#2 Часть", "_Вся くрсивом_", "#1 Глава вторая", "こнец",
+const QStringList kRichConverted{"#1 Глава こшек", "かか1 *оか*", "#2 Часть", "_Вся くрсивом_", "#1 Глава вторая", "こнец",
                                   "#1 Примечания", "1 Сносか о こшке"};
 
 const BookOutputCase kBookOutputs[] = {
     {"Epub", "out.epub", kRichConverted},
     {"Fb2", "out.fb2", kRichConverted},
+    {"ZippedFb2", "out.fb2.zip", kRichConverted},
     // Formats without chapters or notes: the notes at the end under their heading.
     {"Txt", "out.txt", {"Глава こшек", "かか1 оか", "Часть", "Вся くрсивом", "Глава вторая", "こнец", "Примечания", "1 Сносか о こшке"}},
 };
