@@ -167,6 +167,35 @@ const BookOutputCase kBookOutputs[] = {
 INSTANTIATE_TEST_SUITE_P(Cli, BookThroughConverterTest, ::testing::ValuesIn(kBookOutputs),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A line break inside a paragraph stays one (FB2 has none: a space), and the paragraphs
+// around it stay as they were.
+struct LineBreakCase {
+    const char* name;
+    QString output;
+    QStringList paragraphs;
+};
+
+void PrintTo(const LineBreakCase& c, std::ostream* os) { *os << c.name; }
+
+class LineBreakThroughConverterTest : public ConverterFormats, public ::testing::WithParamInterface<LineBreakCase> {};
+
+TEST_P(LineBreakThroughConverterTest, StaysInItsParagraph) {
+    const LineBreakCase& c = GetParam();
+    const std::string page = "<html><body><h1>Кот</h1><p>Кака<br/>ока <i>кот</i></p><p></p><p>Конец</p></body></html>";
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.html"), page),
+                                 QStringLiteral("-o"), Path(c.output)});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(Load(ReadFileBytes(Path(c.output))).Paragraphs, c.paragraphs);
+}
+
+const LineBreakCase kLineBreaks[] = {
+    {"Epub", "out.epub", {"#1 こт", QStringLiteral("かか\u2028оか _こт_"), "こнец"}},
+    {"Html", "out.html", {"#1 こт", QStringLiteral("かか\u2028оか _こт_"), "こнец"}},
+    {"Fb2", "out.fb2", {"#1 こт", "かか оか _こт_", "こнец"}},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, LineBreakThroughConverterTest, ::testing::ValuesIn(kLineBreaks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // The book's headings and emphasis come through the conversion in every format that can
 // carry them; plain text has none to keep.
 TEST_P(OutputFormatTest, KeepsHeadingsAndEmphasis) {

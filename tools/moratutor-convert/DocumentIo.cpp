@@ -46,6 +46,19 @@ void EnsureApplication() {
     static std::unique_ptr<QGuiApplication> application = std::make_unique<QGuiApplication>(argc, argv);
 }
 
+// The text read gives a line break inside a paragraph as a line feed, like a paragraph's
+// end; the formats know where paragraphs start, so every other line feed is a line break
+// again (U+2028), which the writers keep as one.
+std::u16string WithLineBreaks(std::u16string text, const converted::SourceFormats& formats) {
+    std::size_t next = 1;  // the first paragraph's start is no paragraph's end
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\n') continue;
+        while (next < formats.Paragraphs.size() && formats.Paragraphs[next].Start <= i) ++next;
+        if (next >= formats.Paragraphs.size() || formats.Paragraphs[next].Start != i + 1) text[i] = u'\u2028';
+    }
+    return text;
+}
+
 }  // namespace
 
 std::optional<OutputFormat> ParseOutputFormat(const std::string& name) {
@@ -107,7 +120,7 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
     if (formats.Plain())
         document.setPlainText(QString::fromStdU16String(text));
     else
-        converted::FillFormatted(document, text, formats);
+        converted::FillFormatted(document, WithLineBreaks(text, formats), formats);
     books::BookInfo book = details;
     book.Title = QString::fromStdString(title);
     const QString& bookTitle = book.Title;
