@@ -28,7 +28,7 @@ QString BinaryContent(std::string_view bytes);
 struct LoadedDocument {
     DocumentType Type = DocumentType::PlainText;
     QString Title;         // the book's or page's own title; empty when it has none
-    BookInfo Book;         // an FB2's or EPUB's details, Title among them; the title alone for others
+    BookInfo Book;         // an FB2's or EPUB's details, Title and Damaged among them; the title alone for others
     bool Damaged = false;  // read past damage: the user is to be told (DamagedBookWarning)
     QString LooksLike;     // for Binary: what the bytes look like ("изображение PNG")
 };
