@@ -39,6 +39,7 @@ man-db
 epubcheck
 poppler-utils
 espeak-ng
+pandoc
 "
 
 missing=""

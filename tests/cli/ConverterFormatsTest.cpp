@@ -90,6 +90,9 @@ TEST_P(OutputFormatTest, WritesTheFormatThatReadsBack) {
     EXPECT_EQ(loaded.Type, c.type);
     EXPECT_EQ(loaded.Paragraphs.join(u'|').remove(u'*').remove(QRegularExpression(QStringLiteral("#\\d "))),
               "かрта|かか оか|Второй абзац");
+    if (c.type == DocumentType::Epub || c.type == DocumentType::Fb2 || c.type == DocumentType::Html) {
+        EXPECT_EQ(loaded.Paragraphs.value(0), "#1 かрта");  // the book's title stays a heading
+    }
     if (c.type == DocumentType::Epub || c.type == DocumentType::Fb2) {
         EXPECT_EQ(loaded.Title, "Книга о кошках");
     }
@@ -107,6 +110,90 @@ const FormatCase kFormats[] = {
     {"ZippedFb2ByFormat", {"--format", "fb2.zip", "-o", "%1/out.book"}, "out.book", DocumentType::ZippedFb2},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, OutputFormatTest, ::testing::ValuesIn(kFormats),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A book with its author, chapters and a note: group 2's syllables ("ка", "ко", "ку") become kana.
+const std::string kRichBook =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" xmlns:l=\"http://www.w3.org/1999/xlink\">"
+    "<description><title-info><author><first-name>Анна</first-name><last-name>Лесная</last-name></author>"
+    "<book-title>Кошки</book-title><annotation><p>О кошках.</p></annotation><lang>ru</lang></title-info></description>"
+    "<body><section><title><p>Глава кошек</p></title><p>Кака<a l:href=\"#n1\" type=\"note\">1</a> <strong>ока</strong></p>"
+    "<section><title><p>Часть</p></title><p><emphasis>Вся курсивом</emphasis></p></section></section>"
+    "<section><title><p>Глава вторая</p></title><p>Конец</p></section></body>"
+    "<body name=\"notes\"><section id=\"n1\"><title><p>1</p></title><p>Сноска о кошке</p></section></body></FictionBook>";
+
+struct BookOutputCase {
+    const char* name;
+    QString output;
+    QStringList paragraphs;  // as our readers find them, or the text's lines
+};
+
+void PrintTo(const BookOutputCase& c, std::ostream* os) { *os << c.name; }
+
+class BookThroughConverterTest : public ConverterFormats, public ::testing::WithParamInterface<BookOutputCase> {};
+
+TEST_P(BookThroughConverterTest, KeepsChaptersNotesAndDetails) {
+    const BookOutputCase& c = GetParam();
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.fb2"), kRichBook),
+                                 QStringLiteral("-o"), Path(c.output)});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const std::string bytes = ReadFileBytes(Path(c.output));
+    if (c.output.endsWith(u".txt")) {
+        EXPECT_EQ(QString::fromStdString(bytes).split(u'\n'), c.paragraphs);
+        return;
+    }
+    QTextDocument document;
+    moratutor::books::LoadedDocument loaded;
+    ASSERT_EQ(moratutor::books::LoadDocument(bytes, document, &loaded), BookReadStatus::Ok);
+    EXPECT_EQ(moratutor::testing::Marked(document), c.paragraphs);
+    if (c.output.endsWith(u".rtf")) return;
+    EXPECT_EQ(loaded.Book.Title, "Кошки");
+    ASSERT_EQ(loaded.Book.Authors.size(), 1u);
+    EXPECT_EQ(loaded.Book.Authors[0].DisplayName(), "Анна Лесная");
+    EXPECT_EQ(loaded.Book.Annotation, "О кошках.");
+}
+
+const QStringList kRichConverted{"#1 Глава こшек", "かか1 *оか*", "#2 Часть", "_Вся くрсивом_", "#1 Глава вторая", "こнец",
+                                  "#1 Примечания", "1 Сносか о こшке"};
+
+const BookOutputCase kBookOutputs[] = {
+    {"Epub", "out.epub", kRichConverted},
+    {"Fb2", "out.fb2", kRichConverted},
+    {"ZippedFb2", "out.fb2.zip", kRichConverted},
+    // Formats without chapters or notes: the notes at the end under their heading.
+    {"Txt", "out.txt", {"Глава こшек", "かか1 оか", "Часть", "Вся くрсивом", "Глава вторая", "こнец", "Примечания", "1 Сносか о こшке"}},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, BookThroughConverterTest, ::testing::ValuesIn(kBookOutputs),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A line break inside a paragraph stays one (FB2 has none: a space), and the paragraphs
+// around it stay as they were.
+struct LineBreakCase {
+    const char* name;
+    QString output;
+    QStringList paragraphs;
+};
+
+void PrintTo(const LineBreakCase& c, std::ostream* os) { *os << c.name; }
+
+class LineBreakThroughConverterTest : public ConverterFormats, public ::testing::WithParamInterface<LineBreakCase> {};
+
+TEST_P(LineBreakThroughConverterTest, StaysInItsParagraph) {
+    const LineBreakCase& c = GetParam();
+    const std::string page = "<html><body><h1>Кот</h1><p>Кака<br/>ока <i>кот</i></p><p></p><p>Конец</p></body></html>";
+    const Outcome outcome = Run({QStringLiteral("--groups"), QStringLiteral("2"), WriteInput(QStringLiteral("b.html"), page),
+                                 QStringLiteral("-o"), Path(c.output)});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(Load(ReadFileBytes(Path(c.output))).Paragraphs, c.paragraphs);
+}
+
+const LineBreakCase kLineBreaks[] = {
+    {"Epub", "out.epub", {"#1 こт", QStringLiteral("かか\u2028оか _こт_"), "こнец"}},
+    {"Html", "out.html", {"#1 こт", QStringLiteral("かか\u2028оか _こт_"), "こнец"}},
+    {"Fb2", "out.fb2", {"#1 こт", "かか оか _こт_", "こнец"}},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, LineBreakThroughConverterTest, ::testing::ValuesIn(kLineBreaks),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The book's headings and emphasis come through the conversion in every format that can

@@ -34,10 +34,10 @@ void StageKey(PendingSave& keyFile, const std::string& path, std::u16string_view
 }
 
 void WriteText(const Settings& settings, std::u16string& text, const std::string& title,
-               const converted::SourceFormats& formats) {
+               const converted::SourceFormats& formats, const books::BookInfo& details) {
     if (!settings.Output.empty()) {
         WriteDocumentFile(settings.Output, RenderDocument(settings.EffectiveFormat(), text, title, formats,
-                                                          ZippedEntryName(settings.Output)));
+                                                          ZippedEntryName(settings.Output), details));
         return;
     }
     // Nothing is written before the whole text is converted.
@@ -63,14 +63,15 @@ bool WriteAll(int fd, std::string_view data) {
 }
 
 void WriteConverted(const Settings& settings, std::u16string& text, std::optional<AnswerKey> key,
-                    const std::string& title, const converted::SourceFormats& formats) {
+                    const std::string& title, const converted::SourceFormats& formats,
+                    const books::BookInfo& details) {
     PendingSave keyFile;  // discarded, with the old key kept, when anything below fails
     const bool withKey = key.has_value();
     if (withKey) {
         StageKey(keyFile, settings.AnswerKeyFile.value(), text, *key);
         key.reset();  // the entries are on the disk; the output needs the memory more
     }
-    WriteText(settings, text, title, formats);
+    WriteText(settings, text, title, formats, details);
     if (withKey) {
         if (const SaveOutcome committed = keyFile.Commit(); !committed.Saved())
             throw DocumentError(KeyFailure(*settings.AnswerKeyFile, committed));

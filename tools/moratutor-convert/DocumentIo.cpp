@@ -46,6 +46,19 @@ void EnsureApplication() {
     static std::unique_ptr<QGuiApplication> application = std::make_unique<QGuiApplication>(argc, argv);
 }
 
+// The text read gives a line break inside a paragraph as a line feed, like a paragraph's
+// end; the formats know where paragraphs start, so every other line feed is a line break
+// again (U+2028), which the writers keep as one.
+std::u16string WithLineBreaks(std::u16string text, const converted::SourceFormats& formats) {
+    std::size_t next = 1;  // the first paragraph's start is no paragraph's end
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\n') continue;
+        while (next < formats.Paragraphs.size() && formats.Paragraphs[next].Start <= i) ++next;
+        if (next >= formats.Paragraphs.size() || formats.Paragraphs[next].Start != i + 1) text[i] = u'\u2028';
+    }
+    return text;
+}
+
 }  // namespace
 
 std::optional<OutputFormat> ParseOutputFormat(const std::string& name) {
@@ -67,7 +80,7 @@ bool IsPlainText(std::string_view bytes) {
 }
 
 std::u16string LoadDocumentText(std::string_view bytes, std::string* title, converted::SourceFormats* formats,
-                                bool* damaged) {
+                                bool* damaged, books::BookInfo* details) {
     EnsureApplication();
     books::SealedDocument document;
     document.setUndoRedoEnabled(false);
@@ -77,6 +90,7 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title, conv
     if (title) *title = loaded.Title.toStdString();
     if (damaged) *damaged = loaded.Damaged;
     if (formats) *formats = converted::TakeFormats(document);
+    if (details) *details = loaded.Book;
     // The raw text keeps no-break spaces, which the syllable table must see as they are.
     QString text = document.toRawText();
     for (QChar& c : text) {
@@ -96,7 +110,8 @@ std::string ZippedEntryName(const std::string& path) {
 }
 
 std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title,
-                           const converted::SourceFormats& formats, const std::string& entryName) {
+                           const converted::SourceFormats& formats, const std::string& entryName,
+                           const books::BookInfo& details) {
     if (format == OutputFormat::Txt) return codecs::EncodeUtf8(text);
     EnsureApplication();
     QTextDocument document;
@@ -105,18 +120,20 @@ std::string RenderDocument(OutputFormat format, const std::u16string& text, cons
     if (formats.Plain())
         document.setPlainText(QString::fromStdU16String(text));
     else
-        converted::FillFormatted(document, text, formats);
-    const QString bookTitle = QString::fromStdString(title);
+        converted::FillFormatted(document, WithLineBreaks(text, formats), formats);
+    books::BookInfo book = details;
+    book.Title = QString::fromStdString(title);
+    const QString& bookTitle = book.Title;
     switch (format) {
         case OutputFormat::Rtf: return rtf::WriteRtf(document);
-        case OutputFormat::Fb2: return books::WriteFb2(document, bookTitle);
+        case OutputFormat::Fb2: return books::WriteFb2Book(document, book);
         case OutputFormat::ZippedFb2:
-            if (auto zipped = books::BuildZip({{entryName, books::WriteFb2(document, bookTitle), true}}))
+            if (auto zipped = books::BuildZip({{entryName, books::WriteFb2Book(document, book), true}}))
                 return std::move(*zipped);
             break;
         case OutputFormat::Html: return books::WriteHtml(document, bookTitle);
         case OutputFormat::Epub:
-            if (auto epub = books::WriteEpub(document, bookTitle)) return std::move(*epub);
+            if (auto epub = books::WriteEpubBook(document, book)) return std::move(*epub);
             break;
         case OutputFormat::Pdf:
             if (auto pdf = books::RenderPdf(document, bookTitle)) return pdf->toStdString();

@@ -2,6 +2,7 @@
 // writes the formats the window saves and exports.
 #pragma once
 
+#include "moratutor/books/BookInfo.h"
 #include "moratutor/converted/ConvertedFormats.h"
 
 #include <optional>
@@ -30,20 +31,24 @@ public:
 bool IsPlainText(std::string_view bytes);
 
 // The text of a book, page or RTF document, one paragraph per line; its own title goes to
-// *title, its formatting to *formats, whether it was read past damage to *damaged. Throws
-// DocumentError for one that cannot be read ("Failed to Load Stream", or what an encrypted
-// book or binary data is).
+// *title, its formatting to *formats, whether it was read past damage to *damaged, a
+// book's details (authors, language, annotation, cover) to *details. Throws DocumentError
+// for one that cannot be read ("Failed to Load Stream", or what an encrypted book or
+// binary data is).
 std::u16string LoadDocumentText(std::string_view bytes, std::string* title,
-                                converted::SourceFormats* formats = nullptr, bool* damaged = nullptr);
+                                converted::SourceFormats* formats = nullptr, bool* damaged = nullptr,
+                                books::BookInfo* details = nullptr);
 
 // The warning line for a book read past damage.
 std::string DamagedWarning();
 
 // The converted text as a file of the format, formatted as `formats` (mapped to the text)
-// says; the title names the book, entryName the FB2 inside a zipped one. Throws
-// DocumentError when the format cannot be made.
+// says: a book's chapters and notes are in its formats. The title names the book, entryName
+// the FB2 inside a zipped one; an EPUB or FB2 carries the details' authors, language,
+// annotation and cover. Throws DocumentError when the format cannot be made.
 std::string RenderDocument(OutputFormat format, const std::u16string& text, const std::string& title,
-                           const converted::SourceFormats& formats = {}, const std::string& entryName = "book.fb2");
+                           const converted::SourceFormats& formats = {}, const std::string& entryName = "book.fb2",
+                           const books::BookInfo& details = {});
 
 // The name of the FB2 inside the zipped FB2 written to path: "book.fb2.zip" holds "book.fb2".
 std::string ZippedEntryName(const std::string& path);

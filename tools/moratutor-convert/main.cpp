@@ -78,13 +78,14 @@ std::string ReadInput(const std::string& file) {
 }
 
 // Books, pages and RTF come through the same reader as in the window; the title names the
-// book written, from the input or else from a file name.
+// book written, from the input or else from a file name. A book's chapters and notes are in
+// its formats, its other details wait in `details` for the output.
 std::u16string DecodeInput(std::string bytes, const convert::Settings& settings, std::string& title,
-                           converted::SourceFormats& formats, bool& damaged) {
+                           converted::SourceFormats& formats, bool& damaged, books::BookInfo& details) {
     std::u16string text;
     try {
         text = convert::IsPlainText(bytes) ? codecs::DecodeText(bytes)
-                                           : convert::LoadDocumentText(bytes, &title, &formats, &damaged);
+                                           : convert::LoadDocumentText(bytes, &title, &formats, &damaged, &details);
     } catch (const convert::DocumentError& e) {
         throw Stop{1, e.what()};
     }
@@ -120,7 +121,8 @@ int ConvertAndWrite(const convert::Settings& settings) {
     std::string title;
     converted::SourceFormats formats;
     bool damaged = false;
-    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title, formats, damaged);
+    books::BookInfo details;
+    std::u16string text = DecodeInput(ReadInput(settings.File), settings, title, formats, damaged, details);
     if (settings.Seed)
         SeedRandom(*settings.Seed);
     else
@@ -136,7 +138,7 @@ int ConvertAndWrite(const convert::Settings& settings) {
     env.StepProgress = [&steps] { ++steps; };
     std::optional<AnswerKey> key = Convert(settings, env, text, formats);
     try {
-        convert::WriteConverted(settings, text, std::move(key), title, formats);
+        convert::WriteConverted(settings, text, std::move(key), title, formats, details);
     } catch (const convert::DocumentError& e) {
         throw Stop{1, e.what()};
     }

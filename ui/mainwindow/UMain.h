@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 
+#include "moratutor/books/BookInfo.h"
 #include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
@@ -151,9 +152,9 @@ private:
     QString LastFolder;
     QString LastSaveType;
 
-    // The loaded book's own title, which books saved from the window carry; empty when
-    // the loaded file has none.
-    QString LoadedBookTitle;
+    // The loaded book's own title, authors, language, annotation and cover, which books
+    // saved from the window carry; empty when the loaded file has none of them.
+    moratutor::books::BookInfo LoadedBook;
 
     // State of the last conversion run.
     std::int32_t ReplacementCount = 0;

@@ -181,10 +181,10 @@ QByteArray ReadWholeFile(const QString& path) {
 
 // Fills an emptied pane from the bytes of a file, read as their content says (RTF, a book,
 // a web page, plain text in whatever encoding the decoder recognises); returns the book's
-// own title, empty when it has none. The document is built aside and put in at once, so
+// details, its title empty when it has none. The document is built aside and put in at once, so
 // that a book does not stop the window; a load is not an edit the user could undo, and
 // the pane starts a fresh history.
-QString LoadIntoPane(QTextEdit& pane, const QByteArray& bytes, const moratutor::ui::WaitDisplay& wait) {
+moratutor::books::BookInfo LoadIntoPane(QTextEdit& pane, const QByteArray& bytes, const moratutor::ui::WaitDisplay& wait) {
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     moratutor::books::LoadedDocument loaded;
     auto document = moratutor::ui::BuildDocumentAside(pane, wait, [view, &loaded](QTextDocument& target) {
@@ -196,7 +196,7 @@ QString LoadIntoPane(QTextEdit& pane, const QByteArray& bytes, const moratutor::
     // Told once the text is in view, so that the user sees what was kept.
     if (loaded.Damaged)
         moratutor::ui::ShowMessageBox(pane.window(), QMessageBox::Warning, moratutor::books::DamagedBookWarning());
-    return loaded.Title;
+    return loaded.Book;
 }
 
 // Replaces the file only once every byte is on the disk: a failed save leaves it as it was.
@@ -236,10 +236,10 @@ void TFMain::actLoadTextFromFileExecute() {
 
 void TFMain::LoadFile(const QString& path) {
     richSourceText->clear();
-    LoadedBookTitle.clear();
+    LoadedBook = {};
     const QByteArray bytes = ReadWholeFile(path);
     LastFolder = QFileInfo(path).absolutePath();
-    LoadedBookTitle = LoadIntoPane(*richSourceText, bytes, {this, lblProgress, ProgressBar});
+    LoadedBook = LoadIntoPane(*richSourceText, bytes, {this, lblProgress, ProgressBar});
     ProgressBar->setValue(0);
 }
 
@@ -293,14 +293,16 @@ void TFMain::actSaveTextToFileExecute() {
     // The selected type alone decides the format, whatever the name's extension.
     const QTextDocument& converted = *richConvertedText->document();
     const qsizetype type = SaveFilters().indexOf(SaveDialog->selectedNameFilter());
+    moratutor::books::BookInfo book = LoadedBook;
+    book.Title = BookTitle(path);
     if (type == 1) {
         WriteWholeFile(path, moratutor::rtf::WriteRtf(converted), kFailedToSave);
     } else if (type == 2) {
-        const std::optional<std::string> epub = moratutor::books::WriteEpub(converted, BookTitle(path));
+        const std::optional<std::string> epub = moratutor::books::WriteEpubBook(converted, book);
         if (!epub) throw Error(kFailedToSave);
         WriteWholeFile(path, *epub, kFailedToSave);
     } else if (type == 3) {
-        WriteWholeFile(path, moratutor::books::WriteFb2(converted, BookTitle(path)), kFailedToSave);
+        WriteWholeFile(path, moratutor::books::WriteFb2Book(converted, book), kFailedToSave);
     } else {
         WriteWholeFile(path, moratutor::codecs::EncodeUtf8Document(moratutor::ui::DocumentText(*richConvertedText->document())),
                        QStringLiteral("Stream write error"));
@@ -317,7 +319,7 @@ void TFMain::SaveDialogTypeChange(const QString& filter) {
 }
 
 QString TFMain::BookTitle(const QString& path) const {
-    return LoadedBookTitle.isEmpty() ? QFileInfo(path).completeBaseName() : LoadedBookTitle;
+    return LoadedBook.Title.isEmpty() ? QFileInfo(path).completeBaseName() : LoadedBook.Title;
 }
 
 void TFMain::actPrintExecute() {

@@ -1,6 +1,7 @@
 #include "moratutor/books/EpubReader.h"
 
 #include "moratutor/books/DocumentBuilder.h"
+#include "BookInfoReaders.h"
 #include "XhtmlWalker.h"
 #include "XmlSupport.h"
 #include "moratutor/books/ZipArchive.h"
@@ -97,24 +98,29 @@ bool IsEncrypted(const ZipReader& archive) {
     return false;
 }
 
-// The (X)HTML chapters of the spine, in reading order, as archive paths.
-std::vector<std::string> Chapters(const Package& package, const QString& folder) {
-    std::vector<std::string> chapters;
+struct Chapter {
+    std::string Path;  // in the archive
+    QString File;      // the file name its links use, which scopes its notes' ids
+};
+
+// The (X)HTML chapters of the spine, in reading order.
+std::vector<Chapter> Chapters(const Package& package, const QString& folder) {
+    std::vector<Chapter> chapters;
     for (const QString& id : package.Spine) {
         const auto item = package.Manifest.constFind(id);
         if (item == package.Manifest.constEnd()) continue;
         if (!item->MediaType.contains(u"html")) continue;  // only (X)HTML chapters hold text
-        chapters.push_back(EntryPath(folder, item->Href));
+        chapters.push_back({EntryPath(folder, item->Href), item->Href.section(u'#', 0, 0).section(u'/', -1)});
     }
     return chapters;
 }
 
 // What the archive says the chapters take unpacked, counted before any is read: a book of
 // a few hundred kilobytes may unpack to gigabytes.
-bool StatedTooLarge(const ZipReader& archive, const std::vector<std::string>& chapters, std::size_t stated,
+bool StatedTooLarge(const ZipReader& archive, const std::vector<Chapter>& chapters, std::size_t stated,
                     std::size_t limit) {
-    for (const std::string& chapter : chapters) {
-        stated += archive.StatedSize(chapter).value_or(0);
+    for (const Chapter& chapter : chapters) {
+        stated += archive.StatedSize(chapter.Path).value_or(0);
         if (stated > limit) return true;
     }
     return false;
@@ -136,7 +142,7 @@ BookReadStatus ReadEpub(const ZipReader& archive, QTextDocument& document, const
     Package package;
     if (!packageBytes || !ReadPackage(*packageBytes, limits, package)) return BookReadStatus::Damaged;
     const QString folder = packagePath.contains(u'/') ? packagePath.section(u'/', 0, -2) : QString();
-    const std::vector<std::string> chapters = Chapters(package, folder);
+    const std::vector<Chapter> chapters = Chapters(package, folder);
     if (StatedTooLarge(archive, chapters, packageBytes->size(), limits.MaxUnpackedBytes)) return BookReadStatus::TooLarge;
 
     DocumentAside aside(document);
@@ -144,14 +150,15 @@ BookReadStatus ReadEpub(const ZipReader& archive, QTextDocument& document, const
     std::size_t unpacked = packageBytes->size();
     bool anyChapter = false;
     bool damaged = false;
-    for (const std::string& path : chapters) {
+    for (const Chapter& item : chapters) {
         if (unpacked >= limits.MaxUnpackedBytes) return BookReadStatus::TooLarge;
         bool complete = false;
-        const auto chapter = archive.Read(path, limits.MaxUnpackedBytes - unpacked, &complete);
+        const auto chapter = archive.Read(item.Path, limits.MaxUnpackedBytes - unpacked, &complete);
         if (!chapter) continue;
         unpacked += chapter->size();
         if (!complete && unpacked >= limits.MaxUnpackedBytes) return BookReadStatus::TooLarge;
         out.ResetEmphasis();
+        out.SetNoteScope(item.File);
         BookInfo chapterInfo;
         const BookReadStatus status = ReadXhtml(DecodeXml(*chapter), out, limits, XmlDamage::ReadOn, &chapterInfo);
         if (status == BookReadStatus::TooDeep || status == BookReadStatus::TooLarge) return status;
@@ -159,9 +166,14 @@ BookReadStatus ReadEpub(const ZipReader& archive, QTextDocument& document, const
         damaged = damaged || chapterInfo.Damaged || !complete;
     }
     if (!anyChapter) return BookReadStatus::Damaged;
-    out.EndParagraph();
+    out.AppendNotes();
+    if (out.Overflowed()) return BookReadStatus::TooLarge;
     aside.Commit();
-    if (info) *info = {package.Title, damaged};
+    if (info) {
+        *info = ReadEpubInfo(archive, DecodeXml(*packageBytes), folder);
+        if (info->Title.isEmpty()) info->Title = package.Title;
+        info->Damaged = damaged;
+    }
     return BookReadStatus::Ok;
 }
 

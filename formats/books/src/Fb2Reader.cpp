@@ -1,6 +1,7 @@
 #include "moratutor/books/Fb2Reader.h"
 
 #include "moratutor/books/DocumentBuilder.h"
+#include "BookInfoReaders.h"
 #include "ResumingXmlReader.h"
 #include "XmlSupport.h"
 
@@ -25,9 +26,12 @@ bool IsBlock(QStringView name) {
 
 bool IsSkipped(const QXmlStreamReader& reader) {
     const QStringView name = reader.name();
-    if (IsOneOf(name, {u"description", u"binary", u"stylesheet", u"image"})) return true;
-    // The main body has no name; "notes" and "comments" bodies hold the notes.
-    return name == u"body" && !reader.attributes().value(QStringLiteral("name")).isEmpty();
+    return IsOneOf(name, {u"description", u"binary", u"stylesheet", u"image"});
+}
+
+// The main body has no name; "notes" and "comments" bodies hold the notes.
+bool IsNotesBody(const QXmlStreamReader& reader) {
+    return reader.name() == u"body" && !reader.attributes().value(QStringLiteral("name")).isEmpty();
 }
 
 class Fb2Walker {
@@ -62,7 +66,7 @@ public:
             }
             if (out_.Overflowed()) return BookReadStatus::TooLarge;
         }
-        out_.EndParagraph();
+        out_.AppendNotes();
         if (out_.Overflowed()) return BookReadStatus::TooLarge;
         if (!seenRoot) return xml_.Stopped() ? BookReadStatus::Damaged : BookReadStatus::NotBook;
         if (xml_.Damaged() && out_.Paragraphs() == 0 && title_.isEmpty()) return BookReadStatus::Damaged;
@@ -82,9 +86,11 @@ private:
         if (name == u"body") ++bodies_;
         if (name == u"section") ++sections_;
         if (name == u"title") ++titles_;
+        if (StartNotes(name)) return;
         if (IsParagraph(name)) {
+            // A chapter's title is a level 1 heading, its sections' titles 2 and down.
             const bool heading = titles_ > 0 || name == u"subtitle";
-            out_.StartParagraph(heading ? std::min(sections_ + (titles_ > 0 ? 1 : 2), 6) : 0);
+            out_.StartParagraph(heading ? std::clamp(sections_ + (titles_ > 0 ? 0 : 1), 1, 6) : 0);
         } else if (IsBlock(name)) {
             out_.EndParagraph();
         } else if (name == u"strong") {
@@ -103,6 +109,7 @@ private:
         if (skipped) return;
         if (name == u"section") --sections_;
         if (name == u"title") --titles_;
+        if (EndNotes(name)) return;
         if (IsParagraph(name) || IsBlock(name)) {
             out_.EndParagraph();
         } else if (name == u"strong") {
@@ -121,7 +128,57 @@ private:
             }
             return;
         }
-        if (bodies_ > 0) out_.AddText(text);
+        if (bodies_ > 0 && (notesFrom_ < 0 || out_.InNote())) out_.AddText(text);
+    }
+
+    // A notes body, a note (a section with an id in one) and a reference to a note; true
+    // when the element was one of them.
+    bool StartNotes(const QString& name) {
+        if (IsNotesBody(reader_)) {
+            out_.EndParagraph();
+            notesFrom_ = static_cast<int>(path_.size());
+            return true;
+        }
+        const QXmlStreamAttributes attributes = reader_.attributes();
+        // Every section of a notes body is a note, never lost; one with an id inside a
+        // section without (a group of notes) starts a note of its own.
+        const bool hasId = attributes.hasAttribute(QStringLiteral("id"));
+        if (notesFrom_ >= 0 && name == u"section" && (!out_.InNote() || (hasId && !noteHasId_))) {
+            out_.BeginNote(attributes.value(QStringLiteral("id")).toString());
+            noteFrom_ = static_cast<int>(path_.size());
+            noteHasId_ = hasId;
+            return true;
+        }
+        if (name != u"a" || out_.InNote()) return false;
+        QString href;
+        for (const QXmlStreamAttribute& attribute : attributes)
+            if (attribute.name() == u"href") href = attribute.value().toString();
+        const bool note = attributes.value(QStringLiteral("type")) == u"note";
+        if (href.startsWith(u'#') && href.size() > 1 && (note || notesFrom_ < 0)) {
+            out_.StartNoteReference(href.mid(1), note);
+            inReference_ = true;
+        }
+        return true;
+    }
+
+    bool EndNotes(const QString& name) {
+        const int depth = static_cast<int>(path_.size()) + 1;  // the element's own, popped already
+        if (depth == noteFrom_) {
+            out_.EndNote();
+            noteFrom_ = -1;
+            return true;
+        }
+        if (depth == notesFrom_) {
+            out_.EndNote();
+            notesFrom_ = -1;
+            return true;
+        }
+        if (name == u"a" && inReference_) {
+            out_.EndNoteReference();
+            inReference_ = false;
+            return true;
+        }
+        return false;
     }
 
     ResumingXmlReader& xml_;
@@ -134,6 +191,10 @@ private:
     int bodies_ = 0;
     int sections_ = 0;
     int titles_ = 0;
+    int notesFrom_ = -1;  // depth of the notes body, -1 outside one
+    int noteFrom_ = -1;   // depth of the note's section
+    bool noteHasId_ = false;
+    bool inReference_ = false;
 };
 
 }  // namespace
@@ -142,13 +203,18 @@ bool LooksLikeFb2(std::string_view bytes) { return RootElementName(bytes) == u"F
 
 BookReadStatus ReadFb2(std::string_view bytes, QTextDocument& document, const BookReadLimits& limits, BookInfo* info) {
     if (bytes.size() > limits.MaxBytes) return BookReadStatus::TooLarge;
-    ResumingXmlReader xml(DecodeXml(bytes), limits.MaxResumptions);
+    const QString text = DecodeXml(bytes);
+    ResumingXmlReader xml(text, limits.MaxResumptions);
     DocumentAside aside(document);
     QString bookTitle;
     const BookReadStatus status = Fb2Walker(xml, aside.Target(), limits, bookTitle).Run();
     if (status != BookReadStatus::Ok) return status;
     aside.Commit();
-    if (info) *info = {bookTitle, xml.Damaged()};
+    if (info) {
+        *info = ReadFb2Info(DeclareHtmlEntities(text));
+        if (info->Title.isEmpty()) info->Title = bookTitle;
+        info->Damaged = xml.Damaged();
+    }
     return BookReadStatus::Ok;
 }
 

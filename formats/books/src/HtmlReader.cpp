@@ -96,7 +96,10 @@ BookReadStatus ReadTagSoup(const QString& html, QTextDocument& document, const B
     out.EndParagraph();
     if (out.Overflowed()) return BookReadStatus::TooLarge;
     aside.Commit();
-    if (info) *info = {page.metaInformation(QTextDocument::DocumentTitle).simplified(), false};
+    if (info) {
+        *info = {};
+        info->Title = page.metaInformation(QTextDocument::DocumentTitle).simplified();
+    }
     return BookReadStatus::Ok;
 }
 
@@ -137,9 +140,13 @@ BookReadStatus ReadHtml(std::string_view bytes, QTextDocument& document, const B
         const BookReadStatus status = ReadXhtml(html, out, limits, XmlDamage::Stop, &page);
         if (status == BookReadStatus::TooDeep || status == BookReadStatus::TooLarge) return status;
         if (status == BookReadStatus::Ok && !page.Damaged) {
-            out.EndParagraph();
+            out.AppendNotes();
+            if (out.Overflowed()) return BookReadStatus::TooLarge;
             aside.Commit();
-            if (info) *info = {page.Title, false};
+            if (info) {
+                *info = {};
+                info->Title = page.Title;
+            }
             return BookReadStatus::Ok;
         }
     }

@@ -1,6 +1,7 @@
 #include "moratutor/books/PagedOutput.h"
 
 #include "SafeFile.h"
+#include "moratutor/books/BookStructure.h"
 #include "moratutor/books/WholeWords.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -70,6 +71,7 @@ bool PaintPages(const QTextDocument& source, QPagedPaintDevice& device) {
     document->setDefaultFont(source.defaultFont());
     document->documentLayout()->setPaintDevice(&device);
     document->setDocumentMargin(0);
+    PrepareChaptersForPages(*document);
 
     const QRectF paintable = device.pageLayout().paintRectPixels(device.logicalDpiX());
     QFont footerFont = source.defaultFont();

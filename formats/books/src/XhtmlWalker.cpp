@@ -1,6 +1,7 @@
 #include "XhtmlWalker.h"
 
 #include "moratutor/books/DocumentBuilder.h"
+#include "XhtmlNotes.h"
 #include "ResumingXmlReader.h"
 #include "XmlSupport.h"
 
@@ -27,24 +28,11 @@ int HeadingLevel(QStringView name) {
     return 0;
 }
 
-// Notes by their epub:type, or by the class names pandoc and other converters give them.
-bool IsNote(const QXmlStreamReader& reader) {
-    for (const QXmlStreamAttribute& attribute : reader.attributes()) {
-        if (attribute.name() != u"type" && attribute.name() != u"class") continue;
-        for (const QStringView token : attribute.value().split(u' ', Qt::SkipEmptyParts)) {
-            const QString lower = token.toString().toLower();  // LibreOffice writes class="Footnote"
-            if (IsOneOf(lower, {u"footnote", u"footnotes", u"endnote", u"endnotes", u"rearnote", u"rearnotes"})) return true;
-            if (attribute.name() == u"type" && token == u"note") return true;
-        }
-    }
-    return false;
-}
-
 bool IsSkipped(const QXmlStreamReader& reader) {
     const QStringView name = reader.name();
     return IsOneOf(name, {u"head", u"script", u"style", u"svg", u"math", u"img", u"image", u"object", u"video",
                           u"audio", u"iframe", u"template", u"nav", u"noscript", u"rt", u"rp"}) ||
-           IsNote(reader);
+           IsNoteBacklink(reader);
 }
 
 class XhtmlWalker {
@@ -71,13 +59,15 @@ public:
                     Characters(reader_.text());
                     break;
                 case QXmlStreamReader::EntityReference:
-                    if (skipFrom_ < 0 && !path_.empty()) out_.AddText(HtmlEntityText(reader_.name()));
+                    if (skipFrom_ < 0 && !path_.empty() && !notes_.DropsText(out_))
+                        out_.AddText(HtmlEntityText(reader_.name()));
                     break;
                 default:
                     break;
             }
             if (out_.Overflowed()) return BookReadStatus::TooLarge;
         }
+        out_.EndNote();  // a note ends with its chapter's file
         out_.EndParagraph();
         if (out_.Overflowed()) return BookReadStatus::TooLarge;
         if (title_) *title_ = title_->simplified();
@@ -91,6 +81,7 @@ private:
         if (skipFrom_ >= 0) return;
         if (IsSkipped(reader_)) {
             skipFrom_ = static_cast<int>(path_.size());
+        } else if (notes_.Start(reader_, name, static_cast<int>(path_.size()), out_)) {
         } else if (const int level = HeadingLevel(name)) {
             out_.StartParagraph(level);
         } else if (IsBlock(name)) {
@@ -109,9 +100,11 @@ private:
         const QString name = path_.back();
         const bool skipped = skipFrom_ >= 0;
         if (skipped && static_cast<int>(path_.size()) == skipFrom_) skipFrom_ = -1;
+        const int depth = static_cast<int>(path_.size());
         path_.pop_back();
         if (skipped) return;
-        if (HeadingLevel(name) || IsBlock(name)) {
+        if (notes_.End(depth, out_)) {
+        } else if (HeadingLevel(name) || IsBlock(name)) {
             out_.EndParagraph();
         } else if (IsBold(name)) {
             out_.SetBold(false);
@@ -122,7 +115,7 @@ private:
 
     void Characters(QStringView text) {
         if (skipFrom_ < 0 && !path_.empty()) {
-            out_.AddText(text);
+            if (!notes_.DropsText(out_)) out_.AddText(text);
         } else if (title_ && path_.size() == 3 && path_[1] == u"head" && path_[2] == u"title" && title_->size() < 4096) {
             *title_ += text;
         }
@@ -134,6 +127,7 @@ private:
     const BookReadLimits& limits_;
     QString* title_;
     std::vector<QString> path_;
+    XhtmlNotes notes_;
     int skipFrom_ = -1;  // depth of the skipped element, -1 outside one
 };
 
@@ -144,7 +138,11 @@ BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookRe
     ResumingXmlReader xml(text, onDamage == XmlDamage::ReadOn ? limits.MaxResumptions : 0);
     QString title;
     const BookReadStatus status = XhtmlWalker(xml, out, limits, info ? &title : nullptr).Run();
-    if (info) *info = {title, xml.Damaged()};
+    if (info) {
+        *info = {};
+        info->Title = title;
+        info->Damaged = xml.Damaged();
+    }
     return status;
 }
 

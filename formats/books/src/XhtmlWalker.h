@@ -15,9 +15,9 @@ enum class XmlDamage {
 };
 
 // Paragraphs, headings (h1 to h6 as heading paragraphs), list items and table cells as
-// paragraphs, b/strong bold, i/em/cite italic, br a line break. The head, scripts, style
-// sheets, images, navigation and notes (epub:type footnote, endnote, rearnote) are left
-// out; the head's <title> goes to info->Title when given. A document that is not
+// paragraphs, b/strong bold, i/em/cite italic, br a line break. Notes and references to
+// them go to the builder's notes (XhtmlNotes.h). The head, scripts, style sheets, images
+// and navigation are left out; the head's <title> goes to info->Title when given. A document that is not
 // well-formed is read as onDamage says, info->Damaged telling so: Ok, or Damaged when not
 // even its root element could be read.
 BookReadStatus ReadXhtml(const QString& text, DocumentBuilder& out, const BookReadLimits& limits, XmlDamage onDamage,

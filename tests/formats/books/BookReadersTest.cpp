@@ -44,21 +44,33 @@ const ReadCase kFb2Cases[] = {
     {"TitlesAreHeadings",
      Fb2("<title><p>Книга</p></title><section><title><p>Глава</p></title><section><title><p>Часть</p></title><p>Текст</p>"
          "</section></section>"),
-     {"#1 Книга", "#2 Глава", "#3 Часть", "Текст"}},
+     {"#1 Книга", "#1 Глава", "#2 Часть", "Текст"}},
     {"Emphasis", Fb2("<section><p>a <strong>b</strong> <emphasis>c</emphasis></p></section>"), {"a *b* _c_"}},
     {"WhitespaceCollapses", Fb2("<section><p>\n  один\n\t два  </p></section>"), {"один два"}},
-    {"NotesBodyLeftOut",
+    {"NotesBodyAfterTheText",
      Fb2("<section><p>Текст<a l:href=\"#n1\" type=\"note\">[1]</a></p></section></body><body name=\"notes\">"
-         "<section id=\"n1\"><p>Примечание</p></section>"),
-     {"Текст[1]"}},
+         "<title><p>Сноски</p></title><section id=\"n1\"><p>Примечание</p></section>"),
+     {"Текст[1]", "#1 Примечания", "1 Примечание"}},
+    {"NoteTitleIsItsLabel",
+     Fb2("<section><p>а<a l:href=\"#x\" type=\"note\">*</a></p></section></body><body name=\"notes\">"
+         "<section id=\"x\"><title><p>*</p></title><p>один</p><p>два</p></section>"),
+     {"а*", "#1 Примечания", "* один", "два"}},
+    {"LinksWithinTheBookAreNoNotes",
+     Fb2("<section><p><a l:href=\"#c2\">Вторая глава книги</a> и<a l:href=\"#n\">2</a></p></section></body>"
+         "<body name=\"notes\"><section id=\"n\"><p>эн</p></section>"),
+     {"Вторая глава книги и2", "#1 Примечания", "2 эн"}},
+    {"GroupedNotes",
+     Fb2("<section><p>а<a l:href=\"#b\" type=\"note\">1</a></p></section></body><body name=\"notes\"><section><title>"
+         "<p>Часть 1</p></title><section id=\"b\"><p>бэ</p></section></section>"),
+     {"а1", "#1 Примечания", "1 бэ", "Часть 1"}},
     {"ImagesAndBinariesLeftOut",
      Fb2("<section><image l:href=\"#i\"/><p>Текст</p></section></body><binary id=\"i\" content-type=\"image/png\">"
          "iVBORw0KGgo=</binary><body name=\"comments\"><section><p>x</p></section>"),
-     {"Текст"}},
+     {"Текст", "#1 Примечания", "1 x"}},  // a comment without an id is a note all the same
     {"PoemsEpigraphsCitations",
      Fb2("<section><epigraph><p>Эпиграф</p><text-author>Автор</text-author></epigraph><poem><stanza><v>Строка 1</v>"
          "<v>Строка 2</v></stanza></poem><cite><p>Цитата</p></cite><empty-line/><subtitle>Подзаголовок</subtitle></section>"),
-     {"Эпиграф", "Автор", "Строка 1", "Строка 2", "Цитата", "#3 Подзаголовок"}},
+     {"Эпиграф", "Автор", "Строка 1", "Строка 2", "Цитата", "#2 Подзаголовок"}},
     {"HtmlEntitiesUndeclared", Fb2("<section><p>а&nbsp;б &mdash; в</p></section>"), {QString::fromUtf16(u"а\u00A0б \u2014 в")}},
     {"Utf8ByteOrderMark", "\xEF\xBB\xBF" + Fb2("<section><p>Ёж</p></section>"), {"Ёж"}},
     {"EmptyParagraphsDropped", Fb2("<section><p> </p><p>а</p><p/></section>"), {"а"}},
@@ -71,12 +83,24 @@ const ReadCase kEpubCases[] = {
     {"HeadingsAndEmphasis",
      Epub({{"c.xhtml", "<h1>Глава</h1><h3>Часть</h3><p>a <b>b</b> <strong>c</strong> <em>d</em> <i>e</i></p>"}}),
      {"#1 Глава", "#3 Часть", "a *b* *c* _d_ _e_"}},
-    {"NotesScriptsImagesLeftOut",
+    {"NotesAfterTheTextScriptsImagesLeftOut",
      Epub({{"c.xhtml",
             "<p>Текст<a epub:type=\"noteref\" href=\"#n1\">1</a></p><script>alert('x')</script><img src=\"a.png\" alt=\"картинка\"/>"
             "<aside epub:type=\"footnote\" id=\"n1\"><p>Примечание</p></aside><svg xmlns=\"http://www.w3.org/2000/svg\">"
             "<text>svg</text></svg>"}}),
-     {"Текст1"}},
+     {"Текст1", "#1 Примечания", "1 Примечание"}},
+    {"NotesInTheOrderOfTheirReferences",
+     Epub({{"c.xhtml",
+            "<aside epub:type=\"footnote\" id=\"b\"><p>Бэ</p></aside><aside epub:type=\"footnote\" id=\"z\"><p>Зет</p></aside>"
+            "<aside epub:type=\"footnote\" id=\"a\"><p>А</p></aside>"
+            "<p>т<a epub:type=\"noteref\" href=\"#a\">x</a>т<a epub:type=\"noteref\" href=\"#b\">[y]</a></p>"}}),
+     {"тxт[y]", "#1 Примечания", "x А", "y Бэ", "3 Зет"}},
+    {"PandocFootnotesWithBacklinks",
+     Epub({{"c.xhtml",
+            "<p>а<a href=\"#fn1\" class=\"footnote-ref\" id=\"fnref1\" epub:type=\"noteref\">1</a></p>"
+            "<section class=\"footnotes\" epub:type=\"footnotes\"><hr/><ol><li id=\"fn1\" epub:type=\"footnote\">"
+            "<p>Сноска<a href=\"#fnref1\" class=\"footnote-back\" role=\"doc-backlink\">↩︎</a></p></li></ol></section>"}}),
+     {"а1", "#1 Примечания", "1 Сноска"}},
     {"NestedBlocksAndLineBreaks", Epub({{"c.xhtml", "<div>до<p>внутри<br/>строка</p>после</div><ul><li>пункт</li></ul>"}}),
      {"до", QString::fromUtf16(u"внутри\u2028строка"), "после", "пункт"}},
     {"NonLinearItemsLeftOut",
@@ -207,7 +231,9 @@ TEST_P(InteropTest, ReadsTheBook) {
         EXPECT_TRUE(text.contains("*«Ммм-м-у!»*")) << text.toStdString();
     }
     EXPECT_TRUE(text.contains("затопленную туманом.")) << text.toStdString();
-    EXPECT_FALSE(text.contains("Примечание")) << text.toStdString();
+    // The note comes after the text, under the notes' heading.
+    EXPECT_LT(text.indexOf("затопленную туманом."), text.indexOf("#1 Примечания")) << text.toStdString();
+    EXPECT_LT(text.indexOf("#1 Примечания"), text.indexOf("Примечание, которого в тексте быть не должно."));
     EXPECT_LT(text.indexOf("Глава первая"), text.indexOf("Глава вторая"));
 }
 

@@ -11,6 +11,10 @@
 
 #include <memory>
 
+#include "moratutor/books/BookStructure.h"
+#include "moratutor/books/BookWriters.h"
+#include "moratutor/books/DocumentLoader.h"
+
 #include "Controls.h"
 #include "MessageBoxes.h"
 #include "PaneDocument.h"
@@ -97,6 +101,44 @@ private slots:
         QAction* highlight = Control<QAction>(*w, "actHighlightReplacements");
         if (!highlight->isChecked()) highlight->trigger();
         QTRY_COMPARE(converted->extraSelections().size(), 4);
+    }
+
+    // A book's chapters and notes are formats of its paragraphs and runs: the converted pane
+    // keeps them, and so the books saved from the window do.
+    void chaptersAndNotesComeThroughTheRun_data() {
+        QTest::addColumn<QByteArray>("book");
+        QTest::newRow("fb2") << QByteArray(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" "
+            "xmlns:l=\"http://www.w3.org/1999/xlink\"><body><section><title><p>Глава кошек</p></title>"
+            "<p>Кака<a l:href=\"#n1\" type=\"note\">1</a> <emphasis>ока</emphasis></p></section></body>"
+            "<body name=\"notes\"><section id=\"n1\"><title><p>1</p></title><p>Сноска о кошке</p></section></body></FictionBook>");
+        QTest::newRow("pandoc html") << QByteArray(
+            "<html><body><h1>Глава кошек</h1><p>Кака<a href=\"#fn1\" class=\"footnote-ref\" role=\"doc-noteref\">"
+            "<sup>1</sup></a> <em>ока</em></p><section class=\"footnotes\" role=\"doc-endnotes\"><ol><li id=\"fn1\">"
+            "<p>Сноска о кошке<a href=\"#fnref1\" role=\"doc-backlink\">↩︎</a></p></li></ol></section></body></html>");
+    }
+    void chaptersAndNotesComeThroughTheRun() {
+        QFETCH(QByteArray, book);
+        moratutor::books::LoadedDocument loaded;
+        QCOMPARE(moratutor::books::LoadDocument(std::string_view(book.constData(), std::size_t(book.size())),
+                                                *source->document(), &loaded),
+                 moratutor::books::BookReadStatus::Ok);
+        Convert({2});
+        const QTextDocument& result = *converted->document();
+        QCOMPARE(result.toPlainText(), QStringLiteral("Глава こшек\nかか1 оか\nПримечания\n1 Сносか о こшке"));
+        QCOMPARE(result.begin().blockFormat().headingLevel(), 1);
+        const QTextBlock text = result.begin().next();
+        QVERIFY(FormatAt(result, text.position() + 2).isAnchor());   // 1
+        const QString href = FormatAt(result, text.position() + 2).anchorHref();
+        QVERIFY(!FormatAt(result, text.position() + 1).isAnchor());  // か
+        QVERIFY(FormatAt(result, text.position() + 4).fontItalic());  // о
+        QVERIFY(text.next().blockFormat().boolProperty(moratutor::books::kNotesHeading));
+        const QTextBlock note = text.next().next();
+        QCOMPARE(u'#' + note.blockFormat().stringProperty(moratutor::books::kNoteId), href);
+        QCOMPARE(note.blockFormat().stringProperty(moratutor::books::kNoteLabel), QStringLiteral("1"));
+        const QString fb2 = QString::fromStdString(moratutor::books::WriteFb2(result, QStringLiteral("Кошки")));
+        QVERIFY2(fb2.contains(QStringLiteral("type=\"note\">1</a>")) && fb2.contains(QStringLiteral("<body name=\"notes\">")),
+                 qPrintable(fb2));
     }
 
     void plainSourceStaysPlain() {

@@ -740,6 +740,38 @@ private slots:
         QCOMPARE(title, QStringLiteral("Сказка"));
     }
 
+    // A book's author and annotation go into the books saved from the window.
+    void savesTheLoadedBooksDetails_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("epub") << 2 << QStringLiteral("epub");
+        QTest::newRow("fb2") << 3 << QStringLiteral("fb2");
+    }
+    void savesTheLoadedBooksDetails() {
+        QFETCH(int, type);
+        QFETCH(QString, suffix);
+        QByteArray book = kTale;
+        book.replace("<book-title>", "<author><first-name>Анна</first-name><last-name>Лесная</last-name></author><book-title>");
+        book.replace("</book-title>", "</book-title><annotation><p>О ёжике.</p></annotation>");
+        WriteFile(Path("author.fb2"), book);
+        Load([&](QFileDialog* d) {
+            ChooseType(d, 2);
+            TypeAndConfirm(d, dir.path(), QStringLiteral("author.fb2"));
+        });
+        Control<QTextEdit>(*w, "richConvertedTextUnicode")->setPlainText(QStringLiteral("ほし"));
+        SaveAs(QStringLiteral("author-kana"), type);
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+        const QByteArray bytes = ReadFile(Path(QStringLiteral("author-kana.") + suffix));
+        QTextDocument document;
+        moratutor::books::LoadedDocument loaded;
+        QCOMPARE(moratutor::books::LoadDocument(std::string_view(bytes.constData(), std::size_t(bytes.size())), document, &loaded),
+                 moratutor::books::BookReadStatus::Ok);
+        QCOMPARE(loaded.Book.Title, QStringLiteral("Сказка"));
+        QCOMPARE(loaded.Book.Authors.size(), std::size_t(1));
+        QCOMPARE(loaded.Book.Authors[0].DisplayName(), QStringLiteral("Анна Лесная"));
+        QCOMPARE(loaded.Book.Annotation, QStringLiteral("О ёжике."));
+    }
+
     void savesBooksThatLoadBack_data() {
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("suffix");

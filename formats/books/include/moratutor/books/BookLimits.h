@@ -1,7 +1,7 @@
 // What the book readers refuse to handle, and how a read ended.
 #pragma once
 
-#include <QString>
+#include "moratutor/books/BookInfo.h"
 
 #include <cstddef>
 
@@ -33,12 +33,6 @@ enum class BookReadStatus {
     TooLarge,   // a limit on bytes, paragraphs or characters was passed
     Encrypted,  // an EPUB whose chapters are encrypted (DRM)
     Binary,     // the bytes are an image, an archive or other data, not text
-};
-
-// What a reader tells besides the text.
-struct BookInfo {
-    QString Title;         // the book's or page's own title; empty when it has none
-    bool Damaged = false;  // not well-formed: read as far as it could be, on past the damage
 };
 
 }  // namespace moratutor::books

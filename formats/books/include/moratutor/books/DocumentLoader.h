@@ -1,6 +1,7 @@
 // The one way a file's bytes become a document, for the window and the command-line tool.
 #pragma once
 
+#include "moratutor/books/BookInfo.h"
 #include "moratutor/books/BookLimits.h"
 
 #include <QString>
@@ -27,6 +28,7 @@ QString BinaryContent(std::string_view bytes);
 struct LoadedDocument {
     DocumentType Type = DocumentType::PlainText;
     QString Title;         // the book's or page's own title; empty when it has none
+    BookInfo Book;         // an FB2's or EPUB's details, Title and Damaged among them; the title alone for others
     bool Damaged = false;  // read past damage: the user is to be told (DamagedBookWarning)
     QString LooksLike;     // for Binary: what the bytes look like ("изображение PNG")
 };
