@@ -152,15 +152,22 @@ void InsertRuns(StretchWriter& writer, std::size_t from, std::size_t to, const S
     }
 }
 
+// Paragraph by paragraph: the document's whole text at once would be one more copy of a
+// book at the conversion's peak.
 bool SameText(const QTextDocument& document, std::u16string_view text) {
-    const QString raw = document.toRawText();
-    if (static_cast<std::size_t>(raw.size()) != text.size()) return false;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        char16_t c = raw[i].unicode();
+    if (static_cast<std::size_t>(document.characterCount()) != text.size() + 1) return false;
+    std::size_t at = 0;
+    const auto same = [&text, &at](char16_t c) {
         if (c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1') c = u'\n';
-        if (c != text[static_cast<std::size_t>(i)]) return false;
+        return at < text.size() && text[at++] == c;
+    };
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QString piece = block.text();
+        if (!std::all_of(piece.cbegin(), piece.cend(), [&same](QChar c) { return same(c.unicode()); })) return false;
+        // The mark that ends the paragraph; the document's last one is not in its text.
+        if (block.next().isValid() && !same(u'\n')) return false;
     }
-    return true;
+    return at == text.size();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,8 @@ struct ParagraphCase {
     std::vector<Para> paragraphs;
 };
 
+void PrintTo(const ParagraphCase& c, std::ostream* out) { *out << c.name; }
+
 class ParagraphBreaks : public ::testing::TestWithParam<ParagraphCase> {};
 
 // Text the pass leaves alone (Latin), so the result must be the source over again: every
@@ -205,6 +208,40 @@ TEST(ConvertedFormats, ReplacedSyllablesOnLinesThatGoOnInOneFormat) {
     EXPECT_EQ(LookOf(result.document->begin().next().charFormat()), I);
     EXPECT_EQ(Looks(result.document->lastBlock()), "b");
 }
+
+struct MisplacedCase {
+    const char* name;
+    std::u16string text;
+    std::vector<std::uint32_t> starts;  // the paragraphs' starts
+};
+
+void PrintTo(const MisplacedCase& c, std::ostream* out) { *out << c.name; }
+
+class MisplacedParagraphs : public ::testing::TestWithParam<MisplacedCase> {};
+
+// Formats whose paragraphs do not stand after the text's line breaks never change the text:
+// the result is the text with a paragraph at each "\n", as a plain text would be.
+TEST_P(MisplacedParagraphs, LeaveTheTextAsItIs) {
+    converted::SourceFormats formats;
+    formats.Formats = {QTextBlockFormat(), FormatOf(B)};
+    for (std::uint32_t start : GetParam().starts) formats.Paragraphs.push_back({start, 0, 1});
+    formats.Runs = {{0, 1}};
+    QTextDocument document;
+    converted::FillFormatted(document, GetParam().text, formats);
+    EXPECT_EQ(document.toRawText().replace(QChar::ParagraphSeparator, u'\n').toStdU16String(), GetParam().text);
+    EXPECT_EQ(document.blockCount(), 1 + std::count(GetParam().text.begin(), GetParam().text.end(), u'\n'));
+}
+
+const MisplacedCase kMisplacedCases[] = {
+    {"WhereTheyBelong", u"аб\nвг", {0, 3}},
+    {"InsideAWord", u"абвгд", {0, 3}},
+    {"OneUnitLate", u"аб\nвг", {0, 4}},
+    {"PastTheEnd", u"аб\nвг", {0, 3, 9}},
+    {"TwoAtOnePlace", u"аб\nвг", {0, 3, 3}},
+    {"OneBreakTooFew", u"аб\nвг\nд", {0, 3}},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, MisplacedParagraphs, ::testing::ValuesIn(kMisplacedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConvertedFormats, PlainTextIsPlain) {
     QTextDocument source;
