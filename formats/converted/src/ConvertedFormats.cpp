@@ -72,81 +72,21 @@ QString Slice(std::u16string_view text, std::size_t from, std::size_t to) {
     return QString::fromRawData(reinterpret_cast<const QChar*>(text.data() + from), static_cast<qsizetype>(to - from));
 }
 
-// Puts the text in through one cursor, a stretch of one character format at a time. A
-// stretch goes on across a paragraph's end ("\n") that has its format and whose next
-// paragraph has the same paragraph format: insertText makes that paragraph itself, and
-// every call costs a copy and a look-up of its formats, as many as the book has words
-// in emphasis and lines.
-class StretchWriter {
-public:
-    static constexpr std::uint32_t kPlain = ~std::uint32_t{0};  // QTextCharFormat()
-
-    StretchWriter(QTextCursor& cursor, std::u16string_view text, const SourceFormats& formats, std::uint32_t block)
-        : cursor_(cursor), text_(text), formats_(formats), block_(block) {}
-
-    // [from, to) of the text in `format`.
-    void Text(std::size_t from, std::size_t to, std::uint32_t format) {
-        if (to <= from) return;
-        next_ = to;
-        if (pending_ && format == format_ && from == to_) {
-            to_ = to;
-            return;
-        }
-        Flush();
-        pending_ = true;
-        from_ = from;
-        to_ = to;
-        format_ = format;
-    }
-
-    // The paragraph that the text's "\n" at `at` begins, with its formats.
-    void Paragraph(std::size_t at, std::uint32_t block, std::uint32_t mark) {
-        const bool joins = block == block_ && at == next_ && at < text_.size() && text_[at] == u'\n';
-        next_ = at + 1;
-        if (joins && (!pending_ || format_ == mark)) {
-            if (!pending_) from_ = at;
-            pending_ = true;
-            format_ = mark;
-            to_ = at + 1;
-            return;
-        }
-        Flush();
-        cursor_.insertBlock(formats_.Formats[block].toBlockFormat(), formats_.Formats[mark].toCharFormat());
-        block_ = block;
-    }
-
-    void Flush() {
-        if (!pending_) return;
-        pending_ = false;
-        const QString slice = QString::fromRawData(reinterpret_cast<const QChar*>(text_.data() + from_),
-                                                   static_cast<qsizetype>(to_ - from_));
-        cursor_.insertText(slice, format_ == kPlain ? QTextCharFormat() : formats_.Formats[format_].toCharFormat());
-    }
-
-private:
-    QTextCursor& cursor_;
-    std::u16string_view text_;
-    const SourceFormats& formats_;
-    std::uint32_t block_;   // the paragraph format at the cursor
-    bool pending_ = false;  // [from_, to_) in format_ not put in yet
-    std::size_t from_ = 0, to_ = 0;
-    std::uint32_t format_ = 0;
-    std::size_t next_ = 0;  // where the text put in or pending ends
-};
-
 // The runs of one paragraph, [from, to) of the text; `run` is the run at `from` on entry
 // and the one at `to` on return.
-void InsertRuns(StretchWriter& writer, std::size_t from, std::size_t to, const SourceFormats& formats, std::size_t& run) {
+void InsertRuns(QTextCursor& cursor, std::u16string_view text, std::size_t from, std::size_t to,
+                const SourceFormats& formats, std::size_t& run) {
     const auto& runs = formats.Runs;
     if (runs.empty()) {
-        writer.Text(from, to, StretchWriter::kPlain);
+        if (to > from) cursor.insertText(Slice(text, from, to), QTextCharFormat());
         return;
     }
     while (run + 1 < runs.size() && runs[run + 1].Start <= from) ++run;
     for (std::size_t position = from; position < to;) {
         const std::size_t runEnd =
             std::min<std::size_t>(to, run + 1 < runs.size() ? runs[run + 1].Start : std::numeric_limits<std::size_t>::max());
-        if (runEnd > position) writer.Text(position, runEnd, runs[run].Format);
+        if (runEnd > position)
+            cursor.insertText(Slice(text, position, runEnd), formats.Formats[runs[run].Format].toCharFormat());
         position = std::max(position, runEnd);
         if (position < to) ++run;
     }
@@ -214,22 +154,23 @@ void MapToConverted(SourceFormats& formats, const AnswerKey& key) {
 void FillFormatted(QTextDocument& document, std::u16string_view text, const SourceFormats& formats) {
     QTextCursor cursor(&document);
     const auto& paragraphs = formats.Paragraphs;
-    if (!paragraphs.empty()) {
-        cursor.setBlockFormat(formats.Formats[paragraphs[0].BlockFormat].toBlockFormat());
-        cursor.setBlockCharFormat(formats.Formats[paragraphs[0].CharFormat].toCharFormat());
-    }
-    StretchWriter writer(cursor, text, formats, paragraphs.empty() ? 0 : paragraphs[0].BlockFormat);
     std::size_t run = 0;
     for (std::size_t p = 0; p < paragraphs.size(); ++p) {
         const std::size_t from = std::min<std::size_t>(paragraphs[p].Start, text.size());
-        // Up to the next paragraph's mark ("\n"), which the paragraph break stands for.
+        // Up to the next paragraph's mark ("\n"), which insertBlock stands for.
         const std::size_t to = p + 1 < paragraphs.size()
                                    ? std::clamp<std::size_t>(paragraphs[p + 1].Start, from + 1, text.size() + 1) - 1
                                    : text.size();
-        if (p > 0) writer.Paragraph(from - 1, paragraphs[p].BlockFormat, paragraphs[p].CharFormat);
-        InsertRuns(writer, from, to, formats, run);
+        const QTextBlockFormat block = formats.Formats[paragraphs[p].BlockFormat].toBlockFormat();
+        const QTextCharFormat mark = formats.Formats[paragraphs[p].CharFormat].toCharFormat();
+        if (p == 0) {
+            cursor.setBlockFormat(block);
+            cursor.setBlockCharFormat(mark);
+        } else {
+            cursor.insertBlock(block, mark);
+        }
+        InsertRuns(cursor, text, from, to, formats, run);
     }
-    writer.Flush();
     // The answer key and its highlight stand on the pane's text being the pass's output to
     // the unit; a source whose structure does not map so (frames of a table) keeps its text.
     if (paragraphs.empty() || !SameText(document, text)) {
