@@ -8,11 +8,12 @@
 #include "BenchText.h"
 #include "moratutor/converted/ConvertedFormats.h"
 #include "moratutor/rtf/RtfReader.h"
+#include "UKanaChart.h"
 
 #include "moratutor/ConversionKey.h"
 #include "moratutor/Engine.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -36,9 +37,9 @@ void EnsureApplication() {
     static int argc = 1;
     static char name[] = "moratutor_format_bench";
     static char* argv[] = {name, nullptr};
-    if (!QGuiApplication::instance()) {
+    if (!QApplication::instance()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        static QGuiApplication application(argc, argv);
+        static QApplication application(argc, argv);
     }
 }
 
@@ -80,10 +81,11 @@ const QTextDocument& CursorSource() {
     return *document;
 }
 
-// A Cyrillic text unit as code page 1251 writes it.
+// A text unit as RTF in code page 1251 writes it (the word list is Russian).
 std::string Cp1251(char16_t c) {
-    if (c < 0x80) return c == u'\\' || c == u'{' || c == u'}' ? std::string{'\\', static_cast<char>(c)} : std::string(1, static_cast<char>(c));
-    unsigned byte = c >= u'А' && c <= u'я' ? 0xC0 + (c - u'А') : c == u'ё' ? 0xB8 : c == u'Ё' ? 0xA8 : '?';
+    if (c == u'\\' || c == u'{' || c == u'}') return {'\\', static_cast<char>(c)};
+    if (c < 0x80) return std::string(1, static_cast<char>(c));
+    const unsigned byte = c >= u'А' && c <= u'я' ? 0xC0 + (c - u'А') : c == u'ё' ? 0xB8 : c == u'Ё' ? 0xA8 : '?';
     static constexpr char kHex[] = "0123456789abcdef";
     return {'\\', '\'', kHex[byte >> 4], kHex[byte & 15]};
 }
@@ -225,9 +227,18 @@ void BM_FillPlain(benchmark::State& state) {
     state.counters["document_per_text"] = held / (static_cast<double>(conversion.text.size()) * sizeof(char16_t));
 }
 
+// The kana chart's counts of a book's key (933,000 entries), shown after every conversion.
+void BM_KanaChartCounts(benchmark::State& state) {
+    const Conversion& conversion = Converted(1);
+    ui::TFKanaChart chart;
+    for (auto _ : state) chart.SetCounts(conversion.key);
+    state.counters["entries"] = static_cast<double>(conversion.key.size());
+}
+
 BENCHMARK(BM_TakeAndMapFormats)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FillFormatted)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FillPlain)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KanaChartCounts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
