@@ -369,6 +369,8 @@ def main():
     ap.add_argument("--keep", action="store_true", help="keep the work folder")
     ap.add_argument("--wrap", default="", help="a command to run the program under, such as a profiler")
     ap.add_argument("--formatted-only", action="store_true", help="only the formatted book's conversion")
+    ap.add_argument("--conversions-only", action="store_true",
+                    help="only the two conversions of the book opened at start: as plain text and formatted")
     args = ap.parse_args()
 
     work = tempfile.mkdtemp(prefix="moratutor-timing-")
@@ -394,11 +396,13 @@ def main():
     wm = subprocess.Popen(["openbox"], stderr=subprocess.DEVNULL)
     time.sleep(1.0)
     results = []
+    load_before = os.getloadavg()[0]
     try:
         for i in range(args.runs):
             r = {}
-            if not args.formatted_only:
+            if not args.formatted_only and not args.conversions_only:
                 r.update(one_run(program, work, text, os.path.join(work, "trace%d.txt" % i), args.wrap.split()))
+            if not args.formatted_only:
                 r.update(both_panes_run(program, work, text, os.path.join(work, "panes%d.txt" % i), args.wrap.split()))
             r.update(formatted_run(program, work, text, os.path.join(work, "formatted%d.txt" % i), args.wrap.split()))
             results.append(r)
@@ -410,7 +414,8 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
 
     lines = text.count("\n") + 1
-    print("text: %d characters, %d lines; %d runs; %d cores" % (len(text), lines, len(results), os.cpu_count()))
+    print("text: %d characters, %d lines; %d runs; %d cores; load average %.1f before, %.1f after" % (
+        len(text), lines, len(results), os.cpu_count(), load_before, os.getloadavg()[0]))
     print("%-36s %10s %10s" % ("what (ms, MB)", "median", "worst"))
     for key in results[0]:
         values = [r[key] for r in results]

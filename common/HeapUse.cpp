@@ -1,5 +1,9 @@
 #include "HeapUse.h"
 
+// Any C library header says whether this is glibc: without one, __GLIBC__ is never defined
+// and both functions below would do nothing.
+#include <cstdlib>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

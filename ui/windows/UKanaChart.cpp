@@ -13,7 +13,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <cstdint>
 #include <map>
+#include <vector>
 
 #include "MarkingColours.h"
 #include "moratutor/SyllableTable.h"
@@ -234,13 +236,20 @@ void TFKanaChart::SetCounts(const moratutor::AnswerKey& key) {
     for (CellWidgets& cell : cells_) cell.Hiragana = cell.Katakana = 0;
     QSet<QString> different;
     int spaces = 0;
+    // A book's key has a million entries and a few hundred kinds: what an entry writes
+    // (its row, script and length) is looked at once per kind, not once per entry.
+    enum Kind : std::uint8_t { kUnseen, kInCell, kWidenedSpace };
+    std::vector<Kind> kinds(std::size_t{1} << 17, kUnseen);
     for (const moratutor::KeyEntry& entry : key) {
         CellWidgets& cell = cells_[static_cast<std::size_t>(entry.Row - 1)];
         ++(entry.Script == moratutor::kmKatakana ? cell.Katakana : cell.Hiragana);
-        if (moratutor::LearningGroup(entry.TableRow()) != 0)
-            different.insert(FromView(entry.Kana()));
-        else
-            ++spaces;  // a widened space, which has no cell
+        Kind& kind = kinds[(std::size_t{entry.Row} << 9) | (std::size_t{entry.Script == moratutor::kmKatakana} << 8) |
+                           entry.Length];
+        if (kind == kUnseen) {
+            kind = moratutor::LearningGroup(entry.TableRow()) != 0 ? kInCell : kWidenedSpace;
+            if (kind == kInCell) different.insert(FromView(entry.Kana()));
+        }
+        if (kind == kWidenedSpace) ++spaces;  // a widened space, which has no cell
     }
     const auto show = [](QLabel* label, int count) {
         label->setText(QString::number(count));

@@ -92,15 +92,22 @@ void InsertRuns(QTextCursor& cursor, std::u16string_view text, std::size_t from,
     }
 }
 
+// Paragraph by paragraph: the document's whole text at once would be one more copy of a
+// book at the conversion's peak.
 bool SameText(const QTextDocument& document, std::u16string_view text) {
-    const QString raw = document.toRawText();
-    if (static_cast<std::size_t>(raw.size()) != text.size()) return false;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        char16_t c = raw[i].unicode();
+    if (static_cast<std::size_t>(document.characterCount()) != text.size() + 1) return false;
+    std::size_t at = 0;
+    const auto same = [&text, &at](char16_t c) {
         if (c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1') c = u'\n';
-        if (c != text[static_cast<std::size_t>(i)]) return false;
+        return at < text.size() && text[at++] == c;
+    };
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QString piece = block.text();
+        if (!std::all_of(piece.cbegin(), piece.cend(), [&same](QChar c) { return same(c.unicode()); })) return false;
+        // The mark that ends the paragraph; the document's last one is not in its text.
+        if (block.next().isValid() && !same(u'\n')) return false;
     }
-    return true;
+    return at == text.size();
 }
 
 }  // namespace
@@ -121,17 +128,19 @@ SourceFormats TakeFormats(const QTextDocument& source) {
         }))
         return taken;
     FormatTable table(source, taken.Formats);
+    // Positions added up from the paragraphs' lengths and the fragments' along each: a
+    // paragraph's or fragment's own position() climbs the document's tree each time.
+    std::uint32_t start = 0;
     for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
-        // Positions added up along the paragraph: a fragment's own position() climbs the
-        // document's tree each time.
-        auto position = static_cast<std::uint32_t>(block.position());
-        taken.Paragraphs.push_back({position, table.Intern(block.blockFormatIndex()), table.Intern(block.charFormatIndex())});
+        taken.Paragraphs.push_back({start, table.Intern(block.blockFormatIndex()), table.Intern(block.charFormatIndex())});
+        std::uint32_t position = start;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const std::uint32_t format = table.Intern(fragment.charFormatIndex());
             if (taken.Runs.empty() || taken.Runs.back().Format != format) taken.Runs.push_back({position, format});
             position += static_cast<std::uint32_t>(fragment.length());
         }
+        start += static_cast<std::uint32_t>(block.length());
     }
     return taken;
 }

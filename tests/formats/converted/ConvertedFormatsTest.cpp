@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,112 @@ TEST(ConvertedFormats, ParagraphsKeepTheirFormatsAfterTextThatShrank) {
     EXPECT_TRUE(third.text().isEmpty());
     EXPECT_EQ(result.document->toRawText().replace(QChar::ParagraphSeparator, u'\n').toStdU16String(), result.text);
 }
+
+// A paragraph of the source: its runs, the format of its mark (the paragraph break before
+// it) and whether it is indented.
+struct Para {
+    std::vector<Piece> runs;
+    Look mark = N;
+    bool indented = false;
+};
+
+struct ParagraphCase {
+    const char* name;
+    std::vector<Para> paragraphs;
+};
+
+void PrintTo(const ParagraphCase& c, std::ostream* out) { *out << c.name; }
+
+class ParagraphBreaks : public ::testing::TestWithParam<ParagraphCase> {};
+
+// Text the pass leaves alone (Latin), so the result must be the source over again: every
+// paragraph with its format and its mark's, every unit with its look, whether the writer
+// joins paragraphs into one insertion or not.
+TEST_P(ParagraphBreaks, KeepEveryParagraphAndMarkFormat) {
+    QTextDocument source;
+    QTextCursor cursor(&source);
+    QTextBlockFormat indented;
+    indented.setLeftMargin(24);
+    for (std::size_t p = 0; p < GetParam().paragraphs.size(); ++p) {
+        const Para& para = GetParam().paragraphs[p];
+        if (p == 0) {
+            cursor.setBlockFormat(para.indented ? indented : QTextBlockFormat());
+            cursor.setBlockCharFormat(FormatOf(para.mark));
+        } else {
+            cursor.insertBlock(para.indented ? indented : QTextBlockFormat(), FormatOf(para.mark));
+        }
+        for (const Piece& run : para.runs) cursor.insertText(QString::fromUtf16(run.text), FormatOf(run.look));
+    }
+    const Converted result = Convert(source);
+    ASSERT_EQ(result.document->blockCount(), source.blockCount());
+    for (QTextBlock want = source.begin(), got = result.document->begin(); want.isValid(); want = want.next(), got = got.next()) {
+        SCOPED_TRACE(want.blockNumber());
+        EXPECT_EQ(got.text(), want.text());
+        EXPECT_EQ(got.blockFormat().leftMargin(), want.blockFormat().leftMargin());
+        EXPECT_EQ(LookOf(got.charFormat()), LookOf(want.charFormat()));
+        EXPECT_EQ(Looks(got), Looks(want));
+    }
+}
+
+const ParagraphCase kParagraphCases[] = {
+    {"PlainLinesInOneFormat", {{{{u"ab", N}}}, {{{u"cd", N}}}, {{{u"ef", N}}}}},
+    {"MarkInAnotherFormatThanTheText", {{{{u"ab", N}}}, {{{u"cd", N}}, B}, {{{u"ef", N}}}}},
+    {"ParagraphFormatChanges", {{{{u"ab", N}}}, {{{u"cd", N}}, N, true}, {{{u"ef", N}}, N, true}, {{{u"gh", N}}}}},
+    {"EmptyParagraphsBetween", {{{{u"ab", N}}}, {{}, N}, {{}, B}, {{}, N}, {{{u"cd", N}}}}},
+    {"BoldAcrossAParagraphEnd", {{{{u"ab", N}, {u"cd", B}}}, {{{u"ef", B}, {u"gh", N}}, B}}},
+    {"FirstParagraphEmptyAndItsMarkBold", {{{}, B}, {{{u"ab", B}}, B}, {{{u"cd", N}}, N}}},
+    {"ItalicParagraphAfterBoldMark", {{{{u"ab", B}}}, {{{u"cd", I}}, B}, {{{u"ef", I}}, I}}},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, ParagraphBreaks, ::testing::ValuesIn(kParagraphCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConvertedFormats, ReplacedSyllablesOnLinesThatGoOnInOneFormat) {
+    QTextDocument source;
+    QTextCursor cursor(&source);
+    cursor.insertText(QStringLiteral("мама\nкака\n"), FormatOf(I));
+    cursor.insertText(QStringLiteral("ко"), FormatOf(B));
+    const Converted result = Convert(source);
+    EXPECT_EQ(result.text, u"まま\nかか\nこ");
+    ASSERT_EQ(result.document->blockCount(), 3);
+    EXPECT_EQ(Looks(result.document->begin()), "ii");
+    EXPECT_EQ(Looks(result.document->begin().next()), "ii");
+    EXPECT_EQ(LookOf(result.document->begin().next().charFormat()), I);
+    EXPECT_EQ(Looks(result.document->lastBlock()), "b");
+}
+
+struct MisplacedCase {
+    const char* name;
+    std::u16string text;
+    std::vector<std::uint32_t> starts;  // the paragraphs' starts
+};
+
+void PrintTo(const MisplacedCase& c, std::ostream* out) { *out << c.name; }
+
+class MisplacedParagraphs : public ::testing::TestWithParam<MisplacedCase> {};
+
+// Formats whose paragraphs do not stand after the text's line breaks never change the text:
+// the result is the text with a paragraph at each "\n", as a plain text would be.
+TEST_P(MisplacedParagraphs, LeaveTheTextAsItIs) {
+    converted::SourceFormats formats;
+    formats.Formats = {QTextBlockFormat(), FormatOf(B)};
+    for (std::uint32_t start : GetParam().starts) formats.Paragraphs.push_back({start, 0, 1});
+    formats.Runs = {{0, 1}};
+    QTextDocument document;
+    converted::FillFormatted(document, GetParam().text, formats);
+    EXPECT_EQ(document.toRawText().replace(QChar::ParagraphSeparator, u'\n').toStdU16String(), GetParam().text);
+    EXPECT_EQ(document.blockCount(), 1 + std::count(GetParam().text.begin(), GetParam().text.end(), u'\n'));
+}
+
+const MisplacedCase kMisplacedCases[] = {
+    {"WhereTheyBelong", u"аб\nвг", {0, 3}},
+    {"InsideAWord", u"абвгд", {0, 3}},
+    {"OneUnitLate", u"аб\nвг", {0, 4}},
+    {"PastTheEnd", u"аб\nвг", {0, 3, 9}},
+    {"TwoAtOnePlace", u"аб\nвг", {0, 3, 3}},
+    {"OneBreakTooFew", u"аб\nвг\nд", {0, 3}},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, MisplacedParagraphs, ::testing::ValuesIn(kMisplacedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConvertedFormats, PlainTextIsPlain) {
     QTextDocument source;
