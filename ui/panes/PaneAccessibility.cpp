@@ -221,6 +221,8 @@ int PaneAccessible::offsetAtPoint(const QPoint& point) const {
 }
 
 void PaneAccessible::scrollToSubstring(int start, int end) {
+    // Asked for its paragraph's place, the layout tells the pane how far its range must reach.
+    Pane().document()->documentLayout()->blockBoundingRect(Pane().document()->findBlock(start));
     const QRectF area = CaretInDocument(start).united(CaretInDocument(end));
     // As little a move as brings it into view, its start first when it is taller than the view.
     const auto bring = [](QScrollBar* bar, qreal low, qreal high, int room) {

@@ -42,6 +42,7 @@ private slots:
         moratutor::ui::GuardPane(*pane);
         window.resize(600, 440);
         window.show();
+        pane->show();  // made after the window was first shown
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
     void cleanup() { qDeleteAll(window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)); }
@@ -49,23 +50,32 @@ private slots:
     void hugeParagraphsCharactersStandWhereTheyAreDrawn_data() {
         QTest::addColumn<int>("offset");
         QTest::addColumn<bool>("scrolled");
+        QTest::addColumn<bool>("wraps");
         for (const int offset : {0, 1, 28, 500'000, 500'001, 1'099'990})
             for (const bool scrolled : {false, true})
-                QTest::addRow("%d%s", offset, scrolled ? ", in view" : "") << offset << scrolled;
+                QTest::addRow("%d%s", offset, scrolled ? ", in view" : "") << offset << scrolled << true;
+        // One line of a million characters, scrolled across.
+        QTest::addRow("500000, one line") << 500'000 << true << false;
+        QTest::addRow("1099990, one line") << 1'099'990 << true << false;
     }
     void hugeParagraphsCharactersStandWhereTheyAreDrawn() {
         QFETCH(int, offset);
         QFETCH(bool, scrolled);
+        QFETCH(bool, wraps);
+        if (!wraps) pane->setLineWrapMode(QTextEdit::NoWrap);
         QString huge;  // 1.1 million characters in one paragraph
         for (int i = 0; huge.size() < 1'100'000; ++i)
             huge += i % 7 ? QStringLiteral("мороз и солнце день чудесный ") : QStringLiteral("ещё ты дремлешь, друг прелестный! ");
         auto document = std::make_unique<QTextDocument>();
         document->setPlainText(huge);
         moratutor::ui::InstallDocument(*pane, std::move(document));
+        QTest::qWait(50);  // shown, as the reader finds it
         QAccessibleTextInterface* text = TextOf(pane);
         QVERIFY(text && Layout());
         if (scrolled) {
-            pane->verticalScrollBar()->setValue(static_cast<int>(Layout()->CaretRect(offset).top()) - 37);
+            const QRectF caret = Layout()->CaretRect(offset);
+            pane->verticalScrollBar()->setValue(static_cast<int>(caret.top()) - 37);
+            pane->horizontalScrollBar()->setValue(static_cast<int>(caret.left()) - 120);
             QTest::qWait(20);
         }
         const QRectF caret = OnScreen(Layout()->CaretRect(offset));
