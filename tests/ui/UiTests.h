@@ -5,6 +5,7 @@ int RunAboutWindowTest(int argc, char** argv);
 int RunLearnersAidsTest(int argc, char** argv);
 int RunLearnersAidsWindowTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
+int RunPaneAccessibilityTest(int argc, char** argv);
 int RunPaneDocumentTest(int argc, char** argv);
 int RunPaneLayoutTest(int argc, char** argv);
 int RunFormattedConversionTest(int argc, char** argv);

@@ -19,6 +19,7 @@ constexpr TestClass kClasses[] = {
     {"LearnersAidsTest", RunLearnersAidsTest},
     {"LearnersAidsWindowTest", RunLearnersAidsWindowTest},
     {"MainWindowTest", RunMainWindowTest},
+    {"PaneAccessibilityTest", RunPaneAccessibilityTest},
     {"PaneDocumentTest", RunPaneDocumentTest},
     {"PaneLayoutTest", RunPaneLayoutTest},
     {"FormattedConversionTest", RunFormattedConversionTest},

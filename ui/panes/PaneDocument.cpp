@@ -23,6 +23,7 @@
 #include "HeapUse.h"
 #include "moratutor/books/HtmlReader.h"
 #include "HugeParagraphCaret.h"
+#include "PaneAccessibility.h"
 #include "PaneLayout.h"
 #include "WindowTrace.h"
 
@@ -245,6 +246,7 @@ public:
 }  // namespace
 
 void GuardPane(QTextEdit& pane, bool pasteAside) {
+    GuardPaneAccessibility(pane);  // first: the changes below may have an interface made
     // Pasted HTML names files and URLs too: the pane's document reads none of them.
     QTextDocument* const made = pane.document();
     auto* sealed = new books::SealedDocument(&pane);

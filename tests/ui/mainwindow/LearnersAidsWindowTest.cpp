@@ -1,5 +1,6 @@
 // The learner's aids through the real main window: the answer key after a run and after
 // edits, the highlight and its preference, the kana chart, its key and its tool-bar button.
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -117,6 +118,9 @@ private slots:
         cursor.setPosition(5);
         converted->setTextCursor(cursor);
         QCOMPARE(converted->accessibleDescription(), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QAccessibleInterface* told = QAccessible::queryAccessibleInterface(converted);  // the panes' own interface
+        QCOMPARE(told->text(QAccessible::Description), QStringLiteral("«КО» — группа «Ка, Ки, Ку, Кэ, Ко»"));
+        QCOMPARE(told->textInterface()->cursorPosition(), 5);
         QToolTip::hideText();
         QTest::keyClick(w.get(), Qt::Key_F3);
         QTRY_VERIFY(QToolTip::isVisible());
