@@ -16,6 +16,8 @@ struct TestClass {
 
 constexpr TestClass kClasses[] = {
     {"AboutWindowTest", RunAboutWindowTest},
+    {"BooksAndSpecialFilesWindowTest", RunBooksAndSpecialFilesWindowTest},
+    {"ConversionRunTest", RunConversionRunTest},
     {"LearnersAidsTest", RunLearnersAidsTest},
     {"LearnersAidsWindowTest", RunLearnersAidsWindowTest},
     {"MainWindowTest", RunMainWindowTest},
