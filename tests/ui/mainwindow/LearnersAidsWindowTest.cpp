@@ -75,11 +75,7 @@ class LearnersAidsWindowTest : public QObject {
 
     // Ticks the groups, puts `source` in the source pane and converts it to hiragana.
     void Run(const QString& source, std::initializer_list<int> groups) {
-        for (int n : groups) CharacterBoxes(*w)[static_cast<std::size_t>(n - 1)]->setChecked(true);
-        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(source);
-        QCoreApplication::processEvents();
-        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
-        QCoreApplication::processEvents();
+        moratutor::test::ConvertToHiragana(*w, source, groups);
     }
 
 private slots:

@@ -101,11 +101,7 @@ class StudyWindowTest : public QObject {
     }
 
     void Run(const QString& source, std::initializer_list<int> groups) {
-        for (int n : groups) CharacterBoxes(*w)[static_cast<std::size_t>(n - 1)]->setChecked(true);
-        Control<QTextEdit>(*w, "richSourceTextAnsi")->setPlainText(source);
-        QCoreApplication::processEvents();
-        Control<QAction>(*w, "actReplaceWithHiragana")->trigger();
-        QCoreApplication::processEvents();
+        moratutor::test::ConvertToHiragana(*w, source, groups);
     }
 
     moratutor::study::Tally Counted(int row, moratutor::KanaMode script) {
