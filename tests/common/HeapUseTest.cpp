@@ -12,7 +12,7 @@
 
 namespace {
 
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
 std::size_t MappedBytes() { return mallinfo2().hblkhd; }
 
 // Touched through a volatile pointer, so that the compiler keeps the allocation.
@@ -40,6 +40,8 @@ bool LargeBlockMapped() {
 TEST(HeapUse, LargeBlocksComeStraightFromTheSystemAndGoBack) {
 #if !defined(__GLIBC__)
     GTEST_SKIP() << "only glibc keeps freed blocks in its heap";
+#elif defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator takes the place of glibc's";
 #else
     // In a process of its own: what the other tests freed would be in the heap to serve it.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
