@@ -2,7 +2,7 @@
 #pragma once
 
 int RunAboutWindowTest(int argc, char** argv);
-int RunBooksAndSpecialFilesWindowTest(int argc, char** argv);
+int RunBooksAndOtherFilesWindowTest(int argc, char** argv);
 int RunConversionRunTest(int argc, char** argv);
 int RunLearnersAidsTest(int argc, char** argv);
 int RunLearnersAidsWindowTest(int argc, char** argv);

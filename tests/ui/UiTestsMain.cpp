@@ -16,7 +16,7 @@ struct TestClass {
 
 constexpr TestClass kClasses[] = {
     {"AboutWindowTest", RunAboutWindowTest},
-    {"BooksAndSpecialFilesWindowTest", RunBooksAndSpecialFilesWindowTest},
+    {"BooksAndOtherFilesWindowTest", RunBooksAndOtherFilesWindowTest},
     {"ConversionRunTest", RunConversionRunTest},
     {"LearnersAidsTest", RunLearnersAidsTest},
     {"LearnersAidsWindowTest", RunLearnersAidsWindowTest},

@@ -95,13 +95,13 @@ QStringList ReadBack(const QByteArray& bytes, QString* title) {
     if (moratutor::books::LoadDocument(std::string_view(bytes.constData(), std::size_t(bytes.size())), document,
                                        &loaded) != moratutor::books::BookReadStatus::Ok)
         return {};
-    *title = loaded.Title;
+    *title = loaded.Book.Title;
     return document.toPlainText().split(u'\n');
 }
 
 }  // namespace
 
-class BooksAndSpecialFilesWindowTest : public moratutor::test::TextFilesFixture {
+class BooksAndOtherFilesWindowTest : public moratutor::test::TextFilesFixture {
     Q_OBJECT
 
 private slots:
@@ -414,9 +414,9 @@ private slots:
     }
 };
 
-int RunBooksAndSpecialFilesWindowTest(int argc, char** argv) {
-    BooksAndSpecialFilesWindowTest test;
+int RunBooksAndOtherFilesWindowTest(int argc, char** argv) {
+    BooksAndOtherFilesWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "BooksAndSpecialFilesWindowTest.moc"
+#include "BooksAndOtherFilesWindowTest.moc"
