@@ -87,8 +87,8 @@ std::u16string LoadDocumentText(std::string_view bytes, std::string* title, conv
     books::LoadedDocument loaded;
     const books::BookReadStatus status = books::LoadDocument(bytes, document, &loaded);
     if (status != books::BookReadStatus::Ok) throw DocumentError(books::LoadErrorMessage(status, loaded).toStdString());
-    if (title) *title = loaded.Title.toStdString();
-    if (damaged) *damaged = loaded.Damaged;
+    if (title) *title = loaded.Book.Title.toStdString();
+    if (damaged) *damaged = loaded.Book.Damaged;
     if (formats) *formats = converted::TakeFormats(document);
     if (details) *details = loaded.Book;
     // The raw text keeps no-break spaces, which the syllable table must see as they are.

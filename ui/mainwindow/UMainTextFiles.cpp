@@ -194,7 +194,7 @@ moratutor::books::BookInfo LoadIntoPane(QTextEdit& pane, const QByteArray& bytes
     });
     moratutor::ui::InstallDocument(pane, std::move(document));
     // Told once the text is in view, so that the user sees what was kept.
-    if (loaded.Damaged)
+    if (loaded.Book.Damaged)
         moratutor::ui::ShowMessageBox(pane.window(), QMessageBox::Warning, moratutor::books::DamagedBookWarning());
     return loaded.Book;
 }

@@ -141,8 +141,6 @@ BookReadStatus LoadBook(std::string_view bytes, QTextDocument& document, LoadedD
         result.Type = DocumentType::Html;
         status = ReadHtml(bytes, document, limits, &info);
     }
-    result.Title = info.Title;
-    result.Damaged = info.Damaged;
     result.Book = std::move(info);
     return status;
 }
@@ -172,10 +170,9 @@ BookReadStatus LoadDocument(std::string_view bytes, QTextDocument& document, Loa
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(QString::fromStdU16String(text));
     }
-    if (result.Book.Title.isEmpty()) result.Book.Title = result.Title;
     if (loaded) *loaded = result;
     if (status != BookReadStatus::Ok) return status;
-    if (!result.Title.isEmpty()) document.setMetaInformation(QTextDocument::DocumentTitle, result.Title);
+    if (!result.Book.Title.isEmpty()) document.setMetaInformation(QTextDocument::DocumentTitle, result.Book.Title);
     return status;
 }
 

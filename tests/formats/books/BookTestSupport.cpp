@@ -78,8 +78,8 @@ Loaded Load(const std::string& bytes, const books::BookReadLimits& limits) {
     QTextDocument document;
     books::LoadedDocument loaded;
     const books::BookReadStatus status = books::LoadDocument(bytes, document, &loaded, limits);
-    return {status, status == books::BookReadStatus::Ok ? Marked(document) : QStringList(), loaded.Title, loaded.Type,
-            loaded.Damaged, books::LoadErrorMessage(status, loaded)};
+    return {status, status == books::BookReadStatus::Ok ? Marked(document) : QStringList(), loaded.Book.Title, loaded.Type,
+            loaded.Book.Damaged, books::LoadErrorMessage(status, loaded)};
 }
 
 std::string ReadFileBytes(const QString& path) {

@@ -27,10 +27,10 @@ QString BinaryContent(std::string_view bytes);
 
 struct LoadedDocument {
     DocumentType Type = DocumentType::PlainText;
-    QString Title;         // the book's or page's own title; empty when it has none
-    BookInfo Book;         // an FB2's or EPUB's details, Title and Damaged among them; the title alone for others
-    bool Damaged = false;  // read past damage: the user is to be told (DamagedBookWarning)
-    QString LooksLike;     // for Binary: what the bytes look like ("изображение PNG")
+    // An FB2's or EPUB's details; for a page its title alone. Title is empty when the book or
+    // page has none; Damaged: read past damage, the user is to be told (DamagedBookWarning).
+    BookInfo Book;
+    QString LooksLike;  // for Binary: what the bytes look like ("изображение PNG")
 };
 
 // Appends the text of the bytes at the end of document, read as DetectDocumentType says:
