@@ -52,15 +52,6 @@ void BM_LoadFb2(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadFb2)->Arg(2'000'000)->Unit(benchmark::kMillisecond);
 
-void BM_ConvertedInShapeOf(benchmark::State& state) {
-    const auto source = Loaded(static_cast<std::size_t>(state.range(0)));
-    QString text = source->toRawText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    const std::u16string converted = text.toStdU16String();
-    for (auto _ : state) benchmark::DoNotOptimize(moratutor::books::ConvertedInShapeOf(*source, converted));
-}
-BENCHMARK(BM_ConvertedInShapeOf)->Arg(2'000'000)->Unit(benchmark::kMillisecond);
-
 void BM_WriteEpub(benchmark::State& state) {
     const auto source = Loaded(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) benchmark::DoNotOptimize(moratutor::books::WriteEpub(*source, QStringLiteral("Книга")));

@@ -208,40 +208,6 @@ TEST(BookWriters, EpubHasAFilePerChapterAndContentsOfTwoLevels) {
         << nav.toStdString();
 }
 
-// The converted text put back into the source's paragraphs.
-struct ShapeCase {
-    const char* name;
-    std::u16string converted;
-    bool kept;
-    QStringList paragraphs;
-};
-
-void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.name; }
-
-class ConvertedShapeTest : public ::testing::TestWithParam<ShapeCase> {};
-
-TEST_P(ConvertedShapeTest, KeepsParagraphsOrRefuses) {
-    const Read source = ReadBook(moratutor::testing::Fb2(
-        "<section><title><p>Глава</p></title><p>Ка <emphasis>ка</emphasis><a l:href=\"#n\" type=\"note\">1</a> 1</p>"
-        "<poem><stanza><v>раз</v></stanza></poem><p><emphasis>всё</emphasis></p></section></body>"
-        "<body name=\"notes\"><section id=\"n\"><p>сноска</p></section>"));
-    ASSERT_EQ(source.Status, BookReadStatus::Ok);
-    const auto shaped = moratutor::books::ConvertedInShapeOf(*source.Document, GetParam().converted);
-    ASSERT_EQ(shaped != nullptr, GetParam().kept);
-    if (!shaped) return;
-    EXPECT_EQ(Marked(*shaped), GetParam().paragraphs);
-    EXPECT_EQ(NoteLinks(*shaped), QStringList({"ref>1", "note 1"}));
-}
-
-const ShapeCase kShapes[] = {
-    {"OneLineAParagraph", u"ぐらわ\nか か1 1\nらз\nвсё\nプりмечあにや\n1 сのすか", true,
-     {"#1 ぐらわ", "か か1 1", "らз", "_всё_", "#1 プりмечあにや", "1 сのすか"}},
-    {"ALineTooFew", u"ぐらわ\nか か1 1\nらз\nвсё\nプりмечあにや", false, {}},
-    {"ALineTooMany", u"ぐらわ\nか か1 1\nらз\nвсё\nプりмечあにや\n1 сのすか\n", false, {}},
-};
-INSTANTIATE_TEST_SUITE_P(Shapes, ConvertedShapeTest, ::testing::ValuesIn(kShapes),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST(PagedChapters, EachChapterButTheFirstStartsANewPage) {
     QTextDocument document;
     document.setPlainText(QStringLiteral("А\nтекст\nа1\nтекст\nБ\nтекст\nВ"));

@@ -13,9 +13,6 @@
 #include <QString>
 #include <QTextFormat>
 
-#include <memory>
-#include <string>
-
 class QTextBlock;
 class QTextDocument;
 
@@ -38,12 +35,5 @@ QString NoteIdOfHref(const QString& href);
 // Makes the document look like a printed book: each chapter (a level 1 heading) but the
 // first starts a new page, headings are bold and larger by their level.
 void PrepareChaptersForPages(QTextDocument& document);
-
-// The converted text of the source (its paragraphs one per line, its line separators as
-// they are or as line feeds) put back into the source's paragraphs: each keeps its block
-// format (heading level, notes), a paragraph all in one character format keeps that, and
-// references to notes stay references (their digits and signs are not converted). Null
-// when the text's lines do not match the source's paragraphs.
-std::unique_ptr<QTextDocument> ConvertedInShapeOf(const QTextDocument& source, const std::u16string& converted);
 
 }  // namespace moratutor::books
