@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "Controls.h"
+#include "LearnersAidsFixture.h"
 #include "IniFile.h"
 #include "MessageBoxes.h"
 #include "UKanaChart.h"
@@ -54,29 +55,8 @@ QString ToolTipOver(QTextEdit* pane, int position) {
 
 }  // namespace
 
-class LearnersAidsWindowTest : public QObject {
+class LearnersAidsWindowTest : public moratutor::test::LearnersAidsFixture {
     Q_OBJECT
-
-    QTemporaryDir dir;
-    std::unique_ptr<TFMain> w;
-    QTextEdit* converted = nullptr;
-    TFKanaChart* chart = nullptr;
-
-    QString PreferencesFile() const { return dir.filePath(QStringLiteral("prefs.ini")); }
-
-    void NewWindow() {
-        w = std::make_unique<TFMain>();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        QCoreApplication::processEvents();
-        converted = Control<QTextEdit>(*w, "richConvertedTextUnicode");
-        chart = Control<TFKanaChart>(*w, "FKanaChart");
-    }
-
-    // Ticks the groups, puts `source` in the source pane and converts it to hiragana.
-    void Run(const QString& source, std::initializer_list<int> groups) {
-        moratutor::test::ConvertToHiragana(*w, source, groups);
-    }
 
 private slots:
     void initTestCase() {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "Controls.h"
+#include "LearnersAidsFixture.h"
 #include "KanaCountsFile.h"
 #include "MessageBoxes.h"
 #include "Speaker.h"
@@ -77,32 +78,14 @@ moratutor::OptionSet Groups(std::initializer_list<int> groups) {
 
 }  // namespace
 
-class StudyWindowTest : public QObject {
+class StudyWindowTest : public moratutor::test::LearnersAidsFixture {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<TFMain> w;
-    QTextEdit* converted = nullptr;
-    TFKanaChart* chart = nullptr;
     std::vector<Utterance> said;
     QString voiceMissing;  // the fake speaker's reason, empty: it speaks
     std::vector<QString> questions;
 
-    QString PreferencesFile() const { return dir.filePath(QStringLiteral("prefs.ini")); }
     QString CountsFile() const { return dir.filePath(QStringLiteral("prefs.kana")); }
-
-    void NewWindow() {
-        w = std::make_unique<TFMain>();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        QCoreApplication::processEvents();
-        converted = Control<QTextEdit>(*w, "richConvertedTextUnicode");
-        chart = Control<TFKanaChart>(*w, "FKanaChart");
-    }
-
-    void Run(const QString& source, std::initializer_list<int> groups) {
-        moratutor::test::ConvertToHiragana(*w, source, groups);
-    }
 
     moratutor::study::Tally Counted(int row, moratutor::KanaMode script) {
         moratutor::study::KanaCountsFile file(CountsFile());
