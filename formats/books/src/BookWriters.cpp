@@ -2,6 +2,7 @@
 
 #include "moratutor/books/BookStructure.h"
 #include "moratutor/books/ZipArchive.h"
+#include "BookMarkup.h"
 #include "WriterNotes.h"
 
 #include <QDateTime>
@@ -21,101 +22,11 @@ namespace moratutor::books {
 
 namespace {
 
-const QString kXhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
-const QString kFb2Namespace = QStringLiteral("http://www.gribuser.ru/xml/fictionbook/2.0");
-const QString kProgram = QStringLiteral("Moratutor");
+using namespace detail;
 
+const QString kXhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
 // A chapter file of about this size keeps readers on small devices quick.
 constexpr qsizetype kChapterBytes = 256 * 1024;
-
-QString StyleSheet() {
-    // Unicode lets a line end beside every kana; a reader asked to keep words whole breaks
-    // a converted word only where a Russian one breaks.
-    return QStringLiteral("body { font-family: %1; word-break: keep-all; }\n"
-                          "p { margin: 0 0 0.5em 0; }\n"
-                          ".noteref { vertical-align: super; font-size: smaller; }\n")
-        .arg(QString::fromLatin1(kBookFontFamilies));
-}
-
-// Only what XML 1.0 allows: tab, line feed, carriage return, U+0020 up, no lone surrogate,
-// no U+FFFE or U+FFFF.
-QString XmlSafe(const QString& text) {
-    QString safe;
-    safe.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            safe += c;
-            safe += text[++i];
-        } else if (c.isSurrogate() || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF ||
-                   (c.unicode() < 0x20 && c != u'\t')) {
-            continue;
-        } else {
-            safe += c;
-        }
-    }
-    return safe;
-}
-
-// One run of a paragraph: its text and its emphasis.
-struct Run {
-    QString Text;
-    bool Bold = false;
-    bool Italic = false;
-    QString NoteId;  // of a reference to a note
-};
-
-std::vector<Run> RunsOf(const QTextBlock& block) {
-    std::vector<Run> runs;
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (!fragment.isValid()) continue;
-        const QTextCharFormat format = fragment.charFormat();
-        if (format.isImageFormat()) continue;
-        QString text = fragment.text();
-        text.remove(QChar::ObjectReplacementCharacter);
-        runs.push_back({text, format.fontWeight() >= QFont::DemiBold, format.fontItalic(),
-                        format.isAnchor() ? NoteIdOfHref(format.anchorHref()) : QString()});
-    }
-    return runs;
-}
-
-bool IsBlank(const QTextBlock& block) { return XmlSafe(block.text()).trimmed().isEmpty(); }
-
-// Writes the text, each line separator (U+2028, or a line feed of plain text) as an empty
-// element named lineBreak.
-void WriteLines(QXmlStreamWriter& xml, const QString& text, const QString& lineBreak) {
-    const QString safe = XmlSafe(text);
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= safe.size(); ++i) {
-        if (i < safe.size() && safe[i] != QChar::LineSeparator && safe[i] != u'\n' && safe[i] != u'\r') continue;
-        if (i > start) xml.writeCharacters(safe.mid(start, i - start));
-        if (i < safe.size() && !lineBreak.isEmpty()) xml.writeEmptyElement(lineBreak);
-        start = i + 1;
-    }
-}
-
-// Starts the element of a reference to the note; false when the note is not in the book.
-using NoteLink = std::function<bool(QXmlStreamWriter&, const QString& noteId)>;
-
-// The runs of a paragraph, and the paragraph's end, with the elements each markup uses for bold and italic. Inside a
-// paragraph nothing is indented: a reader would take the indentation for spaces.
-void WriteRuns(QXmlStreamWriter& xml, const std::vector<Run>& runs, const QString& bold, const QString& italic,
-               const QString& lineBreak, const NoteLink& link = {}) {
-    const bool indented = xml.autoFormatting();
-    xml.setAutoFormatting(false);
-    for (const Run& run : runs) {
-        const bool linked = !run.NoteId.isEmpty() && link && link(xml, run.NoteId);
-        if (run.Bold) xml.writeStartElement(bold);
-        if (run.Italic) xml.writeStartElement(italic);
-        WriteLines(xml, run.Text, lineBreak);
-        if (run.Italic) xml.writeEndElement();
-        if (run.Bold) xml.writeEndElement();
-        if (linked) xml.writeEndElement();
-    }
-    xml.writeEndElement();  // the paragraph, closed on the same line
-    xml.setAutoFormatting(indented);
-}
 
 // The body of a page: paragraphs as <p>, heading paragraphs as <hN id="hK">, K counting
 // through the whole book so its contents can point at every heading.
@@ -175,19 +86,6 @@ QByteArray EndXhtml(QXmlStreamWriter& xml, QByteArray& bytes) {
     xml.writeEndElement();  // html
     xml.writeEndDocument();
     return bytes;
-}
-
-// A note paragraph's runs without the label its first paragraph starts with.
-std::vector<Run> NoteRuns(const QTextBlock& block, const QString& label) {
-    std::vector<Run> runs = RunsOf(block);
-    qsizetype drop = NoteLabelLength(block, label);
-    for (Run& run : runs) {
-        const qsizetype n = std::min(drop, run.Text.size());
-        run.Text.remove(0, n);
-        drop -= n;
-    }
-    std::erase_if(runs, [](const Run& run) { return run.Text.isEmpty(); });
-    return runs;
 }
 
 struct Heading {
@@ -373,14 +271,6 @@ QByteArray NavDocument(const std::vector<Chapter>& chapters, const QString& titl
     return EndXhtml(xml, bytes);
 }
 
-// The annotation's paragraphs, each as XML can carry it.
-QStringList AnnotationLines(const BookInfo& book) {
-    QStringList lines;
-    for (const QString& line : book.Annotation.split(u'\n'))
-        if (const QString safe = XmlSafe(line).simplified(); !safe.isEmpty()) lines << safe;
-    return lines;
-}
-
 void WriteMetadata(QXmlStreamWriter& xml, const BookInfo& book) {
     xml.writeStartElement(QStringLiteral("metadata"));
     xml.writeNamespace(QStringLiteral("http://purl.org/dc/elements/1.1/"), QStringLiteral("dc"));
@@ -450,14 +340,6 @@ QByteArray PackageDocument(const std::vector<Chapter>& chapters, const BookInfo&
     return bytes;
 }
 
-std::string ToStd(const QByteArray& bytes) { return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
-
-BookInfo TitledBook(const QString& title) {
-    BookInfo book;
-    book.Title = title;
-    return book;
-}
-
 }  // namespace
 
 std::optional<std::string> WriteEpubBook(const QTextDocument& document, const BookInfo& book) {
@@ -502,209 +384,5 @@ std::string WriteHtml(const QTextDocument& document, const QString& title) {
     }
     return ToStd(EndXhtml(xml, bytes));
 }
-
-namespace {
-
-void WriteFb2Author(QXmlStreamWriter& xml, const BookAuthor& author) {
-    xml.writeStartElement(QStringLiteral("author"));
-    const std::pair<const char*, QString> names[] = {{"first-name", author.FirstName},
-                                                     {"middle-name", author.MiddleName},
-                                                     {"last-name", author.LastName},
-                                                     {"nickname", author.Nickname}};
-    // FictionBook wants a first and a last name together, else a nickname.
-    const bool named = !author.FirstName.trimmed().isEmpty() && !author.LastName.trimmed().isEmpty();
-    for (const auto& [element, value] : names) {
-        const QString safe = XmlSafe(value).simplified();
-        const bool nickname = QLatin1StringView(element) == QLatin1StringView("nickname");
-        if (nickname ? !safe.isEmpty() || !named : named && !safe.isEmpty())
-            xml.writeTextElement(QString::fromLatin1(element), nickname && safe.isEmpty() ? author.DisplayName() : safe);
-    }
-    xml.writeEndElement();
-}
-
-void WriteTitleInfo(QXmlStreamWriter& xml, const BookInfo& book) {
-    const QString safeTitle = XmlSafe(book.Title).simplified();
-    xml.writeStartElement(QStringLiteral("title-info"));
-    xml.writeTextElement(QStringLiteral("genre"), QStringLiteral("foreign_language"));
-    bool anyAuthor = false;
-    for (const BookAuthor& author : book.Authors) {
-        if (XmlSafe(author.DisplayName()).simplified().isEmpty()) continue;
-        WriteFb2Author(xml, author);
-        anyAuthor = true;
-    }
-    if (!anyAuthor) {
-        xml.writeStartElement(QStringLiteral("author"));
-        xml.writeTextElement(QStringLiteral("nickname"), kProgram);
-        xml.writeEndElement();
-    }
-    xml.writeTextElement(QStringLiteral("book-title"), safeTitle.isEmpty() ? QStringLiteral("Без названия") : safeTitle);
-    const QStringList annotation = AnnotationLines(book);
-    if (!annotation.isEmpty()) {
-        xml.writeStartElement(QStringLiteral("annotation"));
-        for (const QString& paragraph : annotation) xml.writeTextElement(QStringLiteral("p"), paragraph);
-        xml.writeEndElement();
-    }
-    if (!book.Cover.isEmpty() && !CoverFileName(book).isEmpty()) {
-        xml.writeStartElement(QStringLiteral("coverpage"));
-        xml.writeEmptyElement(QStringLiteral("image"));
-        xml.writeAttribute(QStringLiteral("l:href"), u'#' + CoverFileName(book));
-        xml.writeEndElement();
-    }
-    xml.writeTextElement(QStringLiteral("lang"), LanguageTag(book.Language));
-    xml.writeEndElement();  // title-info
-}
-
-void WriteDocumentInfo(QXmlStreamWriter& xml) {
-    const QString today = QDate::currentDate().toString(Qt::ISODate);
-    xml.writeStartElement(QStringLiteral("document-info"));
-    xml.writeStartElement(QStringLiteral("author"));
-    xml.writeTextElement(QStringLiteral("nickname"), kProgram);
-    xml.writeEndElement();
-    xml.writeTextElement(QStringLiteral("program-used"), kProgram);
-    xml.writeStartElement(QStringLiteral("date"));
-    xml.writeAttribute(QStringLiteral("value"), today);
-    xml.writeCharacters(today);
-    xml.writeEndElement();
-    xml.writeTextElement(QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces));
-    xml.writeTextElement(QStringLiteral("version"), QStringLiteral("1.0"));
-    xml.writeEndElement();  // document-info
-}
-
-// A paragraph's text as FictionBook carries it: no line break inside, so a break becomes a space.
-void WriteFb2Paragraph(QXmlStreamWriter& xml, const QString& element, std::vector<Run> runs, const NoteLink& link) {
-    xml.writeStartElement(element);
-    for (Run& run : runs) run.Text.replace(QChar::LineSeparator, u' ');
-    WriteRuns(xml, runs, QStringLiteral("strong"), QStringLiteral("emphasis"), QString(), link);
-}
-
-// The main body: a section per heading, nested as the headings are; text before the first
-// heading in a section without a title.
-class Fb2Sections {
-public:
-    Fb2Sections(QXmlStreamWriter& xml, NoteLink link) : xml_(xml), link_(std::move(link)) {}
-
-    void Write(const QTextBlock& block) {
-        if (IsBlank(block)) {
-            if (!open_.empty() && open_.back().HasContent) xml_.writeEmptyElement(QStringLiteral("empty-line"));
-            return;
-        }
-        const int level = block.blockFormat().headingLevel();
-        if (level > 0) {
-            while (!open_.empty() && (open_.back().Level >= level || open_.back().Level == 0)) Close();
-            Open(level);
-            xml_.writeStartElement(QStringLiteral("title"));
-            std::vector<Run> runs = RunsOf(block);
-            for (Run& run : runs) run.Bold = false;  // a title is bold by itself
-            WriteFb2Paragraph(xml_, QStringLiteral("p"), runs, link_);
-            xml_.writeEndElement();
-            return;
-        }
-        if (open_.empty()) Open(0);
-        WriteFb2Paragraph(xml_, QStringLiteral("p"), RunsOf(block), link_);
-        open_.back().HasContent = true;
-    }
-
-    void CloseAll() {
-        if (open_.empty()) Open(0);
-        while (!open_.empty()) Close();
-    }
-
-private:
-    struct Open {
-        int Level = 0;
-        bool HasContent = false;
-    };
-    void Open(int level) {
-        if (!open_.empty()) open_.back().HasContent = true;
-        xml_.writeStartElement(QStringLiteral("section"));
-        open_.push_back({level, false});
-    }
-    void Close() {
-        // A section needs some content after its title.
-        if (!open_.back().HasContent) xml_.writeEmptyElement(QStringLiteral("empty-line"));
-        xml_.writeEndElement();
-        open_.pop_back();
-    }
-
-    QXmlStreamWriter& xml_;
-    NoteLink link_;
-    std::vector<struct Open> open_;
-};
-
-void WriteFb2Notes(QXmlStreamWriter& xml, const Notes& notes) {
-    xml.writeStartElement(QStringLiteral("body"));
-    xml.writeAttribute(QStringLiteral("name"), QStringLiteral("notes"));
-    xml.writeStartElement(QStringLiteral("title"));
-    const bool headed = notes.Start.blockFormat().hasProperty(kNotesHeading);
-    xml.writeTextElement(QStringLiteral("p"), headed ? XmlSafe(notes.Start.text()).simplified() : NotesHeadingText());
-    xml.writeEndElement();
-    for (std::size_t i = 0; i < notes.List.size(); ++i) {
-        const Note& note = notes.List[i];
-        xml.writeStartElement(QStringLiteral("section"));
-        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("n%1").arg(i + 1));
-        xml.writeStartElement(QStringLiteral("title"));
-        xml.writeTextElement(QStringLiteral("p"), XmlSafe(NoteLabel(note, i)));
-        xml.writeEndElement();
-        bool any = false;
-        for (std::size_t b = 0; b < note.Blocks.size(); ++b) {
-            std::vector<Run> runs = NoteRuns(note.Blocks[b], b == 0 ? note.Label : QString());
-            if (runs.empty()) continue;
-            WriteFb2Paragraph(xml, QStringLiteral("p"), runs, {});
-            any = true;
-        }
-        if (!any) xml.writeEmptyElement(QStringLiteral("empty-line"));
-        xml.writeEndElement();  // section
-    }
-    xml.writeEndElement();  // body
-}
-
-}  // namespace
-
-std::string WriteFb2Book(const QTextDocument& document, const BookInfo& book) {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("FictionBook"));
-    xml.writeDefaultNamespace(kFb2Namespace);
-    xml.writeNamespace(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("l"));
-    xml.writeStartElement(QStringLiteral("stylesheet"));
-    xml.writeAttribute(QStringLiteral("type"), QStringLiteral("text/css"));
-    xml.writeCharacters(StyleSheet());
-    xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("description"));
-    WriteTitleInfo(xml, book);
-    WriteDocumentInfo(xml);
-    xml.writeEndElement();  // description
-
-    const Notes notes = CollectNotes(document);
-    const NoteLink link = [&notes](QXmlStreamWriter& writer, const QString& documentId) {
-        const QString id = notes.IdOf(documentId);
-        if (id.isEmpty()) return false;
-        writer.writeStartElement(QStringLiteral("a"));
-        writer.writeAttribute(QStringLiteral("l:href"), u'#' + id);
-        writer.writeAttribute(QStringLiteral("type"), QStringLiteral("note"));
-        return true;
-    };
-    xml.writeStartElement(QStringLiteral("body"));
-    Fb2Sections sections(xml, link);
-    for (QTextBlock block = document.begin(); block.isValid() && block != notes.Start; block = block.next())
-        sections.Write(block);
-    sections.CloseAll();
-    xml.writeEndElement();  // body
-    if (!notes.List.empty()) WriteFb2Notes(xml, notes);
-    if (!book.Cover.isEmpty() && !CoverFileName(book).isEmpty()) {
-        xml.writeStartElement(QStringLiteral("binary"));
-        xml.writeAttribute(QStringLiteral("id"), CoverFileName(book));
-        xml.writeAttribute(QStringLiteral("content-type"), book.CoverMediaType.toLower());
-        xml.writeCharacters(QString::fromLatin1(book.Cover.toBase64()));
-        xml.writeEndElement();
-    }
-    xml.writeEndElement();  // FictionBook
-    xml.writeEndDocument();
-    return ToStd(bytes);
-}
-
-std::string WriteFb2(const QTextDocument& document, const QString& title) { return WriteFb2Book(document, TitledBook(title)); }
 
 }  // namespace moratutor::books
